@@ -14,6 +14,7 @@ function(scopemark_add_test)
   else()
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
+  target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${T_NAME} PRIVATE
     SCOPEMARK_SHARED_DIR="${SCOPEMARK_SHARED_DIR}"
     SCOPEMARK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
