@@ -59,7 +59,11 @@ int run_server_loop(const EventServerContext& ctx, std::uint16_t port,
     socklen_t peer_size = sizeof peer;
     SocketHandle connection(
         ::accept4(listener.get(), reinterpret_cast<sockaddr*>(&peer), &peer_size, SOCK_CLOEXEC));
-    if (!connection.valid()) continue;
+    if (!connection.valid()) {
+      // Out of descriptors or similar: do not spin on a listener that stays readable.
+      pause_unless_stopped(kStopCheckInterval, ctx.stop_requested);
+      continue;
+    }
     log_connection(ctx, peer);
     if (peer.sin_addr.s_addr != camera.s_addr) continue;
     serve_connection(std::move(connection));
