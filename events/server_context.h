@@ -1,0 +1,85 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <string>
+#include <utility>
+
+#include "events/log_sink.h"
+
+namespace scopemark {
+
+// Addresses, ports and time limits of the two servers.
+struct EventServerConfig {
+  // Only connections from this IPv4 address are served; all others are closed at once.
+  std::string camera_address = "192.168.1.1";
+  // Local address both servers listen on; the any-address by default.
+  std::string listen_address = "0.0.0.0";
+  std::uint16_t event_port = 40004;
+  std::uint16_t picture_port = 40013;
+  // A connection whose peer sends nothing for this long is dropped.
+  std::chrono::milliseconds idle_timeout{5000};
+  // Pause of the command server after a connection that delivered nothing.
+  std::chrono::milliseconds empty_read_pause{1000};
+};
+
+// What the servers ask of the window. Each runs on a server thread; an action that is not
+// set is skipped.
+struct EventActions {
+  // Rebuild the album from the record folder.
+  std::function<void()> load_album;
+  // Show the video area (1000) and hide the single picture view (1018).
+  std::function<void()> show_video_area;
+  // Hide the video area (1000) and show the single picture view (1018).
+  std::function<void()> show_picture_view;
+  // Show one picture file in the single picture view.
+  std::function<void(const std::filesystem::path&)> show_single_picture;
+  // Decode a still picture of any supported format and save it as BMP; false when either
+  // step failed.
+  std::function<bool(std::span<const std::uint8_t>, const std::filesystem::path&)>
+      decode_and_save_bmp;
+};
+
+// Full path of the last picture named by the picture server; read by the command server.
+class ReceivedPicturePath {
+ public:
+  std::filesystem::path get() const {
+    std::lock_guard lock(mutex_);
+    return path_;
+  }
+  void set(std::filesystem::path path) {
+    std::lock_guard lock(mutex_);
+    path_ = std::move(path);
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::filesystem::path path_;
+};
+
+// Runs `action` with `args` when it is set.
+template <typename Action, typename... Args>
+void run_action(const Action& action, Args&&... args) {
+  if (action) action(std::forward<Args>(args)...);
+}
+
+// Everything both server threads work on. The referenced objects outlive the threads.
+struct EventServerContext {
+  EventServerConfig config{};
+  std::filesystem::path record_folder{};
+  std::atomic<bool>& capture_requested;
+  std::atomic<bool>& display_frozen;
+  const std::atomic<bool>& stop_requested;
+  ReceivedPicturePath& received_picture_path;
+  EventActions actions{};
+  LogSink log{};
+  // Told the bound port once a server listens (useful with port 0).
+  std::function<void(std::uint16_t)> listening{};
+};
+
+}  // namespace scopemark
