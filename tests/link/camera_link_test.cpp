@@ -152,9 +152,9 @@ TEST_F(StreamConnectionTest, StopEndsAWaitingReceiver) {
   std::atomic<bool> request_seen{false};
   std::atomic<bool> release_camera{false};
   LoopbackPeer camera([&](int connection) {
-    uint8_t request[kStreamRequestSize];
-    recv(connection, request, sizeof request, MSG_WAITALL);
-    send(connection, request, 100, MSG_NOSIGNAL);
+    uint8_t bytes[100] = {};
+    recv(connection, bytes, kStreamRequestSize, MSG_WAITALL);
+    send(connection, bytes, sizeof bytes, MSG_NOSIGNAL);
     request_seen = true;
     while (!release_camera) std::this_thread::yield();
   });
