@@ -84,7 +84,8 @@ int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std:
   if (set_socket_timeout(socket.get(), SO_SNDTIMEO, kStreamSendTimeout) != 0) return -3;
   bind_local(socket.get(), config.local_address, config.stream_port, hooks);
   if (connect_camera(socket.get(), config, config.stream_port, hooks, &stop) != 0) {
-    show_message(hooks.message, hooks.log, "No Device", "Error");
+    // A connect cut short by stop happens while the window closes: no message then.
+    if (!stop.load()) show_message(hooks.message, hooks.log, "No Device", "Error");
     return -5;
   }
   const StreamRequest request = make_stream_request();

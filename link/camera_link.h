@@ -10,9 +10,10 @@ namespace scopemark {
 // Body of the stream receiver thread: connects to the camera's stream port, sends the
 // StreamRequest and puts the stream into ring in 4096-byte chunks until stop is set or the
 // stream ends. Returns 0 after a normal end; -1 socket, -2 reuse-address, -3 send time-out
-// failed; -5 no connection ("No Device" shown, title "Error"); -6 request not sent.
-// A failed bind shows "bind error" and the connection goes on. Waits end promptly on stop,
-// so the owner can set stop and join.
+// failed; -5 no connection ("No Device" shown, title "Error", unless stop cut the connect
+// short); -6 request not sent. A failed bind shows "bind error" and the connection goes on.
+// Every wait (connect, receive) ends promptly on stop, so the owner can set stop and join;
+// a chunk cut short by stop is dropped.
 int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std::atomic<bool>& stop,
                           const LinkHooks& hooks = {});
 
@@ -32,8 +33,9 @@ int send_video_adjust(int brightness, int contrast, int saturation, int hue,
 
 // Asks the camera for its four values over a fresh connection. Returns 0 with values filled
 // from the reply; -1 on a socket, option, send or receive failure or a reply whose command
-// word is not 10; -2 no connection. values changes only on 0. A failed bind to the get bind
-// address shows "bind error" and the exchange goes on.
+// word is not 10; -2 no connection. values changes only on 0. The socket binds to the get
+// bind address (after reuse-address is set); a failed bind shows "bind error" and the
+// exchange goes on. The reply is awaited at most config.connect_timeout.
 int get_video_adjust(VideoAdjustValues& values, const LinkConfig& config,
                      const LinkHooks& hooks = {});
 

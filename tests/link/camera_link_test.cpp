@@ -170,6 +170,25 @@ TEST_F(StreamConnectionTest, StopEndsAWaitingReceiver) {
   EXPECT_TRUE(drain().empty());
 }
 
+TEST_F(StreamConnectionTest, StopDuringTheConnectShowsNoMessage) {
+  LinkHooks hooks = recorder.hooks();
+  std::atomic<bool> connecting{false};
+  // Stands for a connect that is still waiting when the window closes.
+  hooks.connect = [&](int, const sockaddr_in&, std::chrono::milliseconds,
+                      const std::atomic<bool>* stop_flag) {
+    connecting = true;
+    while (!stop_flag->load()) std::this_thread::yield();
+    return -1;
+  };
+  int result = 1;
+  std::thread receiver([&] { result = run_stream_connection(*ring, LinkConfig{}, stop, hooks); });
+  while (!connecting) std::this_thread::yield();
+  stop = true;
+  receiver.join();
+  EXPECT_EQ(result, -5);
+  EXPECT_TRUE(recorder.messages.empty());
+}
+
 TEST_F(StreamConnectionTest, DefaultCameraAddressWithStubbedConnect) {
   const LinkConfig config;
   std::string connected_to;
