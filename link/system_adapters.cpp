@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -30,6 +31,12 @@ std::string read_first_line(const std::filesystem::path& path) {
   return line;
 }
 
+bool parse_hex(const std::string& text, unsigned long& value) {
+  char* end = nullptr;
+  value = std::strtoul(text.c_str(), &end, 16);
+  return !text.empty() && *end == '\0';
+}
+
 struct Interface {
   unsigned index = 0;
   AdapterInfo info;
@@ -50,12 +57,7 @@ std::map<std::string, std::vector<std::string>> parse_route_gateways(std::istrea
     if (!(fields >> name >> destination >> gateway_hex >> flags_hex)) continue;
     unsigned long gateway = 0;
     unsigned long flags = 0;
-    try {
-      gateway = std::stoul(gateway_hex, nullptr, 16);
-      flags = std::stoul(flags_hex, nullptr, 16);
-    } catch (const std::exception&) {
-      continue;
-    }
+    if (!parse_hex(gateway_hex, gateway) || !parse_hex(flags_hex, flags)) continue;
     if ((flags & RTF_GATEWAY) == 0 || gateway == 0) continue;
     in_addr address{};
     address.s_addr = static_cast<in_addr_t>(gateway);

@@ -126,6 +126,7 @@ TEST(SystemAdapters, GatewaysFromTheRoutingTable) {
       "eth0\t00000000\t0100000A\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
       "eth0\t0000000A\t0100000A\t0001\t0\t0\t100\t000000FF\t0\t0\t0\n"
       "eth0\t00000000\t0100000A\t0003\t0\t0\t200\t00000000\t0\t0\t0\n"
+      "eth1\t00000000\t0200000Z\t0003\t0\t0\t200\t00000000\t0\t0\t0\n"
       "broken line\n");
   const auto gateways = parse_route_gateways(table);
   ASSERT_EQ(gateways.size(), 2u);

@@ -1,5 +1,6 @@
 // scopemark-camsim: a stand-in for the microscope camera on a loopback address.
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
