@@ -3,6 +3,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <thread>
 
@@ -103,6 +106,38 @@ TEST_F(StreamConnectionTest, SmallSegmentsStillGiveConsecutive4096ByteChunks) {
     }
     EXPECT_EQ(chunks[c], expected) << "chunk " << c;
   }
+}
+
+TEST_F(StreamConnectionTest, ConformanceStreamArrivesWholeAndLoopsFromItsIdr) {
+  const std::string path = std::string(SCOPEMARK_SHARED_DIR) + "/conformance/streams/BA_MW_D.264";
+  std::ifstream file(path, std::ios::binary);
+  if (!file) GTEST_SKIP() << "shared conformance stream missing: " << path;
+  const std::vector<uint8_t> stream{std::istreambuf_iterator<char>(file),
+                                    std::istreambuf_iterator<char>()};
+  const uint8_t idr_start[] = {0, 0, 1, 0x65};
+  const size_t idr = static_cast<size_t>(
+      std::search(stream.begin(), stream.end(), std::begin(idr_start), std::end(idr_start)) -
+      stream.begin());
+  ASSERT_LT(idr, stream.size());
+  camsim::StreamServerOptions options;
+  options.stream = stream;
+  options.frame_rate = 0;
+  options.close_after = (stream.size() * 2 / kChunkBytes) * kChunkBytes;
+  EXPECT_EQ(run_against(options), 0);
+  std::vector<uint8_t> received;
+  for (const auto& chunk : drain()) received.insert(received.end(), chunk.begin(), chunk.end());
+  // The stream again from the start of the IDR picture's parameter sets, which precede it.
+  const camsim::StreamPlan plan = camsim::plan_stream(stream);
+  const size_t loop_start = plan.frame_starts[plan.loop_frame];
+  EXPECT_LE(loop_start, idr);
+  std::vector<uint8_t> expected = stream;
+  while (expected.size() < options.close_after) {
+    expected.insert(expected.end(), stream.begin() + static_cast<std::ptrdiff_t>(loop_start),
+                    stream.end());
+  }
+  expected.resize(options.close_after);
+  EXPECT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
 }
 
 TEST_F(StreamConnectionTest, SendsTheExactRequestBytes) {
