@@ -57,18 +57,18 @@ bool create_record(const std::string& path) {
   return fs::is_directory(path, ec);
 }
 
-void delete_folder_tree(const std::string& path) {
-  if (path.empty()) return;
+bool delete_folder_tree(const std::string& path) {
+  if (path.empty()) return false;
   std::error_code ec;
   const fs::file_status status = fs::symlink_status(path, ec);
-  if (ec || fs::is_symlink(status)) {
+  if (fs::is_symlink(status)) {
     fs::remove(path, ec);
-    return;
+  } else if (fs::is_directory(status)) {
+    make_writable(path, true);
+    delete_folder_contents(path);
+    fs::remove(path, ec);
   }
-  if (!fs::is_directory(status)) return;
-  make_writable(path, true);
-  delete_folder_contents(path);
-  fs::remove(path, ec);
+  return !record_exists(path);
 }
 
 }  // namespace scopemark

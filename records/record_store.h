@@ -23,7 +23,8 @@ bool record_exists(const std::string& path);
 bool create_record(const std::string& path);
 
 // Deletes the folder at path with everything in it, read-only entries included.
-// Links are removed, never followed. An empty path does nothing; failures are ignored.
-void delete_folder_tree(const std::string& path);
+// Links are removed, never followed. An empty path does nothing. True when no entry is left at
+// path (also when there was none); a file at path is not a folder and stays.
+bool delete_folder_tree(const std::string& path);
 
 }  // namespace scopemark

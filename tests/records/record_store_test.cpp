@@ -68,7 +68,7 @@ TEST(DeleteFolderTree, RemovesPicturesSubfoldersAndReadOnlyEntries) {
   fs::permissions(record / "sub" / "deeper", fs::perms::owner_read | fs::perms::owner_exec);
   fs::permissions(record / "sub", fs::perms::owner_read | fs::perms::owner_exec);
 
-  delete_folder_tree(record.string());
+  EXPECT_TRUE(delete_folder_tree(record.string()));
 
   EXPECT_FALSE(fs::exists(record));
   EXPECT_TRUE(fs::exists(dir.path())) << "the program folder stays";
@@ -84,18 +84,18 @@ TEST(DeleteFolderTree, NeverLeavesItsFolderOrActsOnAnEmptyPath) {
   fs::create_directory_symlink(outside, record / "link");
   write_file(dir.path() / "setting.ini");
 
-  delete_folder_tree(record.string());
+  EXPECT_TRUE(delete_folder_tree(record.string()));
   EXPECT_FALSE(fs::exists(record));
   EXPECT_TRUE(fs::exists(outside / "keep.bmp")) << "a link inside the record is not followed";
 
   fs::create_directory_symlink(outside, dir.path() / "43");
-  delete_folder_tree((dir.path() / "43").string());
+  EXPECT_TRUE(delete_folder_tree((dir.path() / "43").string()));
   EXPECT_FALSE(fs::exists(fs::symlink_status(dir.path() / "43")));
   EXPECT_TRUE(fs::exists(outside / "keep.bmp")) << "a record that is a link loses only the link";
 
-  delete_folder_tree("");
-  delete_folder_tree((dir.path() / "setting.ini").string());
-  delete_folder_tree((dir.path() / "missing").string());
+  EXPECT_FALSE(delete_folder_tree(""));
+  EXPECT_FALSE(delete_folder_tree((dir.path() / "setting.ini").string())) << "a file is no folder";
+  EXPECT_TRUE(delete_folder_tree((dir.path() / "missing").string())) << "nothing left to delete";
   EXPECT_TRUE(fs::exists(dir.path() / "setting.ini"));
   EXPECT_TRUE(fs::exists(outside / "keep.bmp"));
 }
