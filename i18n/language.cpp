@@ -1,0 +1,110 @@
+#include "i18n/language.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "i18n/code_page.h"
+#include "i18n/default_tables.h"
+#include "i18n/profile_file.h"
+
+namespace scopemark {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names as read from a language file for the list of the main window.
+constexpr std::size_t kComboNameBufferSize = 100;
+
+char ascii_upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool less_nocase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return static_cast<unsigned char>(ascii_upper(x)) < static_cast<unsigned char>(ascii_upper(y));
+  });
+}
+
+bool has_ini_extension(const std::string& file_name) {
+  constexpr std::string_view kExtension = ".ini";
+  return file_name.size() > kExtension.size() &&
+         cp936_equal_nocase(
+             std::string_view(file_name).substr(file_name.size() - kExtension.size()), kExtension);
+}
+
+std::string file_language(const std::string& path, std::size_t buffer_size) {
+  return profile_get_string(path, kSettingSection, kLanguageKey, "", buffer_size);
+}
+
+}  // namespace
+
+std::vector<std::string> language_files(const std::string& program_directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (fs::directory_iterator it(program_directory + kLanguageFolder, error), end;
+       !error && it != end; it.increment(error)) {
+    std::error_code status_error;
+    std::string file_name = it->path().filename().string();
+    if (it->is_regular_file(status_error) && has_ini_extension(file_name)) {
+      names.push_back(std::move(file_name));
+    }
+  }
+  std::stable_sort(names.begin(), names.end(), less_nocase);
+  std::vector<std::string> paths;
+  for (const std::string& file_name : names) {
+    paths.push_back(program_directory + kLanguageFolder + "/" + file_name);
+  }
+  return paths;
+}
+
+std::string settings_language(const std::string& settings_path) {
+  return profile_get_string(settings_path, kSettingSection, kLanguageKey, kDefaultLanguage,
+                            kProfileBufferSize);
+}
+
+LanguageSelection select_language(const std::string& program_directory,
+                                  const std::string& settings_path, const std::string& name) {
+  std::string wanted = name.empty() ? settings_language(settings_path) : name;
+  LanguageSelection selection{wanted, ""};
+  for (const std::string& path : language_files(program_directory)) {
+    const std::string language = file_language(path, kProfileBufferSize);
+    if (!language.empty() && language == wanted) {
+      selection.language_file = path;
+      break;
+    }
+  }
+  if (selection.language_file.empty()) {
+    const std::string folder = program_directory + kLanguageFolder;
+    std::error_code error;
+    fs::create_directory(folder, error);
+    extract_default_table(kEnglishTable, folder + "/" + kEnglishFileName);
+    extract_default_table(kChineseTable, folder + "/" + kChineseFileName);
+    selection.language_file = folder + "/" + kEnglishFileName;
+    wanted = kDefaultLanguage;
+  }
+  profile_write_string(settings_path, kSettingSection, kLanguageKey, wanted);
+  return selection;
+}
+
+LanguageCombo fill_language_combo(const std::string& program_directory,
+                                  const std::string& settings_path) {
+  LanguageCombo combo;
+  for (const std::string& path : language_files(program_directory)) {
+    std::string language = file_language(path, kComboNameBufferSize);
+    if (!language.empty()) combo.entries.push_back(std::move(language));
+  }
+  std::stable_sort(combo.entries.begin(), combo.entries.end(), less_nocase);
+  const std::string wanted = settings_language(settings_path);
+  for (std::size_t i = 0; i < combo.entries.size(); ++i) {
+    const std::string& entry = combo.entries[i];
+    if (entry.size() >= wanted.size() &&
+        cp936_equal_nocase(std::string_view(entry).substr(0, wanted.size()), wanted)) {
+      combo.selected = static_cast<int>(i);
+      break;
+    }
+  }
+  return combo;
+}
+
+}  // namespace scopemark

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace scopemark {
+
+inline constexpr char kSettingSection[] = "Setting";
+inline constexpr char kLanguageKey[] = "Language";
+inline constexpr char kDefaultLanguage[] = "English";
+inline constexpr char kLanguageFolder[] = "Language";
+inline constexpr char kEnglishFileName[] = "Multi_eng.ini";
+inline constexpr char kChineseFileName[] = "Multi_ch.ini";
+inline constexpr std::size_t kProfileBufferSize = 1000;
+
+struct LanguageSelection {
+  std::string language_name;  // the name asked for, kept when the file falls back to English
+  std::string language_file;  // full path of the language file in use
+};
+
+// The language files of `program_directory` (which ends with '/'): the regular files
+// "Language/*.ini", in the order of the names compared without letter case.
+std::vector<std::string> language_files(const std::string& program_directory);
+
+// [Setting] Language of the settings file, "English" when missing.
+std::string settings_language(const std::string& settings_path);
+
+// Chooses the language file whose [Setting] Language equals `name` byte for byte (an empty
+// name means the one in the settings file). Without a match both built-in tables are
+// written into the language folder and English is used. The settings file is left naming
+// the language whose file is in use.
+LanguageSelection select_language(const std::string& program_directory,
+                                  const std::string& settings_path, const std::string& name);
+
+// The language list of the main window: every language file's name, sorted without regard
+// to letter case, and the first entry beginning with the settings name (letter case
+// ignored), or -1.
+struct LanguageCombo {
+  std::vector<std::string> entries;
+  int selected = -1;
+};
+
+LanguageCombo fill_language_combo(const std::string& program_directory,
+                                  const std::string& settings_path);
+
+}  // namespace scopemark

@@ -1,0 +1,168 @@
+#include "i18n/profile_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "i18n/code_page.h"
+
+namespace scopemark {
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::string_view trim(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const std::size_t last = text.find_last_not_of(kBlanks);
+  return text.substr(first, last - first + 1);
+}
+
+std::string_view strip_quotes(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front()) {
+    return value.substr(1, value.size() - 2);
+  }
+  return value;
+}
+
+enum class LineKind { other, section, key };
+
+struct Line {
+  std::size_t begin = 0;  // first byte of the line
+  std::size_t end = 0;    // end of its text, before CR LF
+  std::size_t next = 0;   // first byte of the following line
+  LineKind kind = LineKind::other;
+  std::string_view name;   // section or key name
+  std::string_view value;  // key value
+};
+
+std::vector<Line> split_lines(std::string_view content) {
+  std::vector<Line> lines;
+  for (std::size_t begin = 0; begin < content.size();) {
+    Line line;
+    line.begin = begin;
+    const std::size_t newline = content.find('\n', begin);
+    line.next = newline == std::string_view::npos ? content.size() : newline + 1;
+    line.end = newline == std::string_view::npos ? content.size() : newline;
+    if (line.end > begin && content[line.end - 1] == '\r') --line.end;
+    const std::string_view text = trim(content.substr(begin, line.end - begin));
+    if (!text.empty() && text.front() == '[') {
+      line.kind = LineKind::section;
+      line.name = trim(text.substr(1, cp936_find(text, ']', 1) - 1));
+    } else if (const std::size_t equals = cp936_find(text, '='); equals != std::string_view::npos) {
+      line.kind = LineKind::key;
+      line.name = trim(text.substr(0, equals));
+      line.value = trim(text.substr(equals + 1));
+    }
+    lines.push_back(line);
+    begin = line.next;
+  }
+  return lines;
+}
+
+// The first section of that name: its header line and the index of the line after its end.
+struct SectionRange {
+  std::size_t header;
+  std::size_t last;
+};
+
+std::optional<SectionRange> find_section(const std::vector<Line>& lines, std::string_view section) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].kind != LineKind::section || !cp936_equal_nocase(lines[i].name, section)) {
+      continue;
+    }
+    std::size_t last = i + 1;
+    while (last < lines.size() && lines[last].kind != LineKind::section) ++last;
+    return SectionRange{i, last};
+  }
+  return std::nullopt;
+}
+
+const Line* find_key(const std::vector<Line>& lines, const SectionRange& range,
+                     std::string_view key) {
+  for (std::size_t i = range.header + 1; i < range.last; ++i) {
+    if (lines[i].kind == LineKind::key && cp936_equal_nocase(lines[i].name, key)) {
+      return &lines[i];
+    }
+  }
+  return nullptr;
+}
+
+std::optional<std::string> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool writable_name(std::string_view name, char forbidden) {
+  return !trim(name).empty() && name.find_first_of(kLineEnd) == std::string_view::npos &&
+         cp936_find(name, forbidden) == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string profile_get_string(const std::string& path, const std::string& section,
+                               const std::string& key, const std::string& default_value,
+                               std::size_t buffer_size) {
+  const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
+  const std::optional<std::string> content = read_file(path);
+  if (content) {
+    const std::vector<Line> lines = split_lines(*content);
+    if (const auto range = find_section(lines, trim(section))) {
+      if (const Line* line = find_key(lines, *range, trim(key))) {
+        return std::string(cp936_prefix(strip_quotes(line->value), limit));
+      }
+    }
+  }
+  return std::string(cp936_prefix(default_value, limit));
+}
+
+bool profile_write_string(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& value) {
+  if (!writable_name(section, ']') || !writable_name(key, '=') ||
+      value.find_first_of(kLineEnd) != std::string::npos) {
+    return false;
+  }
+  std::string content;
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) {
+    std::optional<std::string> existing = read_file(path);
+    if (!existing) return false;
+    content = std::move(*existing);
+  }
+  const std::string key_line = std::string(trim(key)) + "=" + value;
+  const std::vector<Line> lines = split_lines(content);
+  if (const auto range = find_section(lines, trim(section))) {
+    if (const Line* line = find_key(lines, *range, trim(key))) {
+      content.replace(line->begin, line->end - line->begin, key_line);
+    } else {
+      std::size_t last_text = range->header;
+      for (std::size_t i = range->header + 1; i < range->last; ++i) {
+        if (!trim(std::string_view(content).substr(lines[i].begin, lines[i].end - lines[i].begin))
+                 .empty()) {
+          last_text = i;
+        }
+      }
+      const Line& after = lines[last_text];
+      const bool terminated = after.next > after.end;
+      content.insert(after.next,
+                     (terminated ? "" : std::string(kLineEnd)) + key_line + std::string(kLineEnd));
+    }
+  } else {
+    if (!content.empty() && content.back() != '\n') content += kLineEnd;
+    content += "[" + std::string(trim(section)) + "]" + std::string(kLineEnd) + key_line +
+               std::string(kLineEnd);
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.close();
+  return static_cast<bool>(out);
+}
+
+}  // namespace scopemark
