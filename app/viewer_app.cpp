@@ -71,6 +71,12 @@ std::string as_program_directory(const std::string& folder) {
   return with_trailing_separator((ec ? fs::path(folder) : absolute.lexically_normal()).string());
 }
 
+bool ensure_settings_file(const std::string& settings_path) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(settings_path, ec))) return false;
+  return extract_default_table(kSettingsTable, settings_path);
+}
+
 int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
   prepare_settings(options.program_dir ? as_program_directory(*options.program_dir)
                                        : executable_directory());
@@ -83,10 +89,7 @@ int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
 void ViewerApp::prepare_settings(const std::string& program_directory) {
   program_directory_ = program_directory;
   settings_path_ = program_directory_ + kSettingsFileName;
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(settings_path_, ec))) {
-    extract_default_table(kSettingsTable, settings_path_);
-  }
+  ensure_settings_file(settings_path_);
   LanguageSelection language = select_language(program_directory_, settings_path_, "");
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);

@@ -25,6 +25,9 @@ std::string executable_directory();
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
 std::string as_program_directory(const std::string& folder);
 
+// Writes the built-in default settings when nothing exists at settings_path; true when written.
+bool ensure_settings_file(const std::string& settings_path);
+
 // The application: start-up, settings and language, the record, then the main window.
 class ViewerApp {
  public:
