@@ -33,6 +33,7 @@ constexpr int kNoId = -1;
 constexpr int kDialogWidth = 644;
 constexpr int kDialogHeight = 339;
 constexpr int kDialogPointSize = 9;
+constexpr int kToolbarPointSize = 7;  // the toolbar words until the buttons get their bitmaps
 constexpr auto kWorkerStartPause = 100ms;
 constexpr auto kCapturePause = 100ms;
 
@@ -55,7 +56,7 @@ constexpr ControlTemplate kControls[] = {
     {MainDialog::kCaptureButton, Kind::kButton, "Snap", 0, 0, 27, 17, true, true},
     {MainDialog::kDeleteButton, Kind::kButton, "Delete", 56, 0, 27, 17, true, true},
     {MainDialog::kCompareHidden, Kind::kButton, "", 93, 69, 6, 6, false, false},
-    {MainDialog::kFullScreenButton, Kind::kButton, "Full", 28, 0, 27, 17, true, true},
+    {MainDialog::kFullScreenButton, Kind::kButton, "Full\nscreen", 28, 0, 27, 17, true, true},
     {MainDialog::kTab, Kind::kTab, "Tab1", 432, 7, 6, 6, false, false},
     {MainDialog::kAlbumList, Kind::kList, "List1", 2, 76, 104, 256, true, true},
     {MainDialog::kIndicator, Kind::kStatic, "", 7, 300, 32, 32, false, true},
@@ -188,6 +189,11 @@ void MainDialog::build_controls() {
     place_control(widget, units, entry.id, entry.x, entry.y, entry.width, entry.height);
     widget->setVisible(entry.visible);
     widget->setEnabled(entry.enabled);
+  }
+  for (int id : {kCaptureButton, kDeleteButton, kFullScreenButton, kCompareButton}) {
+    QFont small = font();
+    small.setPointSize(kToolbarPointSize);
+    control(id)->setFont(small);
   }
   QWidget* video = control(kVideoArea);
   video->setAutoFillBackground(true);
