@@ -275,7 +275,8 @@ void MainDialog::bind_commands() {
     connect(static_cast<QSlider*>(control(id)), &QSlider::sliderReleased, this,
             [this, id] { run_command(id); });
   }
-  connect(static_cast<QComboBox*>(control(kLanguageCombo)), &QComboBox::currentIndexChanged, this,
+  // Only the user's choice counts: filling and selecting from code is no selection change.
+  connect(static_cast<QComboBox*>(control(kLanguageCombo)), &QComboBox::activated, this,
           [this] { run_command(kLanguageCombo); });
 }
 

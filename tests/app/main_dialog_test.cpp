@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -66,6 +67,9 @@ struct HookLog {
     };
     h.change_language = [this](MainDialog&, const std::string& name) {
       calls.push_back("change_language " + name);
+    };
+    h.select_combo_language = [this](MainDialog&, const std::string& name) {
+      calls.push_back("select_combo_language " + name);
     };
     h.ring_reset = [this] { calls.push_back("ring_reset"); };
     h.start_decode_thread = worker("decode");
@@ -203,12 +207,18 @@ TEST_F(MainDialogTest, CommandsReachTheirHandlers) {
   dialog->control(MainDialog::kPictureView)->show();
   QTest::mouseClick(dialog->control(MainDialog::kPictureView), Qt::LeftButton);
   dialog->run_command(MainDialog::kTab);
+  auto* combo = static_cast<QComboBox*>(dialog->control(MainDialog::kLanguageCombo));
+  combo->addItems({"Chinese", "English"});
+  combo->setCurrentIndex(1);
+  combo->setCurrentIndex(0);
+  emit combo->activated(0);
 
   EXPECT_EQ(log.calls, (std::vector<std::string>{
                            "delete_selected_pictures", "compare", "compare",
                            "adjust_picture 1003", "adjust_picture 1037", "adjust_picture 1038",
                            "adjust_picture 1033", "change_language Japanese",
-                           "change_language Spanish", "return_to_video"}));
+                           "change_language Spanish", "return_to_video",
+                           "select_combo_language Chinese"}));
 }
 
 TEST_F(MainDialogTest, CaptureFreezesTheDisplayWhileTheSnapshotIsTaken) {
