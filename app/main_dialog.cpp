@@ -205,7 +205,11 @@ void MainDialog::build_controls() {
 
 void MainDialog::load_menu() {
   menu_bar_->clear();
-  qDeleteAll(menu_bar_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly));
+  // The old menus may be running the command that reloads them: detach now, delete later.
+  for (QMenu* old : menu_bar_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+    old->setParent(nullptr);
+    old->deleteLater();
+  }
   QMenu* menu = nullptr;
   for (const MenuItem& item : kMenu) {
     if (item.id == 0) {

@@ -221,6 +221,19 @@ TEST_F(MainDialogTest, CommandsReachTheirHandlers) {
                            "select_combo_language Chinese"}));
 }
 
+TEST_F(MainDialogTest, MenuReloadedByItsOwnCommandIsFresh) {
+  log.adapter_found = false;
+  MainDialogHooks hooks = log.hooks();
+  hooks.change_language = [](MainDialog& dialog, const std::string&) { dialog.load_menu(); };
+  MainDialog dialog("/tmp/program/", hooks);
+  dialog.menu_command(MainDialog::kMenuEnglish)->setText("Anglais");
+  dialog.menu_command(MainDialog::kMenuEnglish)->trigger();
+  QApplication::processEvents();
+  EXPECT_EQ(dialog.menu_command(MainDialog::kMenuEnglish)->text(), "English");
+  EXPECT_EQ(dialog.menu_bar()->actions().size(), 4);
+  EXPECT_EQ(dialog.top_menu(3)->actions().size(), 1);
+}
+
 TEST_F(MainDialogTest, CaptureFreezesTheDisplayWhileTheSnapshotIsTaken) {
   auto dialog = open(true);
   std::atomic<bool> saw_frozen{false};
