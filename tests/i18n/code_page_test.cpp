@@ -32,24 +32,5 @@ TEST(CodePage, LongTextsConvertCompletely) {
   EXPECT_EQ(cp936_to_utf8(text), expected);
 }
 
-TEST(CodePage, FindSkipsSecondBytes) {
-  EXPECT_EQ(cp936_find("\x81\x5D]", ']'), 2u);
-  EXPECT_EQ(cp936_find("\x81\x5D", ']'), std::string_view::npos);
-  EXPECT_EQ(cp936_find("a]b]", ']', 2), 3u);
-}
-
-TEST(CodePage, PrefixKeepsWholeCharacters) {
-  EXPECT_EQ(cp936_prefix("a\xD6\xD0", 2), "a");
-  EXPECT_EQ(cp936_prefix("a\xD6\xD0", 3), "a\xD6\xD0");
-  EXPECT_EQ(cp936_prefix("abc", 0), "");
-}
-
-TEST(CodePage, CaseFoldingOnlyTouchesAsciiLetters) {
-  EXPECT_TRUE(cp936_equal_nocase("Language", "LANGUAGE"));
-  EXPECT_FALSE(cp936_equal_nocase("\xA9\x61", "\xA9\x41"));
-  EXPECT_TRUE(cp936_equal_nocase("\xA9\x61x", "\xA9\x61X"));
-  EXPECT_FALSE(cp936_equal_nocase("ab", "abc"));
-}
-
 }  // namespace
 }  // namespace scopemark
