@@ -1,9 +1,27 @@
 #include <QApplication>
-#include <QLabel>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/viewer_app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QLabel label("Scopemark");
-  label.show();
-  return app.exec();
+  const scopemark::CommandLine options =
+      scopemark::parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options.error.empty()) {
+    std::cerr << "scopemark: " << options.error << "\n" << scopemark::usage_text();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << scopemark::usage_text();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "scopemark " SCOPEMARK_VERSION "\n";
+    return 0;
+  }
+  QApplication application(argc, argv);
+  scopemark::ViewerApp viewer;
+  return viewer.run(options, scopemark::MainDialogHooks{});
 }

@@ -1,0 +1,478 @@
+#include "app/main_dialog.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTabBar>
+
+#include <chrono>
+#include <initializer_list>
+#include <thread>
+#include <utility>
+
+#include "app/about_box.h"
+#include "controls/dialog_units.h"
+#include "controls/message_box.h"
+
+namespace scopemark {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kNoId = -1;
+constexpr int kDialogWidth = 644;
+constexpr int kDialogHeight = 339;
+constexpr int kDialogPointSize = 9;
+constexpr int kToolbarPointSize = 7;  // the toolbar words until the buttons get their bitmaps
+constexpr auto kWorkerStartPause = 100ms;
+constexpr auto kCapturePause = 100ms;
+
+enum class Kind { kStatic, kText, kButton, kTab, kList, kCombo, kSlider, kEdit };
+
+struct ControlTemplate {
+  int id;
+  Kind kind;
+  const char* text;
+  int x, y, width, height;
+  bool visible;
+  bool enabled;
+};
+
+// Template 102. The toolbar buttons carry their tooltip words until they get their bitmaps.
+constexpr ControlTemplate kControls[] = {
+    {MainDialog::kVideoArea, Kind::kStatic, "", 116, 4, 516, 328, true, true},
+    {MainDialog::kStartButton, Kind::kButton, "启动视频", 589, 27, 50, 18, false, false},
+    {MainDialog::kAutoButton, Kind::kButton, "Auto", 88, 58, 21, 8, true, true},
+    {MainDialog::kCaptureButton, Kind::kButton, "Snap", 0, 0, 27, 17, true, true},
+    {MainDialog::kDeleteButton, Kind::kButton, "Delete", 56, 0, 27, 17, true, true},
+    {MainDialog::kCompareHidden, Kind::kButton, "", 93, 69, 6, 6, false, false},
+    {MainDialog::kFullScreenButton, Kind::kButton, "Full\nscreen", 28, 0, 27, 17, true, true},
+    {MainDialog::kTab, Kind::kTab, "Tab1", 432, 7, 6, 6, false, false},
+    {MainDialog::kAlbumList, Kind::kList, "List1", 2, 76, 104, 256, true, true},
+    {MainDialog::kIndicator, Kind::kStatic, "", 7, 300, 32, 32, false, true},
+    {MainDialog::kLanguageCombo, Kind::kCombo, "", 376, 1, 88, 86, false, false},
+    {MainDialog::kPictureView, Kind::kStatic, "", 116, 4, 516, 328, false, true},
+    {MainDialog::kCompareTopLeft, Kind::kStatic, "", 116, 0, 259, 165, false, true},
+    {MainDialog::kCompareTopRight, Kind::kStatic, "", 376, 0, 259, 165, false, true},
+    {MainDialog::kCompareBottomLeft, Kind::kStatic, "", 116, 167, 259, 165, false, true},
+    {MainDialog::kCompareBottomRight, Kind::kStatic, "", 376, 166, 259, 165, false, true},
+    {MainDialog::kBrightnessSlider, Kind::kSlider, "", 1, 20, 52, 8, true, true},
+    {MainDialog::kContrastSlider, Kind::kSlider, "", 1, 32, 51, 8, true, true},
+    {MainDialog::kSaturationSlider, Kind::kSlider, "", 1, 44, 51, 8, true, true},
+    {MainDialog::kHueSlider, Kind::kSlider, "", 1, 55, 51, 8, true, true},
+    {kNoId, Kind::kText, "Brightness", 71, 19, 37, 8, true, true},
+    {kNoId, Kind::kText, "Contrast", 71, 32, 37, 8, true, true},
+    {kNoId, Kind::kText, "Saturation", 71, 43, 37, 8, true, true},
+    {kNoId, Kind::kText, "Hue", 71, 57, 13, 8, true, true},
+    {MainDialog::kBrightnessEdit, Kind::kEdit, "", 51, 18, 16, 12, true, true},
+    {MainDialog::kContrastEdit, Kind::kEdit, "", 51, 29, 16, 12, true, true},
+    {MainDialog::kSaturationEdit, Kind::kEdit, "", 51, 41, 16, 12, true, true},
+    {MainDialog::kHueEdit, Kind::kEdit, "", 51, 55, 16, 12, true, true},
+    {MainDialog::kSetButton, Kind::kButton, "Set", 4, 64, 21, 8, true, true},
+    {MainDialog::kGetButton, Kind::kButton, "Get", 25, 64, 21, 8, true, true},
+    {MainDialog::kCompareButton, Kind::kButton, "Compare", 84, 0, 27, 17, true, true},
+};
+
+constexpr int kSingleAndCompareViews[] = {MainDialog::kPictureView, MainDialog::kCompareTopLeft,
+                                          MainDialog::kCompareBottomLeft,
+                                          MainDialog::kCompareBottomRight,
+                                          MainDialog::kCompareTopRight};
+constexpr int kSliders[] = {MainDialog::kBrightnessSlider, MainDialog::kContrastSlider,
+                            MainDialog::kSaturationSlider, MainDialog::kHueSlider};
+
+struct MenuItem {
+  int id;  // 0 starts a drop-down with this text
+  const char* text;
+};
+
+// Menu 129.
+constexpr MenuItem kMenu[] = {
+    {0, "File"},        {MainDialog::kMenuExit, "Exit"},
+    {0, "Edit"},        {MainDialog::kMenuFullScreen, "FullScreen"},
+    {MainDialog::kMenuCapture, "Capture"},
+    {0, "Language"},    {MainDialog::kMenuChinese, "Chinese"},
+    {MainDialog::kMenuEnglish, "English"},
+    {MainDialog::kMenuFrench, "French"},
+    {MainDialog::kMenuGerman, "German"},
+    {MainDialog::kMenuRussian, "Russian"},
+    {MainDialog::kMenuKorean, "Korean"},
+    {MainDialog::kMenuJapanese, "Japenese"},
+    {MainDialog::kMenuSpanish, "Spanish"},
+    {0, "Help"},        {MainDialog::kMenuAbout, "About"},
+};
+
+// Language commands and the name each passes on.
+const std::map<int, std::string>& language_commands() {
+  static const std::map<int, std::string> names = {
+      {MainDialog::kMenuChinese, "Chinese"}, {MainDialog::kMenuEnglish, "English"},
+      {MainDialog::kMenuFrench, "French"},   {MainDialog::kMenuGerman, "German"},
+      {MainDialog::kMenuRussian, "Russian"}, {MainDialog::kMenuKorean, "Korean"},
+      {MainDialog::kMenuJapanese, "Japanese"}, {MainDialog::kMenuSpanish, "Spanish"},
+  };
+  return names;
+}
+
+QWidget* create_control(const ControlTemplate& entry, QWidget* parent) {
+  const QString text = QString::fromUtf8(entry.text);
+  switch (entry.kind) {
+    case Kind::kStatic:
+      return new QLabel(parent);
+    case Kind::kText:
+      return new QLabel(text, parent);
+    case Kind::kButton: {
+      auto* button = new QPushButton(text, parent);
+      button->setAutoDefault(false);
+      return button;
+    }
+    case Kind::kTab: {
+      auto* tab = new QTabBar(parent);
+      tab->setAccessibleName(text);
+      return tab;
+    }
+    case Kind::kList: {
+      auto* list = new QListWidget(parent);
+      list->setAccessibleName(text);
+      return list;
+    }
+    case Kind::kCombo:
+      return new QComboBox(parent);
+    case Kind::kSlider:
+      return new QSlider(Qt::Horizontal, parent);
+    case Kind::kEdit:
+      return new QLineEdit(parent);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      program_directory_(std::move(program_directory)),
+      hooks_(std::move(hooks)) {
+  setWindowTitle(QStringLiteral("Vistrel"));
+  QFont dialog_font = font();
+  dialog_font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("DejaVu Sans")});
+  dialog_font.setPointSize(kDialogPointSize);
+  setFont(dialog_font);
+  menu_bar_ = new QMenuBar(this);
+  client_ = new QWidget(this);
+  load_menu();
+  build_controls();
+  bind_commands();
+  initialise();
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::build_controls() {
+  const DialogBaseUnits units = dialog_base_units(font());
+  const QSize client_size = dialog_rect(units, 0, 0, kDialogWidth, kDialogHeight).size();
+  const int menu_height = menu_bar_->sizeHint().height();
+  resize(client_size.width(), client_size.height() + menu_height);
+  menu_bar_->setGeometry(0, 0, client_size.width(), menu_height);
+  client_->setGeometry(0, menu_height, client_size.width(), client_size.height());
+
+  for (const ControlTemplate& entry : kControls) {
+    QWidget* widget = create_control(entry, client_);
+    place_control(widget, units, entry.id, entry.x, entry.y, entry.width, entry.height);
+    widget->setVisible(entry.visible);
+    widget->setEnabled(entry.enabled);
+  }
+  for (int id : {kCaptureButton, kDeleteButton, kFullScreenButton, kCompareButton}) {
+    QFont small = font();
+    small.setPointSize(kToolbarPointSize);
+    control(id)->setFont(small);
+  }
+  QWidget* video = control(kVideoArea);
+  video->setAutoFillBackground(true);
+  QPalette black = video->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  video->setPalette(black);
+  qApp->installEventFilter(this);
+}
+
+void MainDialog::load_menu() {
+  menu_bar_->clear();
+  // The old menus may be running the command that reloads them: detach now, delete later.
+  for (QMenu* old : menu_bar_->findChildren<QMenu*>(Qt::FindDirectChildrenOnly)) {
+    old->setParent(nullptr);
+    old->deleteLater();
+  }
+  QMenu* menu = nullptr;
+  for (const MenuItem& item : kMenu) {
+    if (item.id == 0) {
+      menu = menu_bar_->addMenu(QString::fromUtf8(item.text));
+      continue;
+    }
+    QAction* action = menu->addAction(QString::fromUtf8(item.text));
+    set_control_id(action, item.id);
+    connect(action, &QAction::triggered, this, [this, id = item.id] { run_command(id); });
+  }
+}
+
+QMenu* MainDialog::top_menu(int position) const {
+  const QList<QAction*> items = menu_bar_->actions();
+  return position >= 0 && position < items.size() ? items[position]->menu() : nullptr;
+}
+
+QAction* MainDialog::menu_command(int id) const {
+  for (QAction* action : menu_bar_->findChildren<QAction*>()) {
+    if (control_id(action) == id) return action;
+  }
+  return nullptr;
+}
+
+QWidget* MainDialog::control(int id) const { return find_control(client_, id); }
+
+void MainDialog::bind_commands() {
+  auto hook = [this](const MainDialogHooks::Step& step) { return [this, &step] { run_hook(step); }; };
+  auto adjust = [this](int id) {
+    return [this, id] {
+      if (hooks_.adjust_picture) hooks_.adjust_picture(*this, id);
+    };
+  };
+  commands_ = {
+      {kCaptureButton, [this] { capture(); }},
+      {kMenuCapture, [this] { capture(); }},
+      {kDeleteButton, hook(hooks_.delete_selected_pictures)},
+      {kFullScreenButton, [this] { toggle_full_screen(); }},
+      {kMenuFullScreen, [this] { toggle_full_screen(); }},
+      {kMenuExit, [this] { reject(); }},
+      {kMenuAbout, [this] { show_about_box(); }},
+      {kCompareHidden, hook(hooks_.compare)},
+      {kCompareButton, hook(hooks_.compare)},
+      {kAutoButton, adjust(kAutoButton)},
+      {kSetButton, adjust(kSetButton)},
+      {kGetButton, adjust(kGetButton)},
+      {kLanguageCombo,
+       [this] {
+         if (hooks_.select_combo_language) {
+           hooks_.select_combo_language(
+               *this, static_cast<QComboBox*>(control(kLanguageCombo))->currentText().toStdString());
+         }
+       }},
+  };
+  for (int id : kSingleAndCompareViews) commands_[id] = hook(hooks_.return_to_video);
+  for (int id : kSliders) commands_[id] = adjust(id);
+  for (const auto& [id, name] : language_commands()) {
+    commands_[id] = [this, name = name] {
+      if (hooks_.change_language) hooks_.change_language(*this, name);
+    };
+  }
+
+  for (QPushButton* button : client_->findChildren<QPushButton*>()) {
+    connect(button, &QPushButton::clicked, this, [this, id = control_id(button)] { run_command(id); });
+  }
+  for (int id : kSliders) {
+    connect(static_cast<QSlider*>(control(id)), &QSlider::sliderReleased, this,
+            [this, id] { run_command(id); });
+  }
+  // Only the user's choice counts: filling and selecting from code is no selection change.
+  connect(static_cast<QComboBox*>(control(kLanguageCombo)), &QComboBox::activated, this,
+          [this] { run_command(kLanguageCombo); });
+}
+
+void MainDialog::run_command(int id) {
+  const auto handler = commands_.find(id);
+  if (handler != commands_.end()) handler->second();
+}
+
+void MainDialog::run_hook(const MainDialogHooks::Step& step) {
+  if (step) step(*this);
+}
+
+void MainDialog::initialise() {
+  run_hook(hooks_.set_window_icon);
+  camera_address_ = "192.168.1.1";
+  video_area_rect_ = control(kVideoArea)->geometry();
+  if (hooks_.build_yuv_tables) hooks_.build_yuv_tables();
+  std::optional<std::string> adapter_address;
+  if (hooks_.find_wireless_adapter) adapter_address = hooks_.find_wireless_adapter();
+  if (!adapter_address) {
+    show_message_box("No Device", "", MessageIcon::None, this);
+    return;
+  }
+  local_address_ = *adapter_address;
+
+  run_hook(hooks_.apply_language);
+  run_hook(hooks_.set_button_bitmaps);
+  record_layout_margins();
+  apply_layout();
+  show_video_views();
+  run_hook(hooks_.setup_album);
+  run_hook(hooks_.load_album);
+  control(kIndicator)->hide();
+  display_frozen = 0;
+  capture_requested = 0;
+  start_video();
+  for (int id : kSliders) {
+    auto* slider = static_cast<QSlider*>(control(id));
+    slider->setRange(0, 100);
+    slider->setValue(50);
+  }
+}
+
+void MainDialog::show_video_views() {
+  control(kVideoArea)->show();
+  for (int id : kSingleAndCompareViews) control(id)->hide();
+}
+
+void MainDialog::start_video() {
+  video_running = 1;
+  control(kStartButton)->setEnabled(false);
+  control(kAutoButton)->setEnabled(true);
+  show_video_views();
+  stop_requested = 0;
+  if (hooks_.ring_reset) hooks_.ring_reset();
+  for (const MainDialogHooks::Step* start :
+       {&hooks_.start_decode_thread, &hooks_.start_stream_receiver, &hooks_.start_event_server,
+        &hooks_.start_picture_server}) {
+    if (!*start) continue;
+    (*start)(*this);
+    std::this_thread::sleep_for(kWorkerStartPause);
+  }
+}
+
+void MainDialog::record_layout_margins() {
+  const QRect client = client_->rect();
+  const QRect video = control(kVideoArea)->geometry();
+  const QRect tab = control(kTab)->geometry();
+  layout_margins_ = LayoutMargins{video.left(),
+                                  video.top(),
+                                  client.right() - video.right(),
+                                  client.bottom() - video.bottom(),
+                                  tab.left(),
+                                  tab.top(),
+                                  tab.width(),
+                                  client.bottom() - tab.bottom()};
+}
+
+void MainDialog::apply_layout() {
+  if (!layout_margins_) return;
+  const QRect client = client_->rect();
+  if (full_screen) {
+    control(kVideoArea)->setGeometry(client);
+    return;
+  }
+  const LayoutMargins& m = *layout_margins_;
+  control(kVideoArea)
+      ->setGeometry(QRect(QPoint(m.video_left, m.video_top),
+                          QPoint(client.right() - m.video_right_margin,
+                                 client.bottom() - m.video_bottom_margin)));
+  control(kTab)->setGeometry(QRect(QPoint(m.tab_left, m.tab_top),
+                                   QPoint(m.tab_left + m.tab_width - 1,
+                                          client.bottom() - m.tab_bottom_margin)));
+  update();
+}
+
+void MainDialog::capture() {
+  capture_requested = 1;
+  display_frozen = 1;
+  std::this_thread::sleep_for(kCapturePause);
+  display_frozen = 0;
+  run_hook(hooks_.load_album);
+}
+
+void MainDialog::toggle_full_screen() {
+  if (!video_running) return;
+  full_screen = full_screen ? 0 : 1;
+  if (full_screen) {
+    enter_full_screen();
+  } else {
+    leave_full_screen();
+  }
+}
+
+void MainDialog::enter_full_screen() {
+  saved_placement_ = geometry();
+  for (int id : {kCompareTopLeft, kCompareTopRight, kCompareBottomLeft, kCompareBottomRight}) {
+    control(id)->hide();
+  }
+  control(kVideoArea)->show();
+  for (int id : {kPictureView, kCompareButton, kAlbumList}) control(id)->hide();
+
+  // The client area covers the whole screen: no frame, no menu bar.
+  const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+  menu_bar_->hide();
+  showFullScreen();
+  setGeometry(screen);
+  control(kVideoArea)->setGeometry(0, 0, screen.width(), screen.height());
+}
+
+void MainDialog::leave_full_screen() {
+  control(kAlbumList)->show();
+  control(kCompareButton)->show();
+  menu_bar_->show();
+  showNormal();
+  setGeometry(saved_placement_);
+  control(kVideoArea)->setGeometry(video_area_rect_);
+  apply_layout();
+}
+
+void MainDialog::show_about_box() {
+  AboutBox about(this);
+  about.exec();
+}
+
+void MainDialog::done(int result) {
+  stop_requested = 1;
+  QDialog::done(result);
+}
+
+void MainDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  const int menu_height = menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+  menu_bar_->setGeometry(0, 0, width(), menu_height);
+  client_->setGeometry(0, menu_height, width(), height() - menu_height);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      auto* widget = qobject_cast<QWidget*>(watched);
+      if (!widget || widget->window() != this) break;
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Escape) {
+        if (full_screen) toggle_full_screen();
+        return true;
+      }
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
+      break;
+    }
+    case QEvent::MouseButtonDblClick:
+      if (watched == control(kVideoArea) &&
+          static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        toggle_full_screen();
+      }
+      break;
+    case QEvent::MouseButtonRelease:
+      if (watched->parent() == client_ &&
+          static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        const int id = control_id(watched);
+        for (int view : kSingleAndCompareViews) {
+          if (id == view) run_command(id);
+        }
+      }
+      break;
+    case QEvent::Resize:
+      if (watched == client_) apply_layout();
+      break;
+    default:
+      break;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace scopemark

@@ -1,0 +1,128 @@
+#include "app/viewer_app.h"
+
+#include <QApplication>
+
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#include "controls/message_box.h"
+#include "i18n/default_tables.h"
+#include "i18n/language.h"
+#include "records/record_dialog.h"
+#include "records/record_store.h"
+
+namespace scopemark {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr char kSettingsFileName[] = "setting.ini";
+constexpr char kDialogStyle[] = "QDialog { background-color: rgb(0, 192, 192); color: black; }";
+
+std::string with_trailing_separator(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(const std::vector<std::string>& arguments) {
+  CommandLine result;
+  for (std::size_t i = 0; i < arguments.size() && result.error.empty(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") {
+      result.help = true;
+    } else if (argument == "--version") {
+      result.version = true;
+    } else if (argument == "--program-dir" || argument == "--record") {
+      if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
+        result.error = argument + " needs a value";
+        break;
+      }
+      (argument == "--record" ? result.record : result.program_dir) = arguments[++i];
+    } else {
+      result.error = "unknown argument: " + argument;
+    }
+  }
+  return result;
+}
+
+std::string usage_text() {
+  return "Usage: scopemark [options]\n"
+         "Viewer for the Wi-Fi digital microscope camera.\n"
+         "\n"
+         "  --help             show this text and exit\n"
+         "  --version          show the version and exit\n"
+         "  --program-dir DIR  keep settings, language files and records in DIR\n"
+         "                     (default: the folder of the executable)\n"
+         "  --record ID        open record ID (digits) without asking, creating it when missing\n";
+}
+
+std::string executable_directory() {
+  std::error_code ec;
+  const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return as_program_directory(".");
+  return with_trailing_separator(executable.parent_path().string());
+}
+
+std::string as_program_directory(const std::string& folder) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(folder, ec);
+  return with_trailing_separator((ec ? fs::path(folder) : absolute.lexically_normal()).string());
+}
+
+bool ensure_settings_file(const std::string& settings_path) {
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(settings_path, ec))) return false;
+  return extract_default_table(kSettingsTable, settings_path);
+}
+
+int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
+  prepare_settings(options.program_dir ? as_program_directory(*options.program_dir)
+                                       : executable_directory());
+  const bool have_record = options.record ? open_record(*options.record) : choose_record();
+  if (!have_record) return options.record ? 2 : 0;
+  run_main_window(std::move(hooks));
+  return 0;
+}
+
+void ViewerApp::prepare_settings(const std::string& program_directory) {
+  program_directory_ = program_directory;
+  settings_path_ = program_directory_ + kSettingsFileName;
+  ensure_settings_file(settings_path_);
+  LanguageSelection language = select_language(program_directory_, settings_path_, "");
+  language_name_ = std::move(language.language_name);
+  language_file_ = std::move(language.language_file);
+}
+
+bool ViewerApp::choose_record() {
+  RecordDialog dialog(program_directory_);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  record_id_ = dialog.record_id();
+  record_folder_ = dialog.record_folder();
+  return true;
+}
+
+bool ViewerApp::open_record(const std::string& id) {
+  if (!is_valid_record_id(id)) {
+    show_message_box("No.  please input number!", "sorry", MessageIcon::Information);
+    return false;
+  }
+  const std::string path = record_path(program_directory_, id);
+  create_record(path);
+  if (!record_exists(path)) {
+    show_message_box("please press 'Add'", "sorry");
+    return false;
+  }
+  record_id_ = id;
+  record_folder_ = path;
+  return true;
+}
+
+void ViewerApp::run_main_window(MainDialogHooks hooks) {
+  qApp->setStyleSheet(QString::fromLatin1(kDialogStyle));
+  MainDialog dialog(program_directory_, std::move(hooks));
+  dialog.exec();
+}
+
+}  // namespace scopemark

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/main_dialog.h"
+
+namespace scopemark {
+
+// What the command line asks for.
+struct CommandLine {
+  bool help = false;
+  bool version = false;
+  std::optional<std::string> program_dir;
+  std::optional<std::string> record;
+  std::string error;  // not empty when the arguments were not understood
+};
+
+CommandLine parse_command_line(const std::vector<std::string>& arguments);
+std::string usage_text();
+
+// The folder of the running executable, with a trailing '/'.
+std::string executable_directory();
+// A folder given by the user as a program directory: absolute, with a trailing '/'.
+std::string as_program_directory(const std::string& folder);
+
+// Writes the built-in default settings when nothing exists at settings_path; true when written.
+bool ensure_settings_file(const std::string& settings_path);
+
+// The application: start-up, settings and language, the record, then the main window.
+class ViewerApp {
+ public:
+  const std::string& program_directory() const { return program_directory_; }
+  const std::string& settings_path() const { return settings_path_; }
+  const std::string& language_name() const { return language_name_; }
+  const std::string& language_file() const { return language_file_; }
+  const std::string& record_folder() const { return record_folder_; }
+  const std::string& record_id() const { return record_id_; }
+
+  // The whole start-up; the program's exit code. Cancel in the record dialog ends it before
+  // any window or network activity.
+  int run(const CommandLine& options, MainDialogHooks hooks);
+
+  // Settings file (created from the built-in block when missing) and language selection.
+  void prepare_settings(const std::string& program_directory);
+  // The record dialog; false when it was cancelled.
+  bool choose_record();
+  // A record named on the command line, created when missing; false when refused.
+  bool open_record(const std::string& id);
+  // The main window, modal, in the dialog colours.
+  void run_main_window(MainDialogHooks hooks);
+
+ private:
+  std::string program_directory_;
+  std::string settings_path_;
+  std::string language_name_;
+  std::string language_file_;
+  std::string record_folder_;
+  std::string record_id_;
+};
+
+}  // namespace scopemark
