@@ -1,0 +1,25 @@
+// CAVLC residual blocks (ITU-T H.264 clause 9.2) and the other CAVLC-only mappings of the
+// macroblock layer.
+#pragma once
+
+#include <cstdint>
+
+#include "h264/stream/bit_reader.h"
+
+// nC of a block from its neighbours' total coefficient counts (clause 9.2.1): the rounded mean
+// of both when both are available, the one available count, else 0. Chroma DC uses nC -1.
+inline int cavlc_nc(bool a_available, int total_coeff_a, bool b_available, int total_coeff_b) {
+  if (a_available && b_available) return (total_coeff_a + total_coeff_b + 1) >> 1;
+  if (a_available) return total_coeff_a;
+  return b_available ? total_coeff_b : 0;
+}
+
+// residual_block_cavlc: decodes one block of max_num_coeff (4, 15 or 16) coefficients with the
+// coeff_token table chosen by nC, writes all max_num_coeff entries of coeff_level in scan order
+// (zeros included) and returns TotalCoeff. An invalid code, a TotalCoeff above max_num_coeff,
+// zeros that do not fit the block or a level outside -32768..32767 return -1; coeff_level is
+// then undefined.
+int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int16_t* coeff_level);
+
+// coded_block_pattern of the me(v) code number (Table 9-4, 4:2:0); -1 for a code number above 47.
+int cavlc_coded_block_pattern(uint32_t code_num, bool intra);
