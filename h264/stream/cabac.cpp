@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace {
 
@@ -258,18 +257,21 @@ uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b)
   return cabac_decode_decision(c, kCodedBlockFlag + 4 * cat + a + 2 * b);
 }
 
-int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int16_t* coeff_level) {
+int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,
+                                uint8_t* run) {
   const int max_num_coeff = kCabacMaxNumCoeff[cat];
-  std::memset(coeff_level, 0, sizeof(int16_t) * max_num_coeff);
-
-  uint8_t positions[64];
   int count = 0;
+  int previous = -1;
+  auto significant_at = [&](int i) {
+    run[count++] = static_cast<uint8_t>(i - previous - 1);
+    previous = i;
+  };
   int i = 0;
   if (cat == kCatLuma8x8) {
     const uint8_t* sig_inc = kSignificantCoeffCtxInc8x8[field];
     for (; i < max_num_coeff - 1; ++i) {
       if (!cabac_decode_decision(c, kSignificant8x8[field] + sig_inc[i])) continue;
-      positions[count++] = static_cast<uint8_t>(i);
+      significant_at(i);
       if (cabac_decode_decision(c, kLast8x8[field] + kLastCoeffCtxInc8x8[i])) break;
     }
   } else {
@@ -277,11 +279,11 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int16_t* c
     const uint32_t last = kLast[field] + kMapCatOffset[cat];
     for (; i < max_num_coeff - 1; ++i) {
       if (!cabac_decode_decision(c, significant + i)) continue;
-      positions[count++] = static_cast<uint8_t>(i);
+      significant_at(i);
       if (cabac_decode_decision(c, last + i)) break;
     }
   }
-  if (i == max_num_coeff - 1) positions[count++] = static_cast<uint8_t>(i);
+  if (i == max_num_coeff - 1) significant_at(i);
 
   const uint32_t abs_base = cat == kCatLuma8x8 ? kAbsLevel8x8 : kAbsLevel + kAbsLevelCatOffset[cat];
   const uint32_t max_gt1_inc = cat == kCatChromaDc ? 3 : 4;
@@ -299,13 +301,13 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int16_t* c
     } else {
       ++num_eq1;
     }
-    int32_t level = static_cast<int32_t>(abs_minus1) + 1;
-    if (cabac_decode_bypass(c)) level = -level;
-    if (level > 32767 || level < -32768) {
+    int32_t value = static_cast<int32_t>(abs_minus1) + 1;
+    if (cabac_decode_bypass(c)) value = -value;
+    if (value > 32767 || value < -32768) {
       c.error = 1;
       return 0;
     }
-    coeff_level[positions[j]] = static_cast<int16_t>(level);
+    level[j] = value;
   }
   return count;
 }

@@ -104,7 +104,8 @@ inline constexpr int kCabacMaxNumCoeff[6] = {16, 15, 16, 4, 15, 64};
 // 9.3.3.1.1.9.
 uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b);
 
-// The significance map and levels of a block whose coded_block_flag is 1: all
-// kCabacMaxNumCoeff[cat] entries of coeff_level in list order (levelListIdx), zeros included.
-// Returns the number of non-zero levels; levels outside -32768..32767 set `error`.
-int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int16_t* coeff_level);
+// The significance map and levels of a block whose coded_block_flag is 1, in increasing
+// list order (levelListIdx): level[i] after run[i] zero coefficients, both arrays with
+// kCabacMaxNumCoeff[cat] entries. Returns the number of levels; a level outside -32768..32767
+// sets `error` and returns 0.
+int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level, uint8_t* run);

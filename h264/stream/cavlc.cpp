@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstring>
 #include <utility>
 
 #include "h264/stream/entropy_tables.h"
@@ -141,8 +140,8 @@ int32_t read_level(BitReader& br, uint32_t suffix_length) {
 
 }  // namespace
 
-int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int16_t* coeff_level) {
-  std::memset(coeff_level, 0, sizeof(int16_t) * max_num_coeff);
+int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
+                                uint8_t* run) {
   uint32_t token = peek_coeff_token(show_bits32(br), nC);
   if (token == 0) return -1;
   br.position += token >> 8;
@@ -151,21 +150,23 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int16_
   if (total_coeff > max_num_coeff) return -1;
   if (total_coeff == 0) return 0;
 
-  int32_t levels[16];
+  // The stream sends the levels from the highest frequency down: the i-th goes to
+  // level[total_coeff - 1 - i].
+  int32_t* next = level + total_coeff - 1;
   uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
-  for (int i = 0; i < total_coeff; ++i) {
+  for (int i = 0; i < total_coeff; ++i, --next) {
     if (i < trailing_ones) {
-      levels[i] = read_bits(br, 1) ? -1 : 1;
+      *next = read_bits(br, 1) ? -1 : 1;
       continue;
     }
     int32_t level_code = read_level(br, suffix_length);
     if (level_code < 0) return -1;
     if (i == trailing_ones && trailing_ones < 3) level_code += 2;
-    int32_t level = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
-    if (level < -32768 || level > 32767) return -1;
-    levels[i] = level;
+    int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
+    if (value < -32768 || value > 32767) return -1;
+    *next = value;
     if (suffix_length == 0) suffix_length = 1;
-    if ((level < 0 ? -level : level) > (3 << (suffix_length - 1)) && suffix_length < 6) {
+    if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
       ++suffix_length;
     }
   }
@@ -179,21 +180,19 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int16_
     if (zeros_left < 0 || total_coeff + zeros_left > max_num_coeff) return -1;
   }
 
-  // Placed from the highest frequency down: levels[0] sits above all runs.
-  int position = total_coeff + zeros_left - 1;
-  for (int i = 0; i < total_coeff - 1; ++i) {
-    coeff_level[position] = static_cast<int16_t>(levels[i]);
-    int run = 0;
+  // run_before follows the same order; the lowest coefficient takes the zeros left.
+  for (int i = total_coeff - 1; i > 0; --i) {
+    int run_before = 0;
     if (zeros_left > 0) {
       uint32_t window = show_bits32(br);
-      run = zeros_left <= 6 ? take_value(br, kRunBeforeShort[zeros_left - 1][window >> 29])
-                            : take_value(br, kRunBeforeLong[window >> 21]);
-      if (run < 0 || run > zeros_left) return -1;
-      zeros_left -= run;
+      run_before = zeros_left <= 6 ? take_value(br, kRunBeforeShort[zeros_left - 1][window >> 29])
+                                   : take_value(br, kRunBeforeLong[window >> 21]);
+      if (run_before < 0 || run_before > zeros_left) return -1;
+      zeros_left -= run_before;
     }
-    position -= run + 1;
+    run[i] = static_cast<uint8_t>(run_before);
   }
-  coeff_level[position] = static_cast<int16_t>(levels[total_coeff - 1]);
+  run[0] = static_cast<uint8_t>(zeros_left);
   return total_coeff;
 }
 

@@ -15,11 +15,12 @@ inline int cavlc_nc(bool a_available, int total_coeff_a, bool b_available, int t
 }
 
 // residual_block_cavlc: decodes one block of max_num_coeff (4, 15 or 16) coefficients with the
-// coeff_token table chosen by nC, writes all max_num_coeff entries of coeff_level in scan order
-// (zeros included) and returns TotalCoeff. An invalid code, a TotalCoeff above max_num_coeff,
-// zeros that do not fit the block or a level outside -32768..32767 return -1; coeff_level is
-// then undefined.
-int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int16_t* coeff_level);
+// coeff_token table chosen by nC and returns TotalCoeff. The non-zero levels come out in
+// increasing scan order, level[i] after run[i] zero coefficients (both arrays hold
+// max_num_coeff entries). An invalid code, a TotalCoeff above max_num_coeff, zeros that do not
+// fit the block or a level outside -32768..32767 return -1.
+int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
+                                uint8_t* run);
 
 // coded_block_pattern of the me(v) code number (Table 9-4, 4:2:0); -1 for a code number above 47.
 int cavlc_coded_block_pattern(uint32_t code_num, bool intra);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "h264/entropy_cabac_writer.h"
+#include "h264/entropy_levels.h"
 #include "h264/stream/cabac.h"
 
 using entropy_test::CabacWriter;
@@ -411,11 +412,13 @@ void expect_op(CabacDecoder& d, const Op& op, size_t index) {
       got = cabac_decode_coded_block_flag(d, op.arg, op.a, op.b);
       break;
     case kResidual: {
-      std::vector<int16_t> out(op.coeff.size(), 99);
-      int count = cabac_decode_residual_block(d, op.arg, op.comp, out.data());
+      int32_t level[64];
+      uint8_t run[64];
+      int count = cabac_decode_residual_block(d, op.arg, op.comp, level, run);
       ASSERT_EQ(count, std::count_if(op.coeff.begin(), op.coeff.end(), [](int c) { return c; }))
           << "op " << index;
-      ASSERT_TRUE(std::equal(out.begin(), out.end(), op.coeff.begin())) << "op " << index;
+      ASSERT_EQ(entropy_test::expand_levels(level, run, count, kCabacMaxNumCoeff[op.arg]), op.coeff)
+          << "op " << index;
       return;
     }
     default:
@@ -465,8 +468,9 @@ uint32_t residual_error(int cat, const std::vector<int>& coeff) {
   CabacDecoder d{};
   cabac_init_contexts(d, 26, 0);
   cabac_start_engine(d, w.out().bytes().data(), static_cast<uint32_t>(w.out().bytes().size()), 0);
-  std::vector<int16_t> out(coeff.size());
-  cabac_decode_residual_block(d, cat, false, out.data());
+  int32_t level[64];
+  uint8_t run[64];
+  cabac_decode_residual_block(d, cat, false, level, run);
   return d.error;
 }
 
@@ -567,11 +571,13 @@ TEST(EntropyCabacSyntax, ArbitraryBytesStayInsideTheirBuffer) {
     CabacDecoder d{};
     cabac_init_contexts(d, static_cast<int>(rng() % 52), static_cast<int>(rng() % 4));
     cabac_start_engine(d, bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
-    int16_t out[64];
+    int32_t level[64];
+    uint8_t run[64];
     for (int i = 0; i < 40; ++i) {
       int cat = static_cast<int>(rng() % 6);
-      int count = cabac_decode_residual_block(d, cat, rng() & 1, out);
-      ASSERT_LE(count, kCabacMaxNumCoeff[cat]);
+      int count = cabac_decode_residual_block(d, cat, rng() & 1, level, run);
+      ASSERT_EQ(entropy_test::expand_levels(level, run, count, kCabacMaxNumCoeff[cat]).size(),
+                static_cast<size_t>(kCabacMaxNumCoeff[cat]));
       cabac_decode_mvd_l0(d, rng() & 1, rng() % 64);
       cabac_decode_mb_qp_delta(d, rng() & 1);
       cabac_decode_ref_idx_l0(d, rng() & 1, rng() & 1);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "h264/entropy_levels.h"
 #include "h264/front_bit_writer.h"
 #include "h264/stream/cavlc.h"
 #include "h264/stream/entropy_tables.h"
@@ -121,14 +122,23 @@ BitReader reader_over(const std::vector<uint8_t>& bytes) {
   return br;
 }
 
-int decode(const std::string& bits, int nC, int max_num_coeff, std::vector<int16_t>& out,
+// Decodes one block and spreads its levels over a coefficient list (empty on an error).
+int decode_block(BitReader& br, int nC, int max_num_coeff, std::vector<int>& coeff) {
+  int32_t level[16];
+  uint8_t run[16];
+  int total = cavlc_decode_residual_block(br, nC, max_num_coeff, level, run);
+  coeff.clear();
+  if (total >= 0) coeff = entropy_test::expand_levels(level, run, total, max_num_coeff);
+  return total;
+}
+
+int decode(const std::string& bits, int nC, int max_num_coeff, std::vector<int>& out,
            uint32_t* position = nullptr) {
   BitWriter w;
   put_bits_text(w, bits);
   w.trailing();
   BitReader br = reader_over(w.bytes());
-  out.assign(max_num_coeff, 99);
-  int result = cavlc_decode_residual_block(br, nC, max_num_coeff, out.data());
+  int result = decode_block(br, nC, max_num_coeff, out);
   if (position) *position = br.position;
   return result;
 }
@@ -138,22 +148,22 @@ int decode(const std::string& bits, int nC, int max_num_coeff, std::vector<int16
 TEST(EntropyCavlcBlock, DecodesTheTextbookExample) {
   // Levels 0 3 -1 0 | 0 -1 1 0 | 1 0 ... in zig-zag order: TotalCoeff 5, three trailing ones,
   // total_zeros 3.
-  std::vector<int16_t> out;
+  std::vector<int> out;
   uint32_t position = 0;
   ASSERT_EQ(decode("000010001110010111101101", 0, 16, out, &position), 5);
   EXPECT_EQ(position, 24u);
-  std::vector<int16_t> expected = {0, 3, 0, 1, -1, -1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+  std::vector<int> expected = {0, 3, 0, 1, -1, -1, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_EQ(out, expected);
 }
 
 TEST(EntropyCavlcBlock, EmptyBlocksWriteZeros) {
-  std::vector<int16_t> out;
+  std::vector<int> out;
   EXPECT_EQ(decode("1", 0, 16, out), 0);
-  EXPECT_EQ(out, std::vector<int16_t>(16, 0));
+  EXPECT_EQ(out, std::vector<int>(16, 0));
   EXPECT_EQ(decode("01", -1, 4, out), 0);
-  EXPECT_EQ(out, std::vector<int16_t>(4, 0));
+  EXPECT_EQ(out, std::vector<int>(4, 0));
   EXPECT_EQ(decode("000011", 8, 15, out), 0);
-  EXPECT_EQ(out, std::vector<int16_t>(15, 0));
+  EXPECT_EQ(out, std::vector<int>(15, 0));
 }
 
 TEST(EntropyCavlcBlock, RandomBlocksRoundTripForEveryTableAndBlockSize) {
@@ -174,13 +184,12 @@ TEST(EntropyCavlcBlock, RandomBlocksRoundTripForEveryTableAndBlockSize) {
     BitReader br = reader_over(w.bytes());
     for (size_t i = 0; i < blocks.size(); ++i) {
       const Block& b = blocks[i];
-      std::vector<int16_t> out(b.coeff.size(), 99);
-      int total =
-          cavlc_decode_residual_block(br, b.nC, static_cast<int>(b.coeff.size()), out.data());
+      std::vector<int> out;
+      int total = decode_block(br, b.nC, static_cast<int>(b.coeff.size()), out);
       int expected_total =
           static_cast<int>(std::count_if(b.coeff.begin(), b.coeff.end(), [](int c) { return c; }));
       ASSERT_EQ(total, expected_total) << "block " << i << " nC " << b.nC;
-      ASSERT_TRUE(std::equal(out.begin(), out.end(), b.coeff.begin())) << "block " << i;
+      ASSERT_EQ(out, b.coeff) << "block " << i;
     }
     EXPECT_EQ(br.position, bits);
   }
@@ -201,15 +210,15 @@ TEST(EntropyCavlcBlock, LevelEscapesAndSuffixLengthGrowth) {
       put_block(w, coeff, size == 4 ? -1 : 3);
       w.trailing();
       BitReader br = reader_over(w.bytes());
-      std::vector<int16_t> out(size);
-      ASSERT_GE(cavlc_decode_residual_block(br, size == 4 ? -1 : 3, size, out.data()), 0);
-      EXPECT_TRUE(std::equal(out.begin(), out.end(), coeff.begin())) << head[0];
+      std::vector<int> out;
+      ASSERT_GE(decode_block(br, size == 4 ? -1 : 3, size, out), 0);
+      EXPECT_EQ(out, coeff) << head[0];
     }
   }
 }
 
 TEST(EntropyCavlcBlock, RejectsCodesThatAreNotInTheTables) {
-  std::vector<int16_t> out;
+  std::vector<int> out;
   EXPECT_EQ(decode("0000000000000001", 0, 16, out), -1);  // 15 leading zeros
   EXPECT_EQ(decode("00000000000000001", 5, 16, out), -1);
   EXPECT_EQ(decode("000010", 8, 16, out), -1);  // TrailingOnes 2 with TotalCoeff 1
@@ -219,7 +228,7 @@ TEST(EntropyCavlcBlock, RejectsCodesThatAreNotInTheTables) {
 }
 
 TEST(EntropyCavlcBlock, RejectsBlocksThatDoNotFit) {
-  std::vector<int16_t> out;
+  std::vector<int> out;
   // TotalCoeff 16 in a 15-coefficient block.
   EXPECT_EQ(decode("0000000000000100" + std::string(16, '1'), 0, 15, out), -1);
   // TotalCoeff 1 with total_zeros 15 in a 15-coefficient block: one past its end.
@@ -244,14 +253,13 @@ TEST(EntropyCavlcBlock, RejectsBlocksThatDoNotFit) {
 }
 
 TEST(EntropyCavlcBlock, RejectsLevelsBeyondSixteenBits) {
-  std::vector<int16_t> out;
+  std::vector<int> out;
   BitWriter w;
   put_bits_text(w, "000101");               // TotalCoeff 1, no trailing ones
   put_level_code(w, 2 * 32768 - 2 - 2, 0);  // +32768, sent as levelCode - 2
   w.trailing();
   BitReader br = reader_over(w.bytes());
-  out.assign(16, 0);
-  EXPECT_EQ(cavlc_decode_residual_block(br, 0, 16, out.data()), -1);
+  EXPECT_EQ(decode_block(br, 0, 16, out), -1);
 }
 
 TEST(EntropyCavlcBlock, ArbitraryBytesNeverBreakTheBlockInvariants) {
@@ -264,11 +272,11 @@ TEST(EntropyCavlcBlock, ArbitraryBytesNeverBreakTheBlockInvariants) {
       static const int kSizes[3] = {4, 15, 16};
       int max_num_coeff = kSizes[rng() % 3];
       int nC = max_num_coeff == 4 ? -1 : static_cast<int>(rng() % 17);
-      int16_t out[16];
-      int total = cavlc_decode_residual_block(br, nC, max_num_coeff, out);
+      std::vector<int> out;
+      int total = decode_block(br, nC, max_num_coeff, out);
       if (total < 0) break;
-      ASSERT_LE(total, max_num_coeff);
-      ASSERT_EQ(std::count_if(out, out + max_num_coeff, [](int16_t c) { return c != 0; }), total);
+      ASSERT_EQ(static_cast<int>(out.size()), max_num_coeff);
+      ASSERT_EQ(std::count_if(out.begin(), out.end(), [](int c) { return c != 0; }), total);
     }
   }
 }
