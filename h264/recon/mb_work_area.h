@@ -29,9 +29,9 @@ inline constexpr int kResidualSize = 384;
 
 // Boundary-strength array: 8 edges of 4 segments each (top to bottom on vertical edges, left to
 // right on horizontal ones).
-inline constexpr int kBsLeft = 0;         // left macroblock edge
-inline constexpr int kBsTop = 4;          // top macroblock edge
-inline constexpr int kBsVertical = 8;     // internal vertical edges 1..3 (x = 4, 8, 12): 8 + 4 (e - 1)
+inline constexpr int kBsLeft = 0;      // left macroblock edge
+inline constexpr int kBsTop = 4;       // top macroblock edge
+inline constexpr int kBsVertical = 8;  // internal vertical edges 1..3 (x = 4, 8, 12): 8 + 4 (e - 1)
 inline constexpr int kBsHorizontal = 20;  // internal horizontal edges 1..3 (y = 4, 8, 12)
 inline constexpr int kBsSize = 32;
 
@@ -46,7 +46,9 @@ inline constexpr int32_t kMbINxN = 23;
 inline constexpr int32_t kMbI16x16First = 24;
 inline constexpr int32_t kMbIPcm = 48;
 
-inline constexpr bool mb_is_intra(int32_t mb_type) { return mb_type > 22; }
+inline constexpr bool mb_is_intra(int32_t mb_type) {
+  return mb_type > 22;
+}
 
 // Neighbour record of one macroblock (current row and the row above). Indexes "by block" run in
 // luma4x4BlkIdx order.

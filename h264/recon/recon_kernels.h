@@ -67,8 +67,8 @@ using NeighbourStoreKernel = void (*)(const uint8_t* edge, uint8_t* pic, int str
 
 // Macroblock stores into the picture; pic points at the macroblock's first sample.
 using StoreLumaKernel = void (*)(uint8_t* pic, int stride, const uint8_t* luma);
-using StoreChromaKernel = void (*)(uint8_t* pic_cb, uint8_t* pic_cr, int stride,
-                                   const uint8_t* cb, const uint8_t* cr);
+using StoreChromaKernel = void (*)(uint8_t* pic_cb, uint8_t* pic_cr, int stride, const uint8_t* cb,
+                                   const uint8_t* cr);
 
 // Intra_4x4 / Intra_8x8: predicts block blk of the luma array in place and adds its residual when
 // the cbp bit of its quadrant is set.

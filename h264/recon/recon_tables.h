@@ -1,6 +1,7 @@
 // Constant tables of sample reconstruction.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // Position of luma sample (x, y), 0 <= x, y < 16, in the quadrant layout of the luma sample and
@@ -56,8 +57,8 @@ struct Intra8x8Neighbours {
   uint16_t flag_top;
   uint16_t flag_top_left;
 };
-extern const Intra4x4Neighbours decoder_intra4x4_neighbours[16];
-extern const Intra8x8Neighbours decoder_intra8x8_neighbours[4];
+extern const std::array<Intra4x4Neighbours, 16> decoder_intra4x4_neighbours;
+extern const std::array<Intra8x8Neighbours, 4> decoder_intra8x8_neighbours;
 
 // Neighbouring 4x4 block whose prediction mode enters the mode prediction (clauses 8.3.1.1 and
 // 8.3.2.1): the 4x4 mode entry (luma4x4BlkIdx), plus kNeighbourMb when it lies in the left (A)
