@@ -33,9 +33,10 @@ constexpr uint32_t kAbsLevel8x8 = 426;
 constexpr uint32_t kMapCatOffset[5] = {0, 15, 29, 44, 47};
 constexpr uint32_t kAbsLevelCatOffset[5] = {0, 10, 20, 30, 39};
 
-// Longest unary prefixes accepted where the syntax sets no bound of its own.
+// Longest unary codes accepted: ref_idx_l0 up to 31, and mb_qp_delta -52..52, which keeps
+// QP + mb_qp_delta + 52 from going negative.
 constexpr uint32_t kMaxRefIdx = 31;
-constexpr uint32_t kMaxQpDeltaCode = 127;
+constexpr uint32_t kMaxQpDeltaCode = 104;
 // Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
 constexpr uint32_t kMaxExpGolombOrder = 17;
 

@@ -65,7 +65,8 @@ uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b);
 // Values outside -32768..32767 set `error`.
 int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum);
 
-// prev_nonzero: the previous macroblock of the slice decoded a non-zero mb_qp_delta.
+// prev_nonzero: the previous macroblock of the slice decoded a non-zero mb_qp_delta. Values
+// outside -52..52 set `error`.
 int32_t cabac_decode_mb_qp_delta(CabacDecoder& c, bool prev_nonzero);
 
 // a, b: neighbour available, intra but not I_PCM, with intra_chroma_pred_mode not 0.

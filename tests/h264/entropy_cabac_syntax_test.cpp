@@ -550,6 +550,9 @@ TEST(EntropyCabacSyntax, ValuesBeyondTheirRangesSetTheError) {
   CabacWriter w(26, 1);
   put_unary(w, 32, {54, 58, 59});  // ref_idx_l0 32
   put_mvd(w, 32768, 0, 0);
+  put_mb_qp_delta(w, -52, true);
+  put_mb_qp_delta(w, 52, false);
+  put_mb_qp_delta(w, -53, false);
   w.terminate(1);
   w.align_zero();
   CabacDecoder d{};
@@ -560,6 +563,12 @@ TEST(EntropyCabacSyntax, ValuesBeyondTheirRangesSetTheError) {
   d.error = 0;
   cabac_decode_decision(d, 59);  // the zero that ends the unary code
   EXPECT_EQ(cabac_decode_mvd_l0(d, 0, 0), 0);
+  EXPECT_NE(d.error, 0u);
+  d.error = 0;
+  EXPECT_EQ(cabac_decode_mb_qp_delta(d, true), -52);
+  EXPECT_EQ(cabac_decode_mb_qp_delta(d, false), 52);
+  EXPECT_EQ(d.error, 0u);
+  cabac_decode_mb_qp_delta(d, false);
   EXPECT_NE(d.error, 0u);
 }
 
