@@ -3,57 +3,21 @@
 #include <cstdlib>
 
 #include "h264/stream/cabac.h"
+#include "h264/stream/entropy_neighbours.h"
 
 namespace {
-
-// A neighbouring block: in the current macroblock or in neighbour A or B, with its index.
-struct BlockRef {
-  bool inside;
-  int blk;
-};
-
-constexpr int blk_x(int blk) {
-  return 2 * ((blk >> 2) & 1) + (blk & 1);
-}
-constexpr int blk_y(int blk) {
-  return 2 * (blk >> 3) + ((blk >> 1) & 1);
-}
-constexpr int blk_at(int x, int y) {
-  return 8 * (y >> 1) + 4 * (x >> 1) + 2 * (y & 1) + (x & 1);
-}
-
-// Neighbouring 4x4 luma blocks A and B (clause 6.4.11.4).
-BlockRef luma_left(int blk) {
-  int x = blk_x(blk);
-  int y = blk_y(blk);
-  return x > 0 ? BlockRef{true, blk_at(x - 1, y)} : BlockRef{false, blk_at(3, y)};
-}
-
-BlockRef luma_up(int blk) {
-  int x = blk_x(blk);
-  int y = blk_y(blk);
-  return y > 0 ? BlockRef{true, blk_at(x, y - 1)} : BlockRef{false, blk_at(x, 3)};
-}
-
-// Neighbouring 4x4 chroma blocks in the 2x2 arrangement of one component (clause 6.4.11.5).
-BlockRef chroma_left(int c) {
-  return (c & 1) ? BlockRef{true, c - 1} : BlockRef{false, c + 1};
-}
-BlockRef chroma_up(int c) {
-  return c >= 2 ? BlockRef{true, c - 2} : BlockRef{false, c + 2};
-}
 
 // An inter partition of a neighbouring macroblock that is not skipped.
 bool coded_inter(const MbInfo& n) {
   return n.available && n.mb_type != kMbPSkip && !mb_is_intra(n.mb_type);
 }
 
-bool ref_idx_cond(BlockRef r, const int8_t* cur_ref_idx, const MbInfo& n, const MbMotion& m) {
+bool ref_idx_cond(NeighbourBlock r, const int8_t* cur_ref_idx, const MbInfo& n, const MbMotion& m) {
   if (r.inside) return cur_ref_idx[r.blk >> 2] > 0;
   return coded_inter(n) && m.ref_idx[r.blk >> 2] > 0;
 }
 
-uint32_t abs_mvd(BlockRef r, int comp, const int16_t (*cur_mvd)[2], const MbInfo& n,
+uint32_t abs_mvd(NeighbourBlock r, int comp, const int16_t (*cur_mvd)[2], const MbInfo& n,
                  const MbMotion& m) {
   if (r.inside) return static_cast<uint32_t>(std::abs(cur_mvd[r.blk][comp]));
   return coded_inter(n) ? static_cast<uint32_t>(std::abs(m.mvd[r.blk][comp])) : 0;
@@ -61,7 +25,7 @@ uint32_t abs_mvd(BlockRef r, int comp, const int16_t (*cur_mvd)[2], const MbInfo
 
 // Flag bit `bit` of a block in the current macroblock or in neighbour n; an unavailable
 // neighbour counts as coded for intra macroblocks only.
-bool flag_cond(BlockRef r, int base, uint32_t cur_flags, bool cur_intra, const MbInfo& n) {
+bool flag_cond(NeighbourBlock r, int base, uint32_t cur_flags, bool cur_intra, const MbInfo& n) {
   int bit = base + r.blk;
   if (r.inside) return (cur_flags >> bit) & 1;
   if (!n.available) return cur_intra;
@@ -80,14 +44,14 @@ uint32_t cabac_cbp_neighbour(const MbInfo& n) {
 CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo& a,
                                const MbMotion& motion_a, const MbInfo& b,
                                const MbMotion& motion_b) {
-  return {ref_idx_cond(luma_left(blk), cur_ref_idx, a, motion_a),
-          ref_idx_cond(luma_up(blk), cur_ref_idx, b, motion_b)};
+  return {ref_idx_cond(luma4x4_left(blk), cur_ref_idx, a, motion_a),
+          ref_idx_cond(luma4x4_up(blk), cur_ref_idx, b, motion_b)};
 }
 
 uint32_t cabac_abs_mvd_sum(int blk, int comp, const int16_t (*cur_mvd)[2], const MbInfo& a,
                            const MbMotion& motion_a, const MbInfo& b, const MbMotion& motion_b) {
-  return abs_mvd(luma_left(blk), comp, cur_mvd, a, motion_a) +
-         abs_mvd(luma_up(blk), comp, cur_mvd, b, motion_b);
+  return abs_mvd(luma4x4_left(blk), comp, cur_mvd, a, motion_a) +
+         abs_mvd(luma4x4_up(blk), comp, cur_mvd, b, motion_b);
 }
 
 CabacConds cabac_coded_block_flag_conds(int cat, int blk, uint32_t cur_flags, bool cur_intra,
@@ -101,12 +65,12 @@ CabacConds cabac_coded_block_flag_conds(int cat, int blk, uint32_t cur_flags, bo
               flag_cond({false, blk}, kCbfBitChromaDc, cur_flags, cur_intra, b)};
     case kCatChromaAc: {
       int base = kCbfBitChromaAc + (blk & 4);
-      return {flag_cond(chroma_left(blk & 3), base, cur_flags, cur_intra, a),
-              flag_cond(chroma_up(blk & 3), base, cur_flags, cur_intra, b)};
+      return {flag_cond(chroma4x4_left(blk & 3), base, cur_flags, cur_intra, a),
+              flag_cond(chroma4x4_up(blk & 3), base, cur_flags, cur_intra, b)};
     }
     default:
-      return {flag_cond(luma_left(blk), kCbfBitLuma, cur_flags, cur_intra, a),
-              flag_cond(luma_up(blk), kCbfBitLuma, cur_flags, cur_intra, b)};
+      return {flag_cond(luma4x4_left(blk), kCbfBitLuma, cur_flags, cur_intra, a),
+              flag_cond(luma4x4_up(blk), kCbfBitLuma, cur_flags, cur_intra, b)};
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "h264/recon/mb_work_area.h"
 #include "h264/stream/bit_reader.h"
 
 // nC of a block from its neighbours' total coefficient counts (clause 9.2.1): the rounded mean
@@ -13,6 +14,12 @@ inline int cavlc_nc(bool a_available, int total_coeff_a, bool b_available, int t
   if (a_available) return total_coeff_a;
   return b_available ? total_coeff_b : 0;
 }
+
+// nC of a luma block (0..15, luma4x4BlkIdx) or chroma AC block (16 + 4 x iCbCr +
+// chroma4x4BlkIdx) from the TotalCoeff counts of MbInfo::total_coeff: cur_total_coeff holds
+// the current macroblock's counts as far as decoded. The records must hold 16 for every block
+// of an I_PCM macroblock and 0 for skipped ones; a neighbour with `available` 0 is left out.
+int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const MbInfo& b);
 
 // residual_block_cavlc: decodes one block of max_num_coeff (4, 15 or 16) coefficients with the
 // coeff_token table chosen by nC and returns TotalCoeff. The non-zero levels come out in

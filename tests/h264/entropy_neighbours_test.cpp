@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "h264/stream/cabac.h"
 #include "h264/stream/cabac_neighbours.h"
+#include "h264/stream/cavlc.h"
 
 namespace {
 
@@ -201,4 +204,53 @@ TEST(EntropyCabacNeighbours, AnEightByEightBlockMarksItsFourLumaBlocks) {
   EXPECT_EQ(cabac_coded_block_bits(kCatLumaDc, 0) | cabac_coded_block_bits(kCatChromaDc, 1) |
                 cabac_coded_block_bits(kCatChromaAc, 7) | cabac_coded_block_bits(kCatLuma4x4, 15),
             (1u << 24) | (1u << 26) | (1u << 23) | (1u << 15));
+}
+
+TEST(EntropyCavlcNeighbours, NcRoundsTheMeanOfTheLeftAndUpperCounts) {
+  for (int blk = 0; blk < 16; ++blk) {
+    for (int k = 0; k < 16; ++k) {
+      uint8_t cur[24] = {};
+      cur[k] = 9;
+      int inside = (kLeftOf[blk] == k ? 9 : 0) + (kUpOf[blk] == k ? 9 : 0);
+      EXPECT_EQ(cavlc_nc_at(blk, cur, kInter, kInter), (inside + 1) >> 1) << blk << " " << k;
+      MbInfo a = kInter;
+      MbInfo b = kInter;
+      a.total_coeff[k] = 7;
+      b.total_coeff[k] = 3;
+      cur[k] = 0;
+      int outside = (kLeftOf[blk] == 100 + k ? 7 : 0) + (kUpOf[blk] == 100 + k ? 3 : 0);
+      EXPECT_EQ(cavlc_nc_at(blk, cur, a, b), (outside + 1) >> 1) << blk << " " << k;
+    }
+  }
+  for (int comp = 0; comp < 2; ++comp) {
+    for (int c = 0; c < 4; ++c) {
+      for (int k = 0; k < 4; ++k) {
+        uint8_t cur[24] = {};
+        cur[16 + 4 * comp + k] = 4;
+        cur[16 + 4 * (1 - comp) + k] = 100;  // the other component never counts
+        int inside = (kChromaLeftOf[c] == k ? 4 : 0) + (kChromaUpOf[c] == k ? 4 : 0);
+        EXPECT_EQ(cavlc_nc_at(16 + 4 * comp + c, cur, kInter, kInter), (inside + 1) >> 1);
+        MbInfo a = kInter;
+        a.total_coeff[16 + 4 * comp + k] = 11;
+        int outside = (kChromaLeftOf[c] == 100 + k ? 11 : 0) + (kChromaUpOf[c] == 100 + k ? 11 : 0);
+        std::fill(cur, cur + 24, 0);
+        EXPECT_EQ(cavlc_nc_at(16 + 4 * comp + c, cur, a, a), (outside + 1) >> 1);
+      }
+    }
+  }
+}
+
+TEST(EntropyCavlcNeighbours, NcLeavesOutUnavailableNeighbours) {
+  uint8_t cur[24] = {};
+  MbInfo a = kInter;
+  MbInfo b = kInter;
+  a.total_coeff[5] = 6;
+  b.total_coeff[10] = 5;
+  EXPECT_EQ(cavlc_nc_at(0, cur, a, b), 6);
+  EXPECT_EQ(cavlc_nc_at(0, cur, kUnavailable, b), 5);
+  EXPECT_EQ(cavlc_nc_at(0, cur, a, kUnavailable), 6);
+  EXPECT_EQ(cavlc_nc_at(0, cur, kUnavailable, kUnavailable), 0);
+  // Block 1 keeps its available left neighbour inside the macroblock.
+  cur[0] = 2;
+  EXPECT_EQ(cavlc_nc_at(1, cur, kUnavailable, kUnavailable), 2);
 }
