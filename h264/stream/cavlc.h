@@ -29,5 +29,13 @@ int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const 
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run);
 
+// ref_idx_l0 as te(v) when more than one reference is active (range =
+// num_ref_idx_l0_active_minus1 >= 1): one inverted bit for range 1, else ue(v) kept to its
+// low 5 bits.
+inline uint32_t cavlc_read_ref_idx(BitReader& br, uint32_t range) {
+  if (range == 1) return read_bits(br, 1) ^ 1;
+  return read_ue(br) & 31;
+}
+
 // coded_block_pattern of the me(v) code number (Table 9-4, 4:2:0); -1 for a code number above 47.
 int cavlc_coded_block_pattern(uint32_t code_num, bool intra);

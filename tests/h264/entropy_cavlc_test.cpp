@@ -290,3 +290,18 @@ TEST(EntropyCavlcNc, AveragesAvailableNeighbours) {
   EXPECT_EQ(cavlc_nc(false, 16, true, 9), 9);
   EXPECT_EQ(cavlc_nc(false, 16, false, 9), 0);
 }
+
+TEST(EntropyCavlcRefIdx, TruncatedCodeWithTwoReferencesElseExpGolomb) {
+  BitWriter w;
+  w.bit(1).bit(0).ue(0).ue(5).ue(31).ue(33);
+  size_t bits = w.bit_count();
+  w.trailing();
+  BitReader br = reader_over(w.bytes());
+  EXPECT_EQ(cavlc_read_ref_idx(br, 1), 0u);
+  EXPECT_EQ(cavlc_read_ref_idx(br, 1), 1u);
+  EXPECT_EQ(cavlc_read_ref_idx(br, 2), 0u);
+  EXPECT_EQ(cavlc_read_ref_idx(br, 7), 5u);
+  EXPECT_EQ(cavlc_read_ref_idx(br, 31), 31u);
+  EXPECT_EQ(cavlc_read_ref_idx(br, 31), 1u);
+  EXPECT_EQ(br.position, bits);
+}
