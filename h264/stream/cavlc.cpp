@@ -103,7 +103,7 @@ inline uint32_t count_leading_zeros(uint32_t window) {
   return static_cast<uint32_t>(std::countl_zero(window));
 }
 
-// Decodes a packed value entry on the top `bits` bits of the window; -1 for no code.
+// Consumes the code of a packed value entry; -1 for bits that start no code.
 inline int take_value(BitReader& br, uint8_t entry) {
   if (entry == 0) return -1;
   br.position += entry >> 4;
@@ -122,8 +122,9 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
 }
 
-// One level after the trailing ones (clause 9.2.2.1); returns levelVal, or a value outside the
-// 16-bit range for a code that has none.
+// level_prefix and level_suffix of one level after the trailing ones (clause 9.2.2.1); returns
+// levelCode before the adjustment of the first level, or a negative value when the window
+// holds no level_prefix.
 int32_t read_level(BitReader& br, uint32_t suffix_length) {
   uint32_t window = show_bits32(br);
   if (window == 0) return INT32_MIN;
