@@ -83,11 +83,11 @@ Album::Album(AlbumList* list, const AlbumViews& views, std::filesystem::path rec
 }
 
 template <typename Function>
-void Album::run_on_gui_thread(Function&& function) {
+void Album::run_on_gui_thread(Function function) {
   if (QThread::currentThread() == thread()) {
     function();
   } else {
-    QMetaObject::invokeMethod(this, std::forward<Function>(function), Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, std::move(function), Qt::QueuedConnection);
   }
 }
 
@@ -127,7 +127,7 @@ void Album::open_selected_picture() {
 }
 
 void Album::show_single_picture(const std::filesystem::path& path) {
-  run_on_gui_thread([this, &path] {
+  run_on_gui_thread([this, path] {
     const QSize size = views_.video_area->size();
     views_.video_area->hide();
     views_.single_picture->show();

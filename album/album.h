@@ -28,7 +28,9 @@ QImage make_thumbnail(const QImage& picture, const QString& file_name);
 // The picture album of one record folder: fills the album list from the folder's .bmp files,
 // opens a picture over the video area on a double click, deletes and compares the selected
 // or ticked pictures. load_album, show_single_picture and return_to_video may be called from
-// any thread: they run on the GUI thread (blocking the caller until done), one at a time.
+// any thread: from another thread the call is queued to the GUI thread and returns at once;
+// queued calls run there in call order, one at a time, and are dropped when the album is
+// destroyed first.
 class Album : public QObject {
   Q_OBJECT
 
@@ -55,7 +57,7 @@ class Album : public QObject {
 
  private:
   template <typename Function>
-  void run_on_gui_thread(Function&& function);
+  void run_on_gui_thread(Function function);
   void fill_from_folder();
   void open_selected_picture();
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <fstream>
@@ -155,18 +156,34 @@ TEST_F(AlbumFixture, DeleteRemovesTickedAndSelectedFilesAndFocusesTheList) {
 
 TEST_F(AlbumFixture, LoadsFromOtherThreadsRunOnTheGuiThreadOneAtATime) {
   for (int i = 0; i < 6; ++i) write_picture(std::to_string(i) + ".bmp", Qt::gray);
-  std::atomic<int> finished = 0;
+  std::atomic<int> changes_elsewhere = 0;
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++changes_elsewhere;
+  });
   std::vector<std::thread> workers;
   for (int t = 0; t < 4; ++t) {
     workers.emplace_back([&] {
       for (int i = 0; i < 3; ++i) album->load_album();
-      ++finished;
     });
   }
-  while (finished < 4) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   for (auto& worker : workers) worker.join();
+  EXPECT_EQ(list->rowCount(), 0);
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(changes_elsewhere, 0);
   EXPECT_EQ(list->rowCount(), 6);
   EXPECT_EQ(album->thumbnails().size(), 6u);
+}
+
+TEST_F(AlbumFixture, CallsQueuedFromAnotherThreadAreDroppedWithTheAlbum) {
+  const auto path = write_picture("a.bmp", Qt::red);
+  std::thread([&] {
+    album->load_album();
+    album->show_single_picture(path);
+  }).join();
+  album.reset();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(list->rowCount(), 0);
+  EXPECT_TRUE(single->isHidden());
 }
 
 }  // namespace
