@@ -14,7 +14,7 @@ class PictureView : public QLabel {
  public:
   explicit PictureView(QWidget* parent = nullptr);
 
-  // Shows the picture file stretched to exactly `size` (aspect ratio not kept); a file that
+  // Shows the picture file stretched to exactly `size` (proportions not kept); a file that
   // cannot be read leaves the view without a picture. Replaces the previous picture.
   void show_picture_file(const std::filesystem::path& path, QSize size);
 

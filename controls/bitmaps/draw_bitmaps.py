@@ -7,7 +7,6 @@ Shapes are rendered with 4 x 4 supersampling over a white background. The button
 are 35 x 35, 24-bit BMP; exactly white (255, 255, 255) is their transparent colour, so no
 pixel that a shape touches is left exactly white. The icon is RGBA PNG in several sizes.
 """
-import math
 import os
 import struct
 import sys
