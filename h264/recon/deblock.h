@@ -19,6 +19,23 @@ void decoder_bs_intra(uint8_t* bs, bool filter_left, bool filter_top, bool field
 void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
                                int mvy_limit);
 
+// The macroblock edges of an inter macroblock as the filter sees them.
+struct InterEdgeNeighbours {
+  const MbInfo* left;  // read only when filter_left is set
+  const MbMotion* left_motion;
+  const MbInfo* top;  // read only when filter_top is set
+  const MbMotion* top_motion;
+  bool filter_left;  // false in the first column and across a slice edge with idc 2
+  bool filter_top;
+  bool field;  // field picture: vertical vectors compared with limit 2
+};
+
+// All strengths of an inter macroblock (cur->coded_blocks must be 0 for P_Skip): 4 on an edge
+// to an intra neighbour (3 on the top edge in a field picture), the edge kernels otherwise, and
+// the internal edges by macroblock kind through the kernels.
+void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                         const MbMotion* motion, const InterEdgeNeighbours* n);
+
 // Clears internal edges 1 and 3 in both directions (macroblocks with the 8x8 transform).
 void decoder_bs_clear_transform_8x8_edges(uint8_t* bs);
 

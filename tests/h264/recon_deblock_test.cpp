@@ -393,6 +393,41 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
 
 }  // namespace
 
+TEST_F(ReconStrength, InterMacroblockEdgesAndKinds) {
+  MbInfo intra = nb_;
+  intra.mb_type = kMbINxN;
+  InterEdgeNeighbours n{&intra, &nb_mv_, &nb_, &nb_mv_, true, true, false};
+  cur_.coded_blocks = 1;
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 4)));
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>{2, 0, 0, 0}));
+  EXPECT_EQ(edge(kBsVertical), (std::vector<int>{2, 0, 0, 0}));
+
+  n = {&nb_, &nb_mv_, &intra, &nb_mv_, false, true, true};  // field picture, first column
+  cur_.mb_type = kMbPSkip;
+  cur_.coded_blocks = 0;
+  set_mv(&cur_mv_, 0, 15, 0, 2);
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 0)));
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>(4, 3)));
+  for (int i = kBsVertical; i < kBsSize; ++i) EXPECT_EQ(bs_[i], 0);
+
+  n = {&nb_, &nb_mv_, &nb_, &nb_mv_, true, false, true};
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 1)));  // vertical difference 2 in a field
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>(4, 0)));
+
+  // 8x16 partitions with the 8x8 transform: only edge 2 carries the motion test.
+  cur_.mb_type = kMbP8x16;
+  cur_.transform_size_8x8_flag = 1;
+  set_mv(&cur_mv_, 4, 7, 8, 2);
+  set_mv(&cur_mv_, 12, 15, 8, 2);
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>(4, 1)));
+  EXPECT_EQ(edge(kBsVertical), (std::vector<int>(4, 0)));
+  EXPECT_EQ(edge(kBsHorizontal + 4), (std::vector<int>(4, 0)));
+}
+
 // A picture of 3 x 3 macroblocks, deblocked by the finish step macroblock by macroblock and by a
 // plain whole-picture implementation of clause 8.7 for comparison.
 class ReconDeblockPicture : public ::testing::Test {
