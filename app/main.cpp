@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/language_wiring.h"
+#include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
 
 int main(int argc, char** argv) {
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
   scopemark::ViewerApp viewer;
   scopemark::MainDialogHooks hooks;
   scopemark::install_language_hooks(hooks, viewer);
+  scopemark::install_toolbar_hooks(hooks);
   return viewer.run(options, std::move(hooks));
 }

@@ -1,8 +1,10 @@
-// Writes pictures of the record dialog and the main window (as after start-up without a
-// camera, and with an adapter found in English and in Chinese) into a folder:
+// Writes pictures of the record dialog and of the main window as after start-up with the
+// camera's adapter found but no video yet, in English and in Chinese, into a folder:
 // scopemark-screenshots DIR. Run with QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QDir>
+#include <QPixmap>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <iostream>
@@ -12,6 +14,7 @@
 
 #include "app/language_wiring.h"
 #include "app/main_dialog.h"
+#include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
@@ -33,24 +36,24 @@ int main(int argc, char** argv) {
   bool written = record.grab().save(out.filePath("record-dialog.png"));
 
   application.setStyleSheet("QDialog { background-color: rgb(0, 192, 192); color: black; }");
-  scopemark::MainDialog main_window(program_directory, scopemark::MainDialogHooks{});
-  main_window.show();
-  QApplication::processEvents();
-  written = main_window.grab().save(out.filePath("main-window.png")) && written;
-
   scopemark::ViewerApp app;
   app.prepare_settings(program_directory);
-  for (const char* language : {"English", "Chinese"}) {
-    app.select_language(language);
+  struct Picture {
+    const char* language;
+    QStringList files;
+  };
+  for (const Picture& picture : {Picture{"English", {"main-window.png", "main-window-en.png"}},
+                                 Picture{"Chinese", {"main-window-zh.png"}}}) {
+    app.select_language(picture.language);
     scopemark::MainDialogHooks hooks;
     hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
     scopemark::install_language_hooks(hooks, app);
+    scopemark::install_toolbar_hooks(hooks);
     scopemark::MainDialog window(program_directory, std::move(hooks));
     window.show();
     QApplication::processEvents();
-    const QString name =
-        language == std::string("English") ? "main-window-en.png" : "main-window-zh.png";
-    written = window.grab().save(out.filePath(name)) && written;
+    const QPixmap shot = window.grab();
+    for (const QString& file : picture.files) written = shot.save(out.filePath(file)) && written;
   }
   return written ? 0 : 1;
 }
