@@ -17,6 +17,12 @@
 
 namespace scopemark::testing {
 
+inline QImage solid(QSize size, QColor colour) {
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(colour);
+  return image;
+}
+
 // A window laid out like the main window's left and video parts, with an album on a
 // temporary record folder.
 class AlbumFixture : public ::testing::Test {
@@ -45,9 +51,7 @@ class AlbumFixture : public ::testing::Test {
 
   std::filesystem::path write_picture(const std::string& name, QColor colour,
                                       QSize size = QSize(64, 48)) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return write_image(name, image);
+    return write_image(name, solid(size, colour));
   }
 
   std::filesystem::path write_image(const std::string& name, const QImage& image) {

@@ -17,6 +17,7 @@ namespace scopemark {
 namespace {
 
 using testing::AlbumFixture;
+using testing::solid;
 
 QString path_text(const std::filesystem::path& path) {
   return QFile::decodeName(path.c_str());
@@ -44,14 +45,12 @@ TEST(Thumbnail, PictureIsStretchedOverWhiteWithTheNameInBlueFrom110) {
   EXPECT_EQ(thumbnail.pixel(175, 100) | 0xFF000000u, 0xFF00FF00u);
   EXPECT_EQ(thumbnail.pixel(90, 50) | 0xFF000000u, 0xFFFFFFFFu);
 
-  QImage white(8, 8, QImage::Format_RGB32);
-  white.fill(Qt::white);
+  const QImage white = solid(QSize(8, 8), Qt::white);
   EXPECT_TRUE(has_colour_below(make_thumbnail(white, "20261207_101500.bmp"), 0xFF0000FF, 110));
 }
 
 TEST(Thumbnail, OnlyTheFirst19CharactersOfTheNameAreDrawn) {
-  QImage white(8, 8, QImage::Format_RGB32);
-  white.fill(Qt::white);
+  const QImage white = solid(QSize(8, 8), Qt::white);
   const QString name = "20261207_101500_left_eye.bmp";
   EXPECT_EQ(make_thumbnail(white, name), make_thumbnail(white, name.left(19) + "XYZ"));
   EXPECT_NE(make_thumbnail(white, name), make_thumbnail(white, name.left(18) + "X"));
@@ -84,8 +83,7 @@ TEST_F(AlbumFixture, LongNameIsCutOnTheThumbnailButNotInTheItem) {
   album->load_album();
   ASSERT_EQ(list->rowCount(), 1);
   EXPECT_EQ(item_text(0), path_text(path));
-  QImage white(64, 48, QImage::Format_RGB32);
-  white.fill(Qt::white);
+  const QImage white = solid(QSize(64, 48), Qt::white);
   EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32),
             make_thumbnail(white, "20261207_101500_lef"));
 }
@@ -97,8 +95,7 @@ TEST_F(AlbumFixture, UnreadableBmpStaysListedWithAPlaceholder) {
   ASSERT_EQ(list->rowCount(), 2);
   const QImage placeholder = make_thumbnail(QImage(), "broken.bmp");
   EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32), placeholder);
-  QImage white(1, 1, QImage::Format_RGB32);
-  white.fill(Qt::white);
+  const QImage white = solid(QSize(1, 1), Qt::white);
   EXPECT_NE(placeholder, make_thumbnail(white, "broken.bmp"));
 }
 
