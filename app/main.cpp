@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/album_wiring.h"
 #include "app/language_wiring.h"
 #include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
@@ -29,5 +30,6 @@ int main(int argc, char** argv) {
   scopemark::MainDialogHooks hooks;
   scopemark::install_language_hooks(hooks, viewer);
   scopemark::install_toolbar_hooks(hooks);
+  scopemark::install_album_hooks(hooks, viewer);
   return viewer.run(options, std::move(hooks));
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "app/album_wiring.h"
 #include "app/language_wiring.h"
 #include "app/main_dialog.h"
 #include "app/toolbar_wiring.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
   application.setStyleSheet("QDialog { background-color: rgb(0, 192, 192); color: black; }");
   scopemark::ViewerApp app;
   app.prepare_settings(program_directory);
+  app.open_record("1");
   struct Picture {
     const char* language;
     QStringList files;
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
     hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
     scopemark::install_language_hooks(hooks, app);
     scopemark::install_toolbar_hooks(hooks);
+    scopemark::install_album_hooks(hooks, app);
     scopemark::MainDialog window(program_directory, std::move(hooks));
     window.show();
     QApplication::processEvents();

@@ -1,8 +1,8 @@
 #include "app/toolbar_wiring.h"
 
+#include "app/replace_control.h"
 #include "controls/bitmap_button.h"
 #include "controls/bitmap_resources.h"
-#include "controls/dialog_units.h"
 
 namespace scopemark {
 namespace {
@@ -22,18 +22,9 @@ constexpr ToolbarBitmaps kToolbar[] = {
 }  // namespace
 
 BitmapButton* install_bitmap_button(MainDialog& dialog, int id) {
-  QWidget* old = dialog.control(id);
   auto* button = new BitmapButton(dialog.client_area());
-  set_control_id(button, id);
   button->setAutoDefault(false);
-  if (old) {
-    button->setGeometry(old->geometry());
-    button->setToolTip(old->toolTip());
-    button->setEnabled(old->isEnabled());
-    button->setVisible(!old->isHidden());
-    button->stackUnder(old);
-    delete old;
-  }
+  replace_control(dialog, id, button);
   QObject::connect(button, &QPushButton::clicked, &dialog,
                    [&dialog, id] { dialog.run_command(id); });
   return button;
