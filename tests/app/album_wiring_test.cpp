@@ -135,14 +135,6 @@ TEST_F(AlbumWiringTest, DeleteRemovesTickedAndSelectedPictures) {
   EXPECT_EQ(list()->rowCount(), 1);
 }
 
-TEST_F(AlbumWiringTest, FullScreenHidesTheAlbum) {
-  open(true);
-  click(MainDialog::kFullScreenButton);
-  EXPECT_TRUE(list()->isHidden());
-  click(MainDialog::kFullScreenButton);
-  EXPECT_FALSE(list()->isHidden());
-}
-
 TEST_F(AlbumWiringTest, WithoutDeviceThereIsNoAlbum) {
   open(false);
   EXPECT_EQ(list(), nullptr);
