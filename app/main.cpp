@@ -2,8 +2,12 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/album_wiring.h"
+#include "app/language_wiring.h"
+#include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
 
 int main(int argc, char** argv) {
@@ -23,5 +27,9 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   scopemark::ViewerApp viewer;
-  return viewer.run(options, scopemark::MainDialogHooks{});
+  scopemark::MainDialogHooks hooks;
+  scopemark::install_language_hooks(hooks, viewer);
+  scopemark::install_toolbar_hooks(hooks);
+  scopemark::install_album_hooks(hooks, viewer);
+  return viewer.run(options, std::move(hooks));
 }
