@@ -50,7 +50,10 @@ bool allocate_buffers(DecoderContext& ctx) {
     if (!ctx.deinterlace_history) return false;
   }
   ctx.mb_array = static_cast<uint8_t*>(decoder_alloc(mbs * MB_ARRAY_BYTES_PER_MB));
-  return ctx.mb_array != nullptr;
+  uint32_t row_records = NEIGHBOUR_ROWS * ctx.max_width_mbs;
+  ctx.mb_info_rows = static_cast<MbInfo*>(decoder_alloc(row_records * sizeof(MbInfo)));
+  ctx.mb_motion_rows = static_cast<MbMotion*>(decoder_alloc(row_records * sizeof(MbMotion)));
+  return ctx.mb_array && ctx.mb_info_rows && ctx.mb_motion_rows;
 }
 
 void release_buffers(DecoderContext& ctx) {
@@ -61,6 +64,8 @@ void release_buffers(DecoderContext& ctx) {
   decoder_free(ctx.spare_frame);
   decoder_free(ctx.deinterlace_history);
   decoder_free(ctx.mb_array);
+  decoder_free(ctx.mb_info_rows);
+  decoder_free(ctx.mb_motion_rows);
 }
 
 // Decodes pending units until a picture is ready (true) or the input is used up.
@@ -97,6 +102,7 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
     return nullptr;
   }
   scanner_reset(ctx->scanner);
+  decoder_recon_kernels_portable(&ctx->kernels);
   return ctx;
 }
 

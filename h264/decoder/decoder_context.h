@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "h264/decoder/decoder.h"
+#include "h264/recon/mb_work_area.h"
+#include "h264/recon/recon_kernels.h"
 #include "h264/stream/bit_reader.h"
 #include "h264/stream/nal_scanner.h"
 #include "h264/stream/output_queue.h"
@@ -15,6 +17,7 @@ constexpr uint32_t MAX_PICTURE_STORES = 2 * MAX_REF_FRAMES + 4;
 constexpr uint32_t NAL_BUFFER_SPARE = 4096;
 constexpr uint32_t MB_ARRAY_BYTES_PER_MB = 64;
 constexpr uint32_t USER_DATA_CAPACITY = 256;
+constexpr uint32_t NEIGHBOUR_ROWS = 4;
 
 // End-of-stream progress of decoder_decode.
 constexpr uint32_t EOS_NONE = 0;
@@ -53,6 +56,11 @@ struct DecoderContext {
   PictureStore stores[MAX_PICTURE_STORES];
   uint8_t* spare_frame;
   uint8_t* deinterlace_history;
-  uint8_t* mb_array;
+  uint8_t* mb_array;  // MB_ARRAY_BYTES_PER_MB per macroblock
+  MbInfo* mb_info_rows;  // NEIGHBOUR_ROWS rows of max_width_mbs records
+  MbMotion* mb_motion_rows;
   OutputQueue output;
+
+  MbWorkArea work_area;
+  ReconKernels kernels;
 };

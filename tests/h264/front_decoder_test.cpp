@@ -81,7 +81,10 @@ TEST(FrontDecoderInterface, InstanceMemoryIsAlignedAndPrepared) {
                         static_cast<const void*>(ctx.nal_buffer),
                         static_cast<const void*>(ctx.spare_frame),
                         static_cast<const void*>(ctx.deinterlace_history),
-                        static_cast<const void*>(ctx.mb_array)}) {
+                        static_cast<const void*>(ctx.mb_array),
+                        static_cast<const void*>(ctx.mb_info_rows),
+                        static_cast<const void*>(ctx.mb_motion_rows),
+                        static_cast<const void*>(ctx.work_area.luma)}) {
     EXPECT_TRUE(aligned16(p));
   }
   for (uint32_t i = 0; i < ctx.store_count; ++i) {
@@ -92,6 +95,7 @@ TEST(FrontDecoderInterface, InstanceMemoryIsAlignedAndPrepared) {
     for (uint32_t k = mbs * 256; k < mbs * 384; ++k) ASSERT_EQ(frame[k], 128);
   }
   EXPECT_EQ(ctx.scanner.window, SCAN_WINDOW_RESET);
+  EXPECT_NE(ctx.kernels.idct4x4, nullptr);
   DecoderHandle plain(make_config(4, 6, 2));
   EXPECT_EQ(plain.ctx->deinterlace_history, nullptr);
 }
@@ -108,7 +112,8 @@ TEST(FrontDecoderInterface, EveryAllocationFailureGivesNullAndLeaksNothing) {
       break;
     }
   }
-  EXPECT_EQ(failing, 13);  // context, two tables, unit buffer, 6 stores, spare, history, array
+  // Context, two tables, unit buffer, 6 stores, spare frame, history, array, two row blocks.
+  EXPECT_EQ(failing, 15);
 }
 
 TEST(FrontDecoderInterface, ArgumentChecksAndCallingOrder) {
