@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QImage>
 #include <QTest>
+#include <thread>
 #include <vector>
 
 namespace scopemark {
