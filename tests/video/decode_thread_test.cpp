@@ -4,12 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "video/picture_of.h"
+#include "video/yuv_convert.h"
 
 namespace scopemark {
 namespace {
@@ -132,6 +138,7 @@ class DecodeLoop : public ::testing::Test {
   Log log_;
   std::atomic<bool> stop_{false}, frozen_{false}, capture_{false};
   FakeDecoder decoder_;
+  DecoderApi* api_ = &decoder_;
   FakeDisplay display_{log_};
   FakeSnapshots snapshots_{log_};
 };
@@ -191,6 +198,85 @@ TEST_F(DecodeLoop, FailedDecoderCreationOnlyReleasesTheDisplay) {
   EXPECT_EQ(run({1}), (Log{"init 1280x720", "release"}));
   EXPECT_EQ(decoder_.decode_calls, 0);
   EXPECT_FALSE(decoder_.destroyed);
+}
+
+TEST_F(DecodeLoop, RunsOnTheProgramsDecoder) {
+  H264Decoder decoder;
+  api_ = &decoder;
+  EXPECT_EQ(run({1, 2}), (Log{"init 1280x720", "take 1", "take 2", "idle", "release"}));
+}
+
+// Keeps what a DisplaySurface hands to the video area.
+class RecordingTarget final : public DisplayTarget {
+ public:
+  std::shared_ptr<FrameExchange> frames;
+  int published = 0;
+  void attach_frames(std::shared_ptr<FrameExchange> f) override {
+    if (f) frames = std::move(f);
+  }
+  void frame_published() override { ++published; }
+};
+
+// The loop over one chunk with a real DisplaySurface and the given snapshot sink.
+struct RealDisplayLoop {
+  std::atomic<bool> stop{false}, frozen{false}, capture{false};
+  Log log;
+  FakeDecoder decoder;
+  RecordingTarget target;
+
+  void run(SnapshotSink& snapshots) {
+    FakeChunks chunks(log, stop, {1});
+    DisplaySurface surface;
+    DecodeThreadContext context{chunks,    decoder, surface, &target,
+                                snapshots, stop,    frozen,  capture};
+    decode_thread(context);
+  }
+};
+
+TEST(DecodeThread, CaptureWhileFrozenWritesOneFileAndShowsNothing) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("scopemark_loop_" + std::to_string(getpid()));
+  fs::create_directories(root / "7");
+  RealDisplayLoop loop;
+  loop.frozen = true;
+  loop.capture = true;
+  loop.decoder.pictures_of_chunk = {{1, {81, 82}}};
+  int album_loads = 0;
+  SnapshotWriter writer(
+      root.string() + "/", "7", [&] { ++album_loads; },
+      [] { return SnapshotTime{2024, 3, 2, 9, 5, 3}; });
+  loop.run(writer);
+
+  EXPECT_EQ(loop.target.published, 0);
+  EXPECT_EQ(album_loads, 1);
+  EXPECT_FALSE(loop.capture);
+  ASSERT_EQ(std::distance(fs::directory_iterator(root / "7"), fs::directory_iterator()), 1);
+  const uint8_t luma[8] = {81, 81, 81, 81, 81, 81, 81, 81}, chroma[2] = {128, 128};
+  std::vector<uint8_t> bgr(24);
+  yuv420_to_bgr24(bgr.data(), luma, chroma, chroma, 4, 2);
+  const std::string reference = (root / "reference.bmp").string();
+  ASSERT_EQ(write_bmp(reference, bgr.data(), bgr.size(), 4, 2), reference);
+  std::ifstream shot(root / "7" / "20240302_090503.bmp", std::ios::binary);
+  std::ifstream expected(reference, std::ios::binary);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(shot), std::istreambuf_iterator<char>(),
+                         std::istreambuf_iterator<char>(expected),
+                         std::istreambuf_iterator<char>()));
+  fs::remove_all(root);
+}
+
+TEST(DecodeThread, ShownPicturesReachTheVideoAreaConverted) {
+  RealDisplayLoop loop;
+  loop.decoder.pictures_of_chunk = {{1, {16, 235}}};
+  FakeSnapshots snapshots(loop.log);
+  loop.run(snapshots);
+
+  EXPECT_EQ(loop.target.published, 2);
+  ASSERT_TRUE(loop.target.frames);
+  const DisplayFrame* frame = loop.target.frames->acquire();
+  ASSERT_NE(frame, nullptr);
+  EXPECT_EQ(frame->width, 4);
+  EXPECT_EQ(frame->height, 2);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(frame->pixels[i], 0xFFFEFEFEu) << i;
 }
 
 TEST(CopyPicture, PacksStridedPlanesAndRefusesWhatDoesNotFit) {
