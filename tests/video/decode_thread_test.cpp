@@ -1,7 +1,5 @@
 #include "video/decode_thread.h"
 
-#include "link/packet_ring.h"
-
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -289,20 +287,6 @@ TEST(CopyPicture, PacksStridedPlanesAndRefusesWhatDoesNotFit) {
   std::vector<uint8_t> small(11, 0xEE);
   EXPECT_FALSE(copy_picture(small, picture));
   EXPECT_EQ(small, std::vector<uint8_t>(11, 0xEE));
-}
-
-TEST(RingChunkSource, TakesChunksInOrderThenReportsEmpty) {
-  auto ring = std::make_unique<PacketRing>();
-  ring_reset(*ring);
-  ASSERT_TRUE(ring_put(*ring, "ab", 2));
-  ASSERT_TRUE(ring_put(*ring, "c", 1));
-  RingChunkSource source(*ring);
-  std::vector<uint8_t> out(kChunkBytes);
-  EXPECT_EQ(source.take(out.data()), 2);
-  EXPECT_EQ(out[0], 'a');
-  EXPECT_EQ(source.take(out.data()), 1);
-  EXPECT_EQ(out[0], 'c');
-  EXPECT_EQ(source.take(out.data()), -1);
 }
 
 }  // namespace

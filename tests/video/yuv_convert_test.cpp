@@ -13,7 +13,7 @@ struct Bgr {
   bool operator==(const Bgr&) const = default;
 };
 
-// A 2 x 2 picture of one colour, converted both ways.
+// A 2 x 2 picture of one colour as BMP pixels.
 Bgr bgr_of(uint8_t y, uint8_t cb, uint8_t cr) {
   const uint8_t luma[4] = {y, y, y, y};
   uint8_t out[12] = {};
@@ -22,25 +22,12 @@ Bgr bgr_of(uint8_t y, uint8_t cb, uint8_t cr) {
   return {out[0], out[1], out[2]};
 }
 
-uint32_t xrgb_of(uint8_t y, uint8_t cb, uint8_t cr) {
-  const uint8_t luma[4] = {y, y, y, y};
-  uint32_t out[4] = {};
-  yuv420_to_xrgb32(out, Yuv420Planes{luma, &cb, &cr, 2, 1}, 2, 2);
-  return out[3];
-}
-
 TEST(YuvConvert, TableArithmeticTruncatesAndClamps) {
   EXPECT_EQ(bgr_of(16, 128, 128), (Bgr{0, 0, 0}));
   EXPECT_EQ(bgr_of(235, 128, 128), (Bgr{254, 254, 254}));
   EXPECT_EQ(bgr_of(81, 90, 240), (Bgr{0, 0, 254}));
   EXPECT_EQ(bgr_of(255, 255, 255), (Bgr{255, 125, 255}));
   EXPECT_EQ(bgr_of(0, 0, 0), (Bgr{0, 135, 0}));
-}
-
-TEST(YuvConvert, DisplayWordsUseTheSameColours) {
-  EXPECT_EQ(xrgb_of(16, 128, 128), 0xFF000000u);
-  EXPECT_EQ(xrgb_of(235, 128, 128), 0xFFFEFEFEu);
-  EXPECT_EQ(xrgb_of(81, 90, 240), 0xFFFE0000u);
 }
 
 // 4 x 4 picture: luma grows by row, chroma differs per 2 x 2 block.
@@ -69,23 +56,6 @@ TEST(YuvConvert, BmpRowsAreBottomUpAndBlocksShareChroma) {
           << r << "," << x;
     }
   }
-}
-
-TEST(YuvConvert, StridedPlanesMatchPackedOnes) {
-  const Picture p;
-  std::array<uint8_t, 8 * 4> luma{};
-  std::array<uint8_t, 5 * 2> cb{}, cr{};
-  for (int r = 0; r < 4; ++r)
-    for (int x = 0; x < 4; ++x) luma[r * 8 + x] = p.luma[r * 4 + x];
-  for (int k = 0; k < 2; ++k)
-    for (int j = 0; j < 2; ++j) {
-      cb[k * 5 + j] = p.cb[k * 2 + j];
-      cr[k * 5 + j] = p.cr[k * 2 + j];
-    }
-  std::vector<uint8_t> packed(48), strided(48);
-  yuv420_to_bgr24(packed.data(), p.luma.data(), p.cb.data(), p.cr.data(), 4, 4);
-  yuv420_to_bgr24(strided.data(), Yuv420Planes{luma.data(), cb.data(), cr.data(), 8, 5}, 4, 4);
-  EXPECT_EQ(packed, strided);
 }
 
 }  // namespace
