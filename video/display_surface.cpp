@@ -1,5 +1,6 @@
 #include "video/display_surface.h"
 
+#include <climits>
 #include <utility>
 
 #include "video/yuv_convert.h"
@@ -9,6 +10,7 @@ namespace scopemark {
 int DisplaySurface::initialise(DisplayTarget* window, int width, int height) {
   release();
   if (window == nullptr || width <= 0 || height <= 0) return kSurfaceNotReady;
+  if (static_cast<long long>(width) * height > INT_MAX) return kSurfaceNoMemory;
   std::shared_ptr<FrameExchange> frames = FrameExchange::create(width * height);
   if (!frames) return kSurfaceNoMemory;
   window->attach_frames(frames);

@@ -34,7 +34,8 @@ class FrameExchange {
   // first one. The frame stays untouched by the producer until the next acquire.
   const DisplayFrame* acquire();
 
-  explicit FrameExchange(int capacity, std::unique_ptr<uint32_t[]> pixels);
+  // Use create; public for make_shared.
+  FrameExchange(int capacity, std::unique_ptr<uint32_t[]> pixels);
 
  private:
   static constexpr int kFresh = 4;
