@@ -1,0 +1,138 @@
+#include "video/video_widget.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QImage>
+#include <QTest>
+#include <thread>
+#include <vector>
+
+namespace scopemark {
+namespace {
+
+// Planes of a width x height picture whose left half has luma `left`, the right half
+// `right`; chroma 90 / 240, so luma 81 is red (254, 0, 0) and luma 16 dark red (178, 0, 0).
+struct Planes {
+  std::vector<uint8_t> luma, cb, cr;
+  Planes(int width, int height, uint8_t left, uint8_t right)
+      : luma(width * height), cb(width * height / 4, 90), cr(width * height / 4, 240) {
+    for (int i = 0; i < width * height; ++i) luma[i] = i % width < width / 2 ? left : right;
+  }
+};
+
+constexpr QRgb kRed = qRgb(254, 0, 0);
+constexpr QRgb kDarkRed = qRgb(178, 0, 0);
+constexpr QRgb kBlack = qRgb(0, 0, 0);
+
+// True when every pixel of the grab in a grid over the whole widget is `colour`.
+::testing::AssertionResult filled_with(VideoWidget& widget, QRgb colour) {
+  const QImage image = widget.grab().toImage();
+  if (image.size() != widget.size()) return ::testing::AssertionFailure() << "grab size";
+  for (int y = 0; y < image.height(); y += std::max(1, image.height() / 10)) {
+    for (int x = 0; x < image.width(); x += std::max(1, image.width() / 10)) {
+      if (image.pixel(x, y) != colour) {
+        return ::testing::AssertionFailure()
+               << "pixel " << x << "," << y << " is " << std::hex << image.pixel(x, y);
+      }
+    }
+  }
+  const QRgb corner = image.pixel(image.width() - 1, image.height() - 1);
+  if (corner != colour)
+    return ::testing::AssertionFailure() << "bottom right " << std::hex << corner;
+  return ::testing::AssertionSuccess();
+}
+
+TEST(VideoWidget, ShownFrameFillsTheWholeWidgetAtAnySize) {
+  VideoWidget widget;
+  widget.resize(200, 150);
+  EXPECT_TRUE(filled_with(widget, kBlack));
+
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(&widget, 64, 36), kSurfaceOk);
+  const Planes red(64, 36, 81, 81);
+  ASSERT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 64, 36), kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kRed));
+
+  widget.resize(333, 77);
+  EXPECT_TRUE(filled_with(widget, kRed));
+
+  const Planes small(16, 8, 81, 81);
+  ASSERT_EQ(surface.show_frame(small.luma.data(), small.cb.data(), small.cr.data(), 16, 8),
+            kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kRed));
+}
+
+TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
+  VideoWidget widget;
+  widget.resize(400, 100);
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(&widget, 32, 32), kSurfaceOk);
+  const Planes halves(32, 32, 81, 16);
+  ASSERT_EQ(surface.show_frame(halves.luma.data(), halves.cb.data(), halves.cr.data(), 32, 32),
+            kSurfaceOk);
+  const QImage image = widget.grab().toImage();
+  for (int y : {0, 50, 99}) {
+    EXPECT_EQ(image.pixel(10, y), kRed);
+    EXPECT_EQ(image.pixel(180, y), kRed);
+    EXPECT_EQ(image.pixel(220, y), kDarkRed);
+    EXPECT_EQ(image.pixel(399, y), kDarkRed);
+  }
+}
+
+TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
+  VideoWidget widget;
+  widget.resize(64, 64);
+  DisplaySurface surface;
+  const Planes red(16, 16, 81, 81), dark(16, 16, 16, 16);
+  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 16, 16),
+            kSurfaceNotReady);
+  ASSERT_EQ(surface.initialise(&widget, 16, 16), kSurfaceOk);
+  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 18, 16),
+            kSurfaceBadPicture);
+  for (int i = 0; i < 4; ++i) {
+    const Planes& p = i % 2 ? red : dark;
+    ASSERT_EQ(surface.show_frame(p.luma.data(), p.cb.data(), p.cr.data(), 16, 16), kSurfaceOk);
+  }
+  EXPECT_TRUE(filled_with(widget, kRed));
+  EXPECT_TRUE(filled_with(widget, kRed)) << "repaint keeps the newest frame";
+
+  surface.release();
+  surface.release();
+  EXPECT_TRUE(filled_with(widget, kBlack));
+  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 16, 16),
+            kSurfaceNotReady);
+}
+
+// Counts the widget's paint events.
+class PaintCounter : public QObject {
+ public:
+  int paints = 0;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
+TEST(VideoWidget, PublishedFrameFromAnotherThreadTriggersARepaint) {
+  VideoWidget widget;
+  widget.resize(64, 36);
+  widget.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(&widget, 64, 36), kSurfaceOk);
+  QCoreApplication::processEvents();
+  PaintCounter counter;
+  widget.installEventFilter(&counter);
+
+  const Planes red(64, 36, 81, 81);
+  std::thread decode(
+      [&] { surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 64, 36); });
+  decode.join();
+  QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
+  EXPECT_TRUE(filled_with(widget, kRed));
+}
+
+}  // namespace
+}  // namespace scopemark

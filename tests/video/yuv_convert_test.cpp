@@ -1,0 +1,62 @@
+#include "video/yuv_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+namespace scopemark {
+namespace {
+
+struct Bgr {
+  int b, g, r;
+  bool operator==(const Bgr&) const = default;
+};
+
+// A 2 x 2 picture of one colour as BMP pixels.
+Bgr bgr_of(uint8_t y, uint8_t cb, uint8_t cr) {
+  const uint8_t luma[4] = {y, y, y, y};
+  uint8_t out[12] = {};
+  yuv420_to_bgr24(out, luma, &cb, &cr, 2, 2);
+  for (int i = 3; i < 12; ++i) EXPECT_EQ(out[i], out[i % 3]) << "pixel byte " << i;
+  return {out[0], out[1], out[2]};
+}
+
+TEST(YuvConvert, TableArithmeticTruncatesAndClamps) {
+  EXPECT_EQ(bgr_of(16, 128, 128), (Bgr{0, 0, 0}));
+  EXPECT_EQ(bgr_of(235, 128, 128), (Bgr{254, 254, 254}));
+  EXPECT_EQ(bgr_of(81, 90, 240), (Bgr{0, 0, 254}));
+  EXPECT_EQ(bgr_of(255, 255, 255), (Bgr{255, 125, 255}));
+  EXPECT_EQ(bgr_of(0, 0, 0), (Bgr{0, 135, 0}));
+}
+
+// 4 x 4 picture: luma grows by row, chroma differs per 2 x 2 block.
+struct Picture {
+  std::array<uint8_t, 16> luma;
+  std::array<uint8_t, 4> cb{100, 140, 160, 60};
+  std::array<uint8_t, 4> cr{128, 128, 128, 128};
+  Picture() {
+    for (int i = 0; i < 16; ++i) luma[i] = static_cast<uint8_t>(40 + 40 * (i / 4) + i % 4);
+  }
+};
+
+TEST(YuvConvert, BmpRowsAreBottomUpAndBlocksShareChroma) {
+  const Picture p;
+  std::vector<uint8_t> bgr(4 * 4 * 3);
+  yuv420_to_bgr24(bgr.data(), p.luma.data(), p.cb.data(), p.cr.data(), 4, 4);
+  std::vector<uint32_t> xrgb(16);
+  yuv420_to_xrgb32(xrgb.data(), Yuv420Planes{p.luma.data(), p.cb.data(), p.cr.data(), 4, 2}, 4, 4);
+  for (int r = 0; r < 4; ++r) {
+    for (int x = 0; x < 4; ++x) {
+      const uint8_t* px = &bgr[((3 - r) * 4 + x) * 3];
+      const uint32_t word = xrgb[r * 4 + x];
+      EXPECT_EQ(word, 0xFF000000u | px[2] << 16 | px[1] << 8 | px[0]) << r << "," << x;
+      const int block = (r / 2) * 2 + x / 2;
+      EXPECT_EQ(bgr_of(p.luma[r * 4 + x], p.cb[block], p.cr[block]), (Bgr{px[0], px[1], px[2]}))
+          << r << "," << x;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace scopemark

@@ -1,0 +1,70 @@
+// Snapshots: one decoded picture as a 24-bit BMP file in the record folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "h264/decoder/decoder.h"
+
+namespace scopemark {
+
+// Local date and time, to the second.
+struct SnapshotTime {
+  int year;
+  int month;
+  int day;
+  int hour;
+  int minute;
+  int second;
+};
+
+SnapshotTime local_time_now();
+
+// At most this many characters of the record id name the snapshot folder.
+inline constexpr size_t kSnapshotRecordIdChars = 19;
+
+// program_directory (with trailing separator) + record_id (cut to 19 characters) + "/" +
+// YYYYMMDD_hhmmss.bmp.
+std::string snapshot_path(const std::string& program_directory, const std::string& record_id,
+                          const SnapshotTime& time);
+
+// Writes a 24-bit BMP: the 54-byte header, then `height` rows of width x 3 bytes taken from
+// `pixels` (already bottom-up, blue green red), each padded to a multiple of 4 bytes as the
+// format requires. An existing file is replaced. Returns `path`, or an empty string when
+// the arguments do not describe a picture, the file cannot be created or a write fails (a
+// partly written file is removed).
+std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byte_count, int width,
+                      int height);
+
+// Receives the picture the decode thread was asked to keep.
+class SnapshotSink {
+ public:
+  virtual ~SnapshotSink() = default;
+  // Called on the decode thread while the picture's planes are valid.
+  virtual void save_snapshot(const DecodedPicture& picture) = 0;
+};
+
+// Writes each snapshot into the record folder, named by the local time, then runs the
+// album-reload hook. Used on the decode thread only.
+class SnapshotWriter final : public SnapshotSink {
+ public:
+  SnapshotWriter(std::string program_directory, std::string record_id,
+                 std::function<void()> load_album,
+                 std::function<SnapshotTime()> clock = local_time_now);
+
+  void save_snapshot(const DecodedPicture& picture) override;
+
+  // Path of the last file written; empty before the first or after a failed write.
+  const std::string& last_snapshot_path() const { return last_snapshot_path_; }
+
+ private:
+  std::string program_directory_;
+  std::string record_id_;
+  std::function<void()> load_album_;
+  std::function<SnapshotTime()> clock_;
+  std::string last_snapshot_path_;
+};
+
+}  // namespace scopemark
