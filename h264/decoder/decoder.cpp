@@ -78,8 +78,10 @@ void reset_stream_state(DecoderContext& ctx) {
   dpb_reset(ctx);
 }
 
-// Decodes pending units until a picture is ready (true) or the input is used up.
+// Returns a picture still queued, else decodes pending units until a picture is ready (true)
+// or the input is used up.
 bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
+  if (take_output_picture(ctx, out)) return true;
   uint32_t unit_bytes = 0;
   for (;;) {
     ScanResult scanned = scan_next_unit(ctx, unit_bytes);
