@@ -6,6 +6,7 @@
 #include "h264/decoder/cpu_features.h"
 #include "h264/decoder/decoder_context.h"
 #include "h264/decoder/decoder_memory.h"
+#include "h264/stream/deinterlace.h"
 
 namespace {
 
@@ -121,6 +122,7 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
   scanner_reset(ctx->scanner);
   reset_stream_state(*ctx);
   decoder_recon_kernels_portable(&ctx->kernels);
+  ctx->kernels.deinterlace_line = deinterlace_line_portable;
   return ctx;
 }
 
