@@ -80,7 +80,7 @@ void update_frame_num_wrap(DecoderContext& ctx) {
 }
 
 // PicNum (or LongTermPicNum) of field `parity` of a store for the current picture.
-int32_t field_number(const DecoderContext& ctx, int32_t base, uint32_t parity) {
+int64_t field_number(const DecoderContext& ctx, int64_t base, uint32_t parity) {
   if (ctx.current_structure == PICTURE_FRAME) return base;
   return 2 * base + (parity == ctx.current_structure ? 1 : 0);
 }
@@ -88,12 +88,12 @@ int32_t field_number(const DecoderContext& ctx, int32_t base, uint32_t parity) {
 // Calls `visit(store, parity_mask)` for every reference picture of the kind (short or long)
 // whose number for the current picture is `number`.
 template <typename Visit>
-void find_reference(DecoderContext& ctx, bool long_term, int32_t number, Visit&& visit) {
+void find_reference(DecoderContext& ctx, bool long_term, int64_t number, Visit&& visit) {
   for (uint32_t k = 0; k < ctx.dpb.fullness; ++k) {
     int32_t index = ctx.dpb.entries[k];
     PictureStore& s = ctx.stores[index];
     uint32_t marks = long_term ? s.long_term : s.short_term;
-    int32_t base = long_term ? static_cast<int32_t>(s.long_term_frame_idx) : s.frame_num_wrap;
+    int64_t base = long_term ? int64_t{s.long_term_frame_idx} : int64_t{s.frame_num_wrap};
     if (ctx.current_structure == PICTURE_FRAME) {
       if (marks == BOTH_FIELDS && base == number) visit(index, BOTH_FIELDS);
       continue;
@@ -153,18 +153,18 @@ void sliding_window(DecoderContext& ctx) {
 bool run_mmco(DecoderContext& ctx, int32_t current) {
   PictureStore& cur = ctx.stores[current];
   const uint32_t mask = field_mask(ctx.current_structure);
-  const int32_t pic_num = static_cast<int32_t>(current_pic_num(ctx));
+  const int64_t pic_num = current_pic_num(ctx);
   bool current_long_term = false;
   for (uint32_t i = 0; i < cur.marking.count; ++i) {
     const MmcoOperation& op = cur.marking.operations[i];
-    int32_t pic_num_x = pic_num - static_cast<int32_t>(op.difference_of_pic_nums_minus1) - 1;
+    int64_t pic_num_x = pic_num - int64_t{op.difference_of_pic_nums_minus1} - 1;
     switch (op.operation) {
       case 1:
         find_reference(ctx, false, pic_num_x,
                        [&](int32_t s, uint32_t parity) { ctx.stores[s].short_term &= ~parity; });
         break;
       case 2:
-        find_reference(ctx, true, static_cast<int32_t>(op.long_term_pic_num),
+        find_reference(ctx, true, int64_t{op.long_term_pic_num},
                        [&](int32_t s, uint32_t parity) { ctx.stores[s].long_term &= ~parity; });
         break;
       case 3: {
@@ -184,7 +184,8 @@ bool run_mmco(DecoderContext& ctx, int32_t current) {
         break;
       }
       case 4:
-        ctx.dpb.max_long_term_frame_idx = static_cast<int32_t>(op.max_long_term_frame_idx_plus1) - 1;
+        ctx.dpb.max_long_term_frame_idx = static_cast<int32_t>(
+            std::min<int64_t>(int64_t{op.max_long_term_frame_idx_plus1} - 1, INT32_MAX));
         for (uint32_t k = 0; k < ctx.dpb.fullness; ++k) {
           PictureStore& s = ctx.stores[ctx.dpb.entries[k]];
           if (s.long_term &&
@@ -454,7 +455,7 @@ uint32_t reorder_reference_lists(DecoderContext& ctx) {
       int32_t pic_num = pic_num_pred > curr_pic_num ? pic_num_pred - max_pic_num : pic_num_pred;
       find_reference(ctx, false, pic_num, take(false));
     } else {
-      find_reference(ctx, true, static_cast<int32_t>(cmd.value), take(true));
+      find_reference(ctx, true, int64_t{cmd.value}, take(true));
     }
     if (pic.store < 0) return SLICE_MISSING_REFERENCE;
     for (uint32_t i = active; i > ref_idx; --i) ctx.ref_list0[i] = ctx.ref_list0[i - 1];

@@ -347,6 +347,14 @@ TEST(FrontMarking, MemoryManagementOperations) {
   EXPECT_EQ(m[0].long_term, 3u);
 }
 
+TEST(FrontMarking, OperationsWithHugeValuesNameNoPicture) {
+  auto m = marks_after({{1, 0x80000000u}, {2, 0xFFFFFFF0u}, {3, 0xFFFFFFFEu, 7}}, false);
+  for (int frame = 0; frame < 4; ++frame) EXPECT_EQ(m[frame].short_term, 3u) << frame;
+  m = marks_after({{4, 0xFFFFFFFEu}, {6, 0xFFFFFFFEu}}, true);
+  EXPECT_EQ(m[0].long_term, 3u);
+  EXPECT_EQ(m[3].long_term, 3u);
+}
+
 TEST(FrontMarking, OperationFiveEndsEveryReferenceAndRestartsTheCount) {
   Stream s(make_config(2, 6, 4), small_sps(4));
   s.slice(idr(0));
