@@ -196,4 +196,37 @@ TEST(FrontConformance, ParameterSetsOfEveryStreamMatchTheManifest) {
   EXPECT_EQ(checked, 70);
 }
 
+size_t count_lines(const fs::path& path) {
+  std::ifstream file(path);
+  size_t lines = 0;
+  std::string line;
+  while (std::getline(file, line)) ++lines;
+  return lines;
+}
+
+// Every stream gives as many pictures as its expected list holds, in both output modes.
+TEST(FrontPictureCounts, EveryStreamGivesItsExpectedNumberOfPictures) {
+  std::vector<std::pair<fs::path, fs::path>> streams;  // stream, expected checksums
+  for (const fs::path& stream : corpus_streams()) {
+    fs::path md5 = stream;
+    streams.emplace_back(stream, md5.replace_extension(".md5"));
+  }
+  const fs::path root = fs::path(SCOPEMARK_SHARED_DIR) / "conformance";
+  for (const fs::path& folder : {root, root / "supplemental"}) {
+    if (!fs::exists(folder / "MANIFEST.tsv")) continue;
+    for (const ManifestRow& row : read_manifest(folder / "MANIFEST.tsv")) {
+      streams.emplace_back(folder / "streams" / row.file, folder / "framemd5" / (row.file + ".md5"));
+    }
+  }
+  for (const auto& [stream, md5] : streams) {
+    const Bytes bytes = read_file(stream);
+    for (uint32_t flags : {DECODER_DISPLAY_ORDER, 0u}) {
+      DecoderHandle d(make_config(80, 45, 16, flags));
+      size_t pictures = 0;
+      decode_all(d.ctx, bytes, 4096, [&](const DecodedPicture&) { ++pictures; });
+      EXPECT_EQ(pictures, count_lines(md5)) << stream.filename() << " flags " << flags;
+    }
+  }
+}
+
 }  // namespace
