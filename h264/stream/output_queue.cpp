@@ -1,6 +1,7 @@
 #include "h264/stream/output_queue.h"
 
 #include "h264/decoder/decoder_context.h"
+#include "h264/stream/deinterlace.h"
 
 void output_queue_put(OutputQueue& queue, uint32_t store_index) {
   queue.slots[queue.write] = static_cast<uint8_t>(store_index);
@@ -23,6 +24,9 @@ bool take_output_picture(DecoderContext& ctx, DecodedPicture& out) {
     out.cr = store.buffer + plane * 320;
     out.store_index = static_cast<int32_t>(index);
     out.statistics = store.frame.statistics;
+    if ((ctx.flags & DECODER_DEINTERLACE) && store.interlace_mark != 0) {
+      deinterlace_picture(ctx, store.interlace_mark, out);
+    }
     return true;
   }
   return false;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -40,5 +41,37 @@ struct DecoderHandle {
   DecoderContext* ctx;
   DecodedPicture out{};
 };
+
+}  // namespace front_test
+
+namespace front_test {
+
+// Feeds `stream` in pieces of `chunk` bytes, drains every picture, then ends the stream.
+// Returns the number of decoder calls; `on_picture` sees every returned picture.
+template <typename OnPicture>
+size_t decode_all(DecoderContext* ctx, const std::vector<uint8_t>& stream, size_t chunk,
+                  OnPicture&& on_picture) {
+  DecodedPicture pic{};
+  size_t calls = 0;
+  for (size_t at = 0; at < stream.size(); at += chunk) {
+    uint32_t length = static_cast<uint32_t>(std::min(chunk, stream.size() - at));
+    int result = decoder_decode(ctx, stream.data() + at, length, 0, 0, &pic, 0);
+    ++calls;
+    while (result == DECODE_PICTURE_READY) {
+      on_picture(pic);
+      result = decoder_decode(ctx, nullptr, 0, 0, 0, &pic, 0);
+      ++calls;
+    }
+    EXPECT_EQ(result, DECODE_NEED_INPUT);
+  }
+  int result;
+  while ((result = decoder_decode(ctx, nullptr, 0, 0, 0, &pic, DECODE_END_OF_STREAM)) ==
+         DECODE_PICTURE_READY) {
+    on_picture(pic);
+    ++calls;
+  }
+  EXPECT_EQ(result, DECODE_NO_PICTURE);
+  return calls + 1;
+}
 
 }  // namespace front_test

@@ -134,3 +134,63 @@ inline std::vector<uint8_t> annex_b(const std::vector<std::vector<uint8_t>>& uni
 }
 
 }  // namespace front_test
+
+namespace front_test {
+
+struct SliceFields {
+  uint32_t nal_ref_idc = 1;
+  bool idr = false;
+  uint32_t first_mb = 0;
+  uint32_t slice_type = 5;  // P (all slices of the picture)
+  uint32_t pps_id = 0;
+  uint32_t frame_num = 0;
+  uint32_t structure = 0;  // 0 frame, 1 top, 2 bottom; written when frame_mbs_only is 0
+  uint32_t idr_pic_id = 0;
+  uint32_t poc_lsb = 0;
+  bool no_output_of_prior_pics = false;
+  bool long_term_reference = false;
+  bool adaptive = false;
+  std::vector<std::vector<uint32_t>> mmco;  // operation and its values
+  std::vector<std::pair<uint32_t, uint32_t>> reorder;
+  // From the sets in use.
+  uint32_t log2_max_frame_num = 4;
+  uint32_t log2_max_poc_lsb = 4;
+  bool frame_mbs_only = true;
+};
+
+// A slice NAL unit with an empty slice data part (PPS of pps_unit: CAVLC, deblocking control).
+inline std::vector<uint8_t> slice_unit(const SliceFields& f) {
+  BitWriter w;
+  w.bits(f.nal_ref_idc << 5 | (f.idr ? 5 : 1), 8);
+  w.ue(f.first_mb).ue(f.slice_type).ue(f.pps_id).bits(f.frame_num, f.log2_max_frame_num);
+  if (!f.frame_mbs_only) {
+    w.bit(f.structure != 0);
+    if (f.structure) w.bit(f.structure == 2);
+  }
+  if (f.idr) w.ue(f.idr_pic_id);
+  w.bits(f.poc_lsb, f.log2_max_poc_lsb);
+  if (f.slice_type % 5 == 0) {
+    w.bit(0).bit(!f.reorder.empty());
+    if (!f.reorder.empty()) {
+      for (auto [idc, value] : f.reorder) w.ue(idc).ue(value);
+      w.ue(3);
+    }
+  }
+  if (f.nal_ref_idc) {
+    if (f.idr) {
+      w.bit(f.no_output_of_prior_pics).bit(f.long_term_reference);
+    } else {
+      w.bit(f.adaptive);
+      if (f.adaptive) {
+        for (const auto& op : f.mmco) {
+          for (uint32_t v : op) w.ue(v);
+        }
+        w.ue(0);
+      }
+    }
+  }
+  w.se(0).ue(1).trailing();
+  return w.bytes();
+}
+
+}  // namespace front_test
