@@ -7,10 +7,6 @@
 
 namespace {
 
-uint8_t clip_pixel(int v) {
-  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
-}
-
 int average2(int a, int b) {
   return (a + b + 1) >> 1;
 }

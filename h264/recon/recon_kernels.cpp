@@ -8,4 +8,5 @@ void decoder_recon_kernels_portable(ReconKernels* kernels) {
   decoder_install_portable_intra(kernels);
   decoder_install_portable_deblock(kernels);
   decoder_install_portable_strengths(kernels);
+  decoder_install_portable_inter(kernels);
 }

@@ -8,9 +8,11 @@
 
 // One block of motion-compensated prediction, filled by an inter driver.
 struct McBlockRequest {
-  const uint8_t* src_luma;  // first sample the luma kernel reads (already moved by the fetch)
+  // Integer sample of the block's top-left corner, in the reference picture or in a scratch
+  // copy made by the fetch; the 6-tap kernels read 2 samples before and 3 after the block.
+  const uint8_t* src_luma;
   int32_t src_luma_stride;
-  const uint8_t* src_cb;
+  const uint8_t* src_cb;  // integer chroma sample; the kernels read one more row and column
   const uint8_t* src_cr;
   int32_t src_chroma_stride;
   uint8_t* dst_luma;  // stride 8, quadrant layout
@@ -81,7 +83,9 @@ using IntraChromaKernel = void (*)(const MbWorkArea* wa, uint8_t* cb, uint8_t* c
                                    const int16_t* residual_cb, const int16_t* residual_cr,
                                    int chroma_pattern);
 
-// Inter prediction of one block, and the residual addition of one quadrant.
+// Inter prediction of one block (clause 8.4.2.2) into the destinations at stride 8; the 8x16
+// luma kernel puts rows 8..15 into the quadrant below (destination + 128). Chroma kernels take
+// their fractions from the request. The combine kernel adds one quadrant's residual.
 using McKernel = void (*)(const McBlockRequest* request);
 using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
 

@@ -40,3 +40,34 @@ void decoder_chroma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int q
 // Residual of a 4x4 block that holds only its DC, exactly as the 4x4 inverse transform gives it,
 // written as 4 rows of 4 values at stride 8.
 void decoder_fill_dc_block(int16_t* dst, int16_t dc);
+
+// Kinds of residual blocks the residual driver asks the entropy decoder for.
+enum ResidualBlockKind : int {
+  kResidualLumaDc = 0,    // Intra_16x16 DC, index 0, up to 16 levels
+  kResidualLumaAc = 1,    // Intra_16x16 AC, index luma4x4BlkIdx, up to 15 levels
+  kResidualLuma4x4 = 2,   // index luma4x4BlkIdx, up to 16 levels
+  kResidualLuma8x8 = 3,   // CAVLC: one of the four interleaved lists, index luma4x4BlkIdx, up
+                          // to 16 levels; CABAC: index 8x8 block, up to 64 levels
+  kResidualChromaDc = 4,  // index 0 Cb, 1 Cr, up to 4 levels
+  kResidualChromaAc = 5,  // index 4 x component + chroma4x4BlkIdx, up to 15 levels
+};
+
+// The entropy decoder as the residual driver sees it: read decodes the next block of the given
+// kind into level / run (increasing scan order) and returns the number of levels, or a negative
+// value when the block cannot be decoded.
+struct ResidualReader {
+  int (*read)(void* ctx, int kind, int index, int32_t* level, uint8_t* run);
+  void* ctx;
+  int32_t interleaved_8x8;  // 1 for CAVLC: 8x8 blocks come as four interleaved lists
+};
+
+struct ReconKernels;
+struct MbWorkArea;
+struct MbInfo;
+
+// Residual of the current macroblock (type, coded_block_pattern, QPs and transform size from the
+// work area) into the work area's residual array, in the syntax order of residual(). Stores the
+// coefficient counts and coded-block bits into cur. field selects the field scans. Returns 0, or
+// 1 when the entropy decoder failed on a block (decoding goes on to the macroblock's end).
+int decoder_residual_mb(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur,
+                        const LevelScaleTables* tables, int field, const ResidualReader* reader);

@@ -113,3 +113,30 @@ void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int off
     e->tc0[i] =
         static_cast<int8_t>(bs[i] == 0 ? -1 : (bs[i] < 4 ? decoder_tc0[index_a][bs[i] - 1] : 0));
 }
+
+void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                         const MbMotion* motion, const InterEdgeNeighbours* n) {
+  const int mvy_limit = n->field ? 2 : 4;
+  if (!n->filter_left) {
+    std::memset(bs + kBsLeft, 0, 4);
+  } else if (mb_is_intra(n->left->mb_type)) {
+    std::memset(bs + kBsLeft, 4, 4);
+  } else {
+    k->bs_left_edge(bs + kBsLeft, cur, motion, n->left, n->left_motion, mvy_limit);
+  }
+  if (!n->filter_top) {
+    std::memset(bs + kBsTop, 0, 4);
+  } else if (mb_is_intra(n->top->mb_type)) {
+    std::memset(bs + kBsTop, n->field ? 3 : 4, 4);
+  } else {
+    k->bs_top_edge(bs + kBsTop, cur, motion, n->top, n->top_motion, mvy_limit);
+  }
+  if (cur->mb_type == kMbPSkip) {
+    k->bs_clear_internal(bs, 0);
+  } else if (cur->mb_type == kMbP16x16) {
+    k->bs_internal_16x16(bs, cur->coded_blocks);
+    if (cur->transform_size_8x8_flag) decoder_bs_clear_transform_8x8_edges(bs);
+  } else {
+    decoder_bs_internal_inter(bs, cur, motion, mvy_limit);
+  }
+}

@@ -1,6 +1,8 @@
 // Edge filters, thresholds, boundary strengths and the copy kernels of the deblocking stage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -390,3 +392,207 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
 }
 
 }  // namespace
+
+TEST_F(ReconStrength, InterMacroblockEdgesAndKinds) {
+  MbInfo intra = nb_;
+  intra.mb_type = kMbINxN;
+  InterEdgeNeighbours n{&intra, &nb_mv_, &nb_, &nb_mv_, true, true, false};
+  cur_.coded_blocks = 1;
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 4)));
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>{2, 0, 0, 0}));
+  EXPECT_EQ(edge(kBsVertical), (std::vector<int>{2, 0, 0, 0}));
+
+  n = {&nb_, &nb_mv_, &intra, &nb_mv_, false, true, true};  // field picture, first column
+  cur_.mb_type = kMbPSkip;
+  cur_.coded_blocks = 0;
+  set_mv(&cur_mv_, 0, 15, 0, 2);
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 0)));
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>(4, 3)));
+  for (int i = kBsVertical; i < kBsSize; ++i) EXPECT_EQ(bs_[i], 0);
+
+  n = {&nb_, &nb_mv_, &nb_, &nb_mv_, true, false, true};
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsLeft), (std::vector<int>(4, 1)));  // vertical difference 2 in a field
+  EXPECT_EQ(edge(kBsTop), (std::vector<int>(4, 0)));
+
+  // 8x16 partitions with the 8x8 transform: only edge 2 carries the motion test.
+  cur_.mb_type = kMbP8x16;
+  cur_.transform_size_8x8_flag = 1;
+  set_mv(&cur_mv_, 4, 7, 8, 2);
+  set_mv(&cur_mv_, 12, 15, 8, 2);
+  decoder_bs_inter_mb(&k_, bs_, &cur_, &cur_mv_, &n);
+  EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>(4, 1)));
+  EXPECT_EQ(edge(kBsVertical), (std::vector<int>(4, 0)));
+  EXPECT_EQ(edge(kBsHorizontal + 4), (std::vector<int>(4, 0)));
+}
+
+// A picture of 3 x 3 macroblocks, deblocked by the finish step macroblock by macroblock and by a
+// plain whole-picture implementation of clause 8.7 for comparison.
+class ReconDeblockPicture : public ::testing::Test {
+ protected:
+  static constexpr int kMbs = 3;
+  static constexpr int kW = 16 * kMbs;
+  static constexpr int kCw = 8 * kMbs;
+
+  void SetUp() override {
+    decoder_recon_kernels_portable(&k_);
+    std::mt19937 rng(1234);
+    std::uniform_int_distribution<int> base(60, 190), offset(-9, 9), noise(-2, 2), qp(18, 51),
+        weak(0, 2), internal(0, 3), coin(0, 3);
+    source_[0].resize(kW * kW);
+    source_[1].resize(kCw * kCw);
+    source_[2].resize(kCw * kCw);
+    for (int plane = 0; plane < 3; ++plane) {
+      const int w = plane == 0 ? kW : kCw, blk = plane == 0 ? 4 : 2;
+      std::vector<int> block_offset((w / blk) * (w / blk));
+      for (int& o : block_offset) o = offset(rng);
+      const int b = base(rng);
+      for (int y = 0; y < w; ++y)
+        for (int x = 0; x < w; ++x)
+          source_[plane][y * w + x] =
+              static_cast<uint8_t>(b + block_offset[(y / blk) * (w / blk) + x / blk] + noise(rng));
+    }
+    for (int mb = 0; mb < kMbs * kMbs; ++mb) {
+      MbInfo& info = info_[mb];
+      std::memset(&info, 0, sizeof info);
+      info.qp = static_cast<uint8_t>(qp(rng));
+      info.qp_cb = decoder_chroma_qp[qp(rng)];
+      info.qp_cr = decoder_chroma_qp[qp(rng)];
+      uint8_t* bs = bs_[mb];
+      for (int edge = 0; edge < 2; ++edge) {
+        const bool border = edge == 0 ? mb % kMbs == 0 : mb < kMbs;
+        const bool intra = coin(rng) == 0;
+        for (int s = 0; s < 4; ++s)
+          bs[4 * edge + s] = static_cast<uint8_t>(border ? 0 : (intra ? 4 : weak(rng)));
+      }
+      for (int i = kBsVertical; i < kBsSize; ++i) bs[i] = static_cast<uint8_t>(internal(rng));
+    }
+  }
+
+  uint8_t& sample(std::vector<uint8_t>* planes, int plane, int x, int y) {
+    return planes[plane][y * (plane == 0 ? kW : kCw) + x];
+  }
+
+  // Clause 8.7 over the whole picture.
+  void reference_deblock(std::vector<uint8_t>* planes, int offset_a, int offset_b) {
+    for (int mb = 0; mb < kMbs * kMbs; ++mb) {
+      const int mx = mb % kMbs, my = mb / kMbs;
+      for (int vertical = 1; vertical >= 0; --vertical) {
+        for (int plane = 0; plane < 3; ++plane) {
+          const int size = plane == 0 ? 16 : 8;
+          for (int e = 0; e < (plane == 0 ? 4 : 2); ++e) {
+            const int luma_edge = plane == 0 ? e : 2 * e;  // chroma edge 1 uses luma edge 2
+            const uint8_t* s =
+                bs_[mb] + (luma_edge == 0
+                               ? (vertical ? kBsLeft : kBsTop)
+                               : (vertical ? kBsVertical : kBsHorizontal) + 4 * (luma_edge - 1));
+            if (luma_edge == 0 && (vertical ? mx : my) == 0) continue;  // picture border
+            const MbInfo& q = info_[mb];
+            const MbInfo& p = luma_edge == 0 ? info_[vertical ? mb - 1 : mb - kMbs] : q;
+            const int qp_p = plane == 0 ? p.qp : plane == 1 ? p.qp_cb : p.qp_cr;
+            const int qp_q = plane == 0 ? q.qp : plane == 1 ? q.qp_cb : q.qp_cr;
+            for (int i = 0; i < size; ++i) {
+              const int strength = s[plane == 0 ? i / 4 : i / 2];
+              if (strength == 0) continue;
+              const int qpav = (qp_p + qp_q + 1) >> 1;
+              const int index_a = std::clamp(qpav + offset_a, 0, 51);
+              const int index_b = std::clamp(qpav + offset_b, 0, 51);
+              const int tc0 = strength < 4 ? decoder_tc0[index_a][strength - 1] : 0;
+              Line line;
+              for (int k = 0; k < 8; ++k) {
+                const int along = size * (vertical ? my : mx) + i;
+                const int across = size * (vertical ? mx : my) + 4 * e + k - 4;
+                line[k] = vertical ? sample(planes, plane, across, along)
+                                   : sample(planes, plane, along, across);
+              }
+              line = reference_filter(line, plane != 0, strength == 4, decoder_alpha[index_a],
+                                      decoder_beta[index_b], tc0);
+              for (int k = 0; k < 8; ++k) {
+                const int along = size * (vertical ? my : mx) + i;
+                const int across = size * (vertical ? mx : my) + 4 * e + k - 4;
+                (vertical ? sample(planes, plane, across, along)
+                          : sample(planes, plane, along, across)) = static_cast<uint8_t>(line[k]);
+              }
+            }
+          }
+        }
+      }
+    }
+  }
+
+  // Runs the finish step over the picture; every macroblock comes from the unfiltered source.
+  void finish_all(std::vector<uint8_t>* planes, int idc, int offset_a, int offset_b) {
+    planes[0].assign(kW * kW, 0);
+    planes[1].assign(kCw * kCw, 0);
+    planes[2].assign(kCw * kCw, 0);
+    for (int mb = 0; mb < kMbs * kMbs; ++mb) {
+      const int mx = mb % kMbs, my = mb / kMbs;
+      for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+          wa_.luma[luma_sample_offset(x, y)] = sample(source_, 0, 16 * mx + x, 16 * my + y);
+      for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+          wa_.cb[8 * y + x] = sample(source_, 1, 8 * mx + x, 8 * my + y);
+          wa_.cr[8 * y + x] = sample(source_, 2, 8 * mx + x, 8 * my + y);
+        }
+      }
+      std::memcpy(wa_.bs, bs_[mb], kBsSize);
+      const MbFinishContext c{&k_,
+                              &sample(planes, 0, 16 * mx, 16 * my),
+                              &sample(planes, 1, 8 * mx, 8 * my),
+                              &sample(planes, 2, 8 * mx, 8 * my),
+                              kW,
+                              kCw,
+                              idc,
+                              offset_a,
+                              offset_b,
+                              &info_[mb],
+                              mx > 0 ? &info_[mb - 1] : nullptr,
+                              my > 0 ? &info_[mb - kMbs] : nullptr};
+      decoder_finish_mb(&c, &wa_);
+      for (int i = 0; i < 16; ++i) {
+        ASSERT_EQ(wa_.right_luma[i], sample(source_, 0, 16 * mx + 15, 16 * my + i));
+        ASSERT_EQ(info_[mb].bottom_luma[i], sample(source_, 0, 16 * mx + i, 16 * my + 15));
+      }
+      for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(wa_.right_cr[i], sample(source_, 2, 8 * mx + 7, 8 * my + i));
+        ASSERT_EQ(info_[mb].bottom_cb[i], sample(source_, 1, 8 * mx + i, 8 * my + 7));
+      }
+    }
+  }
+
+  ReconKernels k_;
+  MbWorkArea wa_{};
+  MbInfo info_[kMbs * kMbs];
+  uint8_t bs_[kMbs * kMbs][kBsSize];
+  std::vector<uint8_t> source_[3];
+};
+
+TEST_F(ReconDeblockPicture, FinishStepMatchesWholePictureFilter) {
+  for (int offsets : {0, 1, 2}) {
+    const int offset_a = offsets == 1 ? 6 : (offsets == 2 ? -4 : 0);
+    const int offset_b = offsets == 1 ? -2 : (offsets == 2 ? 8 : 0);
+    std::vector<uint8_t> expected[3] = {source_[0], source_[1], source_[2]};
+    reference_deblock(expected, offset_a, offset_b);
+    std::vector<uint8_t> actual[3];
+    finish_all(actual, 0, offset_a, offset_b);
+    for (int plane = 0; plane < 3; ++plane) EXPECT_EQ(actual[plane], expected[plane]) << plane;
+    EXPECT_NE(expected[0], source_[0]);
+  }
+}
+
+TEST_F(ReconDeblockPicture, DisabledFilterStoresUnfilteredSamples) {
+  std::vector<uint8_t> actual[3];
+  finish_all(actual, 1, 0, 0);
+  for (int plane = 0; plane < 3; ++plane) EXPECT_EQ(actual[plane], source_[plane]);
+}
+
+TEST_F(ReconDeblockPicture, ZeroStrengthEdgesKeepTheirSamples) {
+  // With every strength 0 (a slice border under idc 2, or P_Skip next to P_Skip) nothing moves.
+  for (auto& bs : bs_) std::memset(bs, 0, kBsSize);
+  std::vector<uint8_t> actual[3];
+  finish_all(actual, 2, 0, 0);
+  for (int plane = 0; plane < 3; ++plane) EXPECT_EQ(actual[plane], source_[plane]);
+}

@@ -1,0 +1,143 @@
+#include "h264/decoder/decoder.h"
+
+#include <cstring>
+#include <new>
+
+#include "h264/decoder/cpu_features.h"
+#include "h264/decoder/decoder_context.h"
+#include "h264/decoder/decoder_memory.h"
+
+namespace {
+
+constexpr uint32_t kDefaultWidthMbs = 120;
+constexpr uint32_t kDefaultHeightMbs = 68;
+constexpr uint32_t kDefaultRefFrames = 4;
+
+void clamp_config(const DecoderConfig& config, DecoderContext& ctx) {
+  ctx.max_width_mbs = config.max_width_mbs;
+  if (ctx.max_width_mbs < 2 || ctx.max_width_mbs > 352) ctx.max_width_mbs = kDefaultWidthMbs;
+  ctx.max_height_mbs = config.max_height_mbs;
+  if (ctx.max_height_mbs < 6 || ctx.max_height_mbs > 256) ctx.max_height_mbs = kDefaultHeightMbs;
+  ctx.max_ref_frames = config.max_ref_frames;
+  if (ctx.max_ref_frames == 0) ctx.max_ref_frames = kDefaultRefFrames;
+  if (ctx.max_ref_frames > MAX_REF_FRAMES) ctx.max_ref_frames = MAX_REF_FRAMES;
+  ctx.flags = config.flags;
+}
+
+// Takes every block of the instance; false when one allocation fails.
+bool allocate_buffers(DecoderContext& ctx) {
+  uint32_t mbs = ctx.max_width_mbs * ctx.max_height_mbs;
+  ctx.frame_bytes = mbs * 384;
+  ctx.sps_table = static_cast<SequenceParameterSet*>(
+      decoder_alloc(SPS_TABLE_SIZE * sizeof(SequenceParameterSet)));
+  ctx.pps_table = static_cast<PictureParameterSet*>(
+      decoder_alloc(PPS_TABLE_SIZE * sizeof(PictureParameterSet)));
+  ctx.nal_capacity = ctx.frame_bytes + NAL_BUFFER_SPARE;
+  ctx.nal_buffer = static_cast<uint8_t*>(decoder_alloc(ctx.nal_capacity));
+  if (!ctx.sps_table || !ctx.pps_table || !ctx.nal_buffer) return false;
+  ctx.store_count = 2 * ctx.max_ref_frames + 4;
+  for (uint32_t i = 0; i < ctx.store_count; ++i) {
+    PictureStore& store = ctx.stores[i];
+    store.buffer = static_cast<uint8_t*>(decoder_alloc(ctx.frame_bytes));
+    if (!store.buffer) return false;
+    std::memset(store.buffer + mbs * 256, 128, mbs * 128);
+    store.status = STORE_FREE;
+  }
+  ctx.spare_frame = static_cast<uint8_t*>(decoder_alloc(ctx.frame_bytes));
+  if (!ctx.spare_frame) return false;
+  if (ctx.flags & DECODER_DEINTERLACE) {
+    ctx.deinterlace_history = static_cast<uint8_t*>(decoder_alloc(ctx.frame_bytes));
+    if (!ctx.deinterlace_history) return false;
+  }
+  ctx.mb_array = static_cast<uint8_t*>(decoder_alloc(mbs * MB_ARRAY_BYTES_PER_MB));
+  uint32_t row_records = NEIGHBOUR_ROWS * ctx.max_width_mbs;
+  ctx.mb_info_rows = static_cast<MbInfo*>(decoder_alloc(row_records * sizeof(MbInfo)));
+  ctx.mb_motion_rows = static_cast<MbMotion*>(decoder_alloc(row_records * sizeof(MbMotion)));
+  return ctx.mb_array && ctx.mb_info_rows && ctx.mb_motion_rows;
+}
+
+void release_buffers(DecoderContext& ctx) {
+  decoder_free(ctx.sps_table);
+  decoder_free(ctx.pps_table);
+  decoder_free(ctx.nal_buffer);
+  for (uint32_t i = 0; i < ctx.store_count; ++i) decoder_free(ctx.stores[i].buffer);
+  decoder_free(ctx.spare_frame);
+  decoder_free(ctx.deinterlace_history);
+  decoder_free(ctx.mb_array);
+  decoder_free(ctx.mb_info_rows);
+  decoder_free(ctx.mb_motion_rows);
+}
+
+// Decodes pending units until a picture is ready (true) or the input is used up.
+bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
+  uint32_t unit_bytes = 0;
+  for (;;) {
+    ScanResult scanned = scan_next_unit(ctx, unit_bytes);
+    if (scanned == ScanResult::input_used_up) return false;
+    if (scanned == ScanResult::unit_ready) dispatch_nal_unit(ctx);
+    if (take_output_picture(ctx, out)) return true;
+  }
+}
+
+}  // namespace
+
+int decoder_get_library_info(DecoderLibraryInfo* info) {
+  if (!info) return -1;
+  *info = DecoderLibraryInfo{2,    2,    5,  0, "V2.2.5.0", "Scopemark H.264 decoder", 15909, 0, 0,
+                             2048, 2048, 16, decoder_cpu_feature_mask()};
+  return 0;
+}
+
+DecoderContext* decoder_create(const DecoderConfig* config) {
+  if (!config) return nullptr;
+  uint32_t cpu_level = decoder_cpu_level();
+  if (cpu_level < 2) return nullptr;
+  void* block = decoder_alloc(sizeof(DecoderContext));
+  if (!block) return nullptr;
+  auto* ctx = new (block) DecoderContext();
+  clamp_config(*config, *ctx);
+  ctx->cpu_level = cpu_level;
+  if (!allocate_buffers(*ctx)) {
+    decoder_destroy(ctx);
+    return nullptr;
+  }
+  scanner_reset(ctx->scanner);
+  decoder_recon_kernels_portable(&ctx->kernels);
+  return ctx;
+}
+
+int decoder_decode(DecoderContext* ctx, const uint8_t* bytes, uint32_t length, uint32_t user0,
+                   uint32_t user1, DecodedPicture* out, uint32_t flags) {
+  if (!ctx || !out) return DECODE_BAD_ARGUMENT;
+  out->luma = nullptr;
+  out->cb = nullptr;
+  out->cr = nullptr;
+  bool end_of_stream = (flags & DECODE_END_OF_STREAM) != 0;
+  if (bytes && length) {
+    scanner_set_input(ctx->scanner, bytes, length);
+    ctx->end_of_stream = EOS_NONE;
+    end_of_stream = false;
+  }
+  ctx->user0 = user0;
+  ctx->user1 = user1;
+  for (;;) {
+    if (decode_pending(*ctx, *out)) return DECODE_PICTURE_READY;
+    if (!end_of_stream) return DECODE_NEED_INPUT;
+    if (ctx->end_of_stream == EOS_NONE) {
+      scanner_set_input(ctx->scanner, ctx->scanner.closing_start_code, 4);
+      ctx->end_of_stream = EOS_CLOSING;
+      continue;
+    }
+    if (ctx->end_of_stream == EOS_CLOSING) {
+      ctx->scanner.window = SCAN_WINDOW_RESET;
+      ctx->end_of_stream = EOS_DONE;
+    }
+    return take_output_picture(*ctx, *out) ? DECODE_PICTURE_READY : DECODE_NO_PICTURE;
+  }
+}
+
+void decoder_destroy(DecoderContext* ctx) {
+  if (!ctx) return;
+  release_buffers(*ctx);
+  decoder_free(ctx);
+}

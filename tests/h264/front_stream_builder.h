@@ -1,0 +1,136 @@
+// Hand-made parameter sets and Annex B framing for decoder tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "h264/front_bit_writer.h"
+
+namespace front_test {
+
+// One scaling list as sent: the delta_scale values.
+using SentList = std::optional<std::vector<int32_t>>;
+
+struct SpsFields {
+  uint32_t profile_idc = 66;
+  uint32_t level_idc = 31;
+  uint32_t sps_id = 0;
+  uint32_t chroma_format_idc = 1;
+  uint32_t bit_depth_luma_minus8 = 0;
+  uint32_t bit_depth_chroma_minus8 = 0;
+  bool scaling_matrix = false;
+  std::array<SentList, 8> lists;
+  uint32_t log2_max_frame_num_minus4 = 0;
+  uint32_t poc_type = 0;
+  uint32_t log2_max_poc_lsb_minus4 = 0;
+  uint32_t poc_cycle = 0;
+  uint32_t num_ref_frames = 1;
+  uint32_t width_mbs_minus1 = 79;
+  uint32_t height_map_units_minus1 = 44;
+  uint32_t frame_mbs_only = 1;
+  bool cropping = false;
+  std::array<uint32_t, 4> crop = {0, 0, 0, 0};  // left, right, top, bottom as sent
+};
+
+struct PpsFields {
+  uint32_t pps_id = 0;
+  uint32_t sps_id = 0;
+  uint32_t entropy_coding_mode = 0;
+  uint32_t num_slice_groups_minus1 = 0;
+  uint32_t num_ref_idx_l0_minus1 = 0;
+  uint32_t num_ref_idx_l1_minus1 = 0;
+  uint32_t weighted_pred = 0;
+  uint32_t weighted_bipred = 0;
+  int32_t pic_init_qp_minus26 = 0;
+  int32_t pic_init_qs_minus26 = 0;
+  int32_t chroma_qp_index_offset = 0;
+  bool extension = false;  // transform_8x8_mode_flag and what follows
+  uint32_t transform_8x8_mode = 0;
+  bool scaling_matrix = false;
+  std::array<SentList, 8> lists;
+  int32_t second_chroma_qp_index_offset = 0;
+};
+
+inline void write_lists(BitWriter& w, const std::array<SentList, 8>& lists, int count) {
+  for (int i = 0; i < count; ++i) {
+    w.bit(lists[i].has_value());
+    if (lists[i]) {
+      for (int32_t delta : *lists[i]) w.se(delta);
+    }
+  }
+}
+
+// NAL unit (header byte first) without emulation prevention.
+inline std::vector<uint8_t> sps_unit(const SpsFields& f) {
+  BitWriter w;
+  w.bits(0x67, 8).bits(f.profile_idc, 8).bits(0, 8).bits(f.level_idc, 8).ue(f.sps_id);
+  if (f.profile_idc == 100) {
+    w.ue(f.chroma_format_idc);
+    if (f.chroma_format_idc == 3) w.bit(0);
+    w.ue(f.bit_depth_luma_minus8).ue(f.bit_depth_chroma_minus8).bit(0).bit(f.scaling_matrix);
+    if (f.scaling_matrix) write_lists(w, f.lists, 8);
+  }
+  w.ue(f.log2_max_frame_num_minus4).ue(f.poc_type);
+  if (f.poc_type == 0) w.ue(f.log2_max_poc_lsb_minus4);
+  if (f.poc_type == 1) {
+    w.bit(0).se(-1).se(1).ue(f.poc_cycle);
+    for (uint32_t i = 0; i < f.poc_cycle && i < 300; ++i) w.se(2);
+  }
+  w.ue(f.num_ref_frames).bit(0).ue(f.width_mbs_minus1).ue(f.height_map_units_minus1);
+  w.bit(f.frame_mbs_only);
+  if (!f.frame_mbs_only) w.bit(0);
+  w.bit(1).bit(f.cropping);
+  if (f.cropping) {
+    for (uint32_t c : f.crop) w.ue(c);
+  }
+  w.bit(0).trailing();
+  return w.bytes();
+}
+
+inline std::vector<uint8_t> pps_unit(const PpsFields& f) {
+  BitWriter w;
+  w.bits(0x68, 8).ue(f.pps_id).ue(f.sps_id).bit(f.entropy_coding_mode).bit(0);
+  w.ue(f.num_slice_groups_minus1);
+  if (f.num_slice_groups_minus1) w.ue(0).ue(0).ue(0);
+  w.ue(f.num_ref_idx_l0_minus1).ue(f.num_ref_idx_l1_minus1);
+  w.bit(f.weighted_pred).bits(f.weighted_bipred, 2);
+  w.se(f.pic_init_qp_minus26).se(f.pic_init_qs_minus26).se(f.chroma_qp_index_offset);
+  w.bit(1).bit(0).bit(0);
+  if (f.extension) {
+    w.bit(f.transform_8x8_mode).bit(f.scaling_matrix);
+    if (f.scaling_matrix) write_lists(w, f.lists, 6 + 2 * static_cast<int>(f.transform_8x8_mode));
+    w.se(f.second_chroma_qp_index_offset);
+  }
+  w.trailing();
+  return w.bytes();
+}
+
+// Inserts emulation prevention bytes.
+inline std::vector<uint8_t> escape(const std::vector<uint8_t>& unit) {
+  std::vector<uint8_t> out;
+  int zeros = 0;
+  for (uint8_t b : unit) {
+    if (zeros >= 2 && b <= 3) {
+      out.push_back(3);
+      zeros = 0;
+    }
+    out.push_back(b);
+    zeros = b == 0 ? zeros + 1 : 0;
+  }
+  return out;
+}
+
+// Annex B stream: a four-byte start code before every unit.
+inline std::vector<uint8_t> annex_b(const std::vector<std::vector<uint8_t>>& units) {
+  std::vector<uint8_t> out;
+  for (const auto& unit : units) {
+    out.insert(out.end(), {0, 0, 0, 1});
+    auto escaped = escape(unit);
+    out.insert(out.end(), escaped.begin(), escaped.end());
+  }
+  return out;
+}
+
+}  // namespace front_test

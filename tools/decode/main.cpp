@@ -1,0 +1,255 @@
+// scopemark-decode: decodes an Annex B file through the public decoder interface.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "h264/decoder/decoder.h"
+#include "h264/decoder/decoder_context.h"
+#include "tools/decode/md5.h"
+
+namespace {
+
+struct Options {
+  uint32_t chunk = 4096;
+  DecoderConfig config{0, 0, 120, 68, 16, DECODER_DISPLAY_ORDER, nullptr};
+  std::string output_path;
+  bool md5 = false;
+  bool info = false;
+  std::string input;
+};
+
+void usage(const char* message) {
+  std::fprintf(stderr,
+               "scopemark-decode: %s\n"
+               "usage: scopemark-decode [options] INPUT\n"
+               "  --chunk N           bytes per decoder call (default 4096)\n"
+               "  --max-width-mbs N   largest width in macroblocks (default 120)\n"
+               "  --max-height-mbs N  largest height in macroblocks (default 68)\n"
+               "  --refs N            reference frames (default 16)\n"
+               "  --decode-order      output in decoding order\n"
+               "  --deinterlace       de-interlaced output of interlaced sequences\n"
+               "  --threads           decode slices on worker threads\n"
+               "  -o FILE             write every picture as raw planar 4:2:0\n"
+               "  --md5               print 'index md5' for every picture\n"
+               "  --info              print parameter sets and a line per picture\n",
+               message);
+}
+
+bool parse_number(const char* text, uint32_t& value) {
+  char* end = nullptr;
+  unsigned long parsed = std::strtoul(text, &end, 10);
+  if (!*text || *end || parsed > 0xFFFFFFFFul) return false;
+  value = static_cast<uint32_t>(parsed);
+  return true;
+}
+
+// Returns false (after a message) for a usage error.
+bool parse_options(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto number = [&](uint32_t& value) {
+      if (i + 1 >= argc || !parse_number(argv[i + 1], value)) {
+        usage(("option " + arg + " needs a number").c_str());
+        return false;
+      }
+      ++i;
+      return true;
+    };
+    if (arg == "--chunk") {
+      if (!number(options.chunk)) return false;
+      if (options.chunk == 0) {
+        usage("--chunk must be at least 1");
+        return false;
+      }
+    } else if (arg == "--max-width-mbs") {
+      if (!number(options.config.max_width_mbs)) return false;
+    } else if (arg == "--max-height-mbs") {
+      if (!number(options.config.max_height_mbs)) return false;
+    } else if (arg == "--refs") {
+      if (!number(options.config.max_ref_frames)) return false;
+    } else if (arg == "--decode-order") {
+      options.config.flags &= ~DECODER_DISPLAY_ORDER;
+    } else if (arg == "--deinterlace") {
+      options.config.flags |= DECODER_DEINTERLACE;
+    } else if (arg == "--threads") {
+      options.config.flags |= DECODER_WORKER_THREADS;
+    } else if (arg == "-o") {
+      if (i + 1 >= argc) {
+        usage("option -o needs a file name");
+        return false;
+      }
+      options.output_path = argv[++i];
+    } else if (arg == "--md5") {
+      options.md5 = true;
+    } else if (arg == "--info") {
+      options.info = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      usage(("unknown option " + arg).c_str());
+      return false;
+    } else if (options.input.empty()) {
+      options.input = arg;
+    } else {
+      usage("only one input file");
+      return false;
+    }
+  }
+  if (options.input.empty()) {
+    usage("no input file");
+    return false;
+  }
+  return true;
+}
+
+// Hands every row of the picture's three planes, full decoded size, to `sink`.
+template <typename Sink>
+void for_each_row(const DecodedPicture& pic, Sink&& sink) {
+  for (uint32_t y = 0; y < pic.height; ++y) sink(pic.luma + y * pic.luma_stride, pic.width);
+  for (const uint8_t* plane : {pic.cb, pic.cr}) {
+    for (uint32_t y = 0; y < pic.height / 2; ++y) {
+      sink(plane + y * pic.chroma_stride, pic.width / 2);
+    }
+  }
+}
+
+void print_sps(const SequenceParameterSet& s) {
+  std::printf(
+      "sps %u: profile %u level %u chroma %u %ux%u frame_mbs_only %u mbaff %u refs %u "
+      "buffer %u max_frame_num %u poc_type %u log2_max_poc_lsb %u gaps %u crop %u,%u,%u,%u "
+      "scaling %u\n",
+      s.seq_parameter_set_id, s.profile_idc, s.level_idc, s.chroma_format_idc, s.width, s.height,
+      s.frame_mbs_only_flag, s.mb_adaptive_frame_field_flag, s.num_ref_frames, s.dpb_frames,
+      s.MaxFrameNum, s.pic_order_cnt_type, s.log2_max_pic_order_cnt_lsb_minus4 + 4,
+      s.gaps_in_frame_num_value_allowed_flag, s.crop_left, s.crop_right, s.crop_top,
+      s.crop_bottom, s.seq_scaling_matrix_present_flag);
+}
+
+void print_pps(const PictureParameterSet& p) {
+  std::printf(
+      "pps %u: sps %u %s refs_l0 %u qp %d qs %d chroma_qp_offset %d,%d deblocking_control %u "
+      "constrained_intra %u transform_8x8 %u scaling %u\n",
+      p.pic_parameter_set_id, p.seq_parameter_set_id,
+      p.entropy_coding_mode_flag ? "CABAC" : "CAVLC", p.num_ref_idx_l0_default_active_minus1 + 1,
+      26 + p.pic_init_qp_minus26, 26 + p.pic_init_qs_minus26, p.chroma_qp_index_offset,
+      p.second_chroma_qp_index_offset, p.deblocking_filter_control_present_flag,
+      p.constrained_intra_pred_flag, p.transform_8x8_mode_flag, p.pic_scaling_matrix_present_flag);
+}
+
+// Prints the parameter sets whose content changed since the last look.
+class ParameterSetWatch {
+ public:
+  ParameterSetWatch() : sps_(SPS_TABLE_SIZE), pps_(PPS_TABLE_SIZE) {}
+
+  void print_changes(const DecoderContext& ctx) {
+    for (uint32_t id = 0; id < SPS_TABLE_SIZE; ++id) {
+      if (report(ctx.sps_table[id], sps_[id])) print_sps(ctx.sps_table[id]);
+    }
+    for (uint32_t id = 0; id < PPS_TABLE_SIZE; ++id) {
+      if (report(ctx.pps_table[id], pps_[id])) print_pps(ctx.pps_table[id]);
+    }
+  }
+
+ private:
+  // True when a valid set differs from the remembered one (the changed mark not compared).
+  template <typename Set>
+  static bool report(const Set& current, Set& seen) {
+    if (!current.valid) return false;
+    Set copy = current;
+    copy.changed = seen.changed;
+    if (std::memcmp(&copy, &seen, sizeof copy) == 0) return false;
+    seen = copy;
+    return true;
+  }
+
+  std::vector<SequenceParameterSet> sps_;
+  std::vector<PictureParameterSet> pps_;
+};
+
+bool read_input(const std::string& path, std::vector<uint8_t>& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  uint8_t buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  bool ok = !std::ferror(file);
+  std::fclose(file);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!parse_options(argc, argv, options)) return 2;
+  std::vector<uint8_t> stream;
+  if (!read_input(options.input, stream)) {
+    std::fprintf(stderr, "scopemark-decode: cannot read %s\n", options.input.c_str());
+    return 2;
+  }
+  std::FILE* output = nullptr;
+  if (!options.output_path.empty()) {
+    output = std::fopen(options.output_path.c_str(), "wb");
+    if (!output) {
+      std::fprintf(stderr, "scopemark-decode: cannot write %s\n", options.output_path.c_str());
+      return 2;
+    }
+  }
+  DecoderContext* decoder = decoder_create(&options.config);
+  if (!decoder) {
+    std::fprintf(stderr, "scopemark-decode: the decoder could not be created\n");
+    if (output) std::fclose(output);
+    return 2;
+  }
+
+  ParameterSetWatch watch;
+  uint32_t pictures = 0;
+  auto take_picture = [&](const DecodedPicture& pic) {
+    if (options.info) {
+      std::printf(
+          "picture %u: %ux%u crop %u,%u,%u,%u poc %d idr %u incomplete %u store %d view %u "
+          "bytes %u\n",
+          pictures, pic.width, pic.height, pic.crop_left, pic.crop_right, pic.crop_top,
+          pic.crop_bottom, pic.picture_order_count, pic.idr, pic.incomplete, pic.store_index,
+          pic.view_flag, pic.statistics ? pic.statistics[0] : 0);
+    }
+    scopemark::Md5 md5;
+    for_each_row(pic, [&](const uint8_t* row, uint32_t length) {
+      if (output) std::fwrite(row, 1, length, output);
+      if (options.md5) md5.update(row, length);
+    });
+    if (options.md5) std::printf("%u %s\n", pictures, md5.hex_digest().c_str());
+    ++pictures;
+  };
+
+  DecodedPicture pic{};
+  auto started = std::chrono::steady_clock::now();
+  for (size_t at = 0; at < stream.size(); at += options.chunk) {
+    uint32_t length = static_cast<uint32_t>(std::min<size_t>(options.chunk, stream.size() - at));
+    int result = decoder_decode(decoder, stream.data() + at, length, 0, 0, &pic, 0);
+    while (result == DECODE_PICTURE_READY) {
+      if (options.info) watch.print_changes(*decoder);
+      take_picture(pic);
+      result = decoder_decode(decoder, nullptr, 0, 0, 0, &pic, 0);
+    }
+    if (options.info) watch.print_changes(*decoder);
+  }
+  while (decoder_decode(decoder, nullptr, 0, 0, 0, &pic, DECODE_END_OF_STREAM) ==
+         DECODE_PICTURE_READY) {
+    take_picture(pic);
+  }
+  if (options.info) watch.print_changes(*decoder);
+  double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  decoder_destroy(decoder);
+  if (output && std::fclose(output) != 0) {
+    std::fprintf(stderr, "scopemark-decode: cannot write %s\n", options.output_path.c_str());
+  }
+  std::fflush(stdout);
+  std::fprintf(stderr, "%u pictures, %.3f seconds, %.1f pictures per second\n", pictures, seconds,
+               seconds > 0 ? pictures / seconds : 0.0);
+  return 0;
+}
