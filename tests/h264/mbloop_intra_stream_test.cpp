@@ -163,13 +163,10 @@ class IntraStreamDecoder {
   bool stopped_ = false;
 };
 
-class MbloopIntraStream : public ::testing::TestWithParam<std::string> {};
-
-TEST_P(MbloopIntraStream, PicturesMatchTheExpectedMd5) {
-  const fs::path base = fs::path(SCOPEMARK_SOURCE_DIR) / "tests/corpus" / GetParam();
-  const std::vector<uint8_t> stream = read_file(base.string() + ".264");
-  const std::vector<std::string> expected = read_md5_list(base.string() + ".md5");
-  if (stream.empty() || expected.empty()) GTEST_SKIP() << "corpus stream " << base << " absent";
+void check_stream(const fs::path& stream_path, const fs::path& md5_path) {
+  const std::vector<uint8_t> stream = read_file(stream_path);
+  const std::vector<std::string> expected = read_md5_list(md5_path);
+  if (stream.empty() || expected.empty()) GTEST_SKIP() << "stream " << stream_path << " absent";
   IntraStreamDecoder decoder;
   const std::vector<std::string> digests = decoder.run(stream);
   EXPECT_EQ(decoder.errors(), 0u);
@@ -178,10 +175,33 @@ TEST_P(MbloopIntraStream, PicturesMatchTheExpectedMd5) {
   for (size_t i = 0; i < digests.size(); ++i) EXPECT_EQ(digests[i], expected[i]) << "picture " << i;
 }
 
+class MbloopIntraStream : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MbloopIntraStream, PicturesMatchTheExpectedMd5) {
+  const fs::path base = fs::path(SCOPEMARK_SOURCE_DIR) / "tests/corpus" / GetParam();
+  check_stream(base.string() + ".264", base.string() + ".md5");
+}
+
 INSTANTIATE_TEST_SUITE_P(Corpus, MbloopIntraStream,
                          ::testing::Values("cif_cavlc_intra_baseline", "cif_cabac_intra_8x8",
                                            "cif_cavlc_p_8x8_slices", "cif_cabac_p_main_nodeblock",
                                            "qcif_cavlc_p_baseline_refs", "hd720_cabac_p_8x8",
                                            "crop_cabac_p_cqm", "cif_cavlc_p_fakeinterlaced"));
+
+class MbloopIntraConformance : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(MbloopIntraConformance, PicturesMatchTheExpectedMd5) {
+  const fs::path root = fs::path(SCOPEMARK_SHARED_DIR) / "conformance";
+  check_stream(root / "streams" / GetParam(), root / "framemd5" / (GetParam() + ".md5"));
+}
+
+// Intra-only streams (all pictures) and streams whose first picture is intra.
+INSTANTIATE_TEST_SUITE_P(
+    Conformance, MbloopIntraConformance,
+    ::testing::Values("BA1_Sony_D.jsv", "BAMQ1_JVC_C.264", "BASQP1_Sony_C.jsv", "CABA1_SVA_B.264",
+                      "CANL1_SVA_B.264", "CANL1_TOSHIBA_G.264", "CANL2_SVA_B.264",
+                      "CVPCMNL1_SVA_C.264", "NL1_Sony_D.jsv", "NLMQ1_JVC_C.264", "SVA_BA1_B.264",
+                      "SVA_NL1_B.264", "BA1_FT_C.264", "CI1_FT_B.264", "CABA3_TOSHIBA_E.264",
+                      "SVA_CL1_E.264", "MR1_BT_A.h264", "test8b43.264"));
 
 }  // namespace
