@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "h264/decoder/decoder_context.h"
@@ -184,6 +185,47 @@ TEST_F(MbloopSlice, CabacPSkipRunOverThePicture) {
   ASSERT_EQ(decode(w.out().bytes(), true), 0u);
   EXPECT_EQ(mb_count(), kMbs);
   for (int mb = 0; mb < kMbs; ++mb) EXPECT_EQ(mb_word(mb, 0), kMbPSkip);
+}
+
+// Vectors through the loop: prediction from the decoded neighbours of this slice, and P_Skip.
+TEST_F(MbloopSlice, CavlcMotionVectorsFromTheNeighbours) {
+  s_.slice_type = 0;
+  BitWriter w;
+  w.ue(0).ue(0).se(5).se(-3).ue(0);  // MB 0: P_L0_16x16, mvd (5, -3), no residual
+  w.ue(0).ue(0).se(0).se(0).ue(0);   // MB 1: A only, so (5, -3)
+  w.ue(2);                           // MBs 2, 3: P_Skip without B, so (0, 0)
+  w.ue(0).se(8).se(8).ue(0);         // MB 4: median of (0, 0), MB 0, MB 1 plus (8, 8)
+  w.ue(kMbs - 5);                    // MB 5: P_Skip from MB 4, MB 1 and MB 2
+  ASSERT_EQ(decode(w.trailing().bytes(), false), 0u);
+  ASSERT_EQ(mb_count(), kMbs);
+  const MbMotion* row1 = ctx_->mb_motion_rows + ctx_->max_width_mbs;
+  EXPECT_EQ(row1[0].mv[15][0], 13);
+  EXPECT_EQ(row1[0].mv[15][1], 5);
+  EXPECT_EQ(row1[1].mv[0][0], 5);
+  EXPECT_EQ(row1[1].mv[0][1], 0);
+  EXPECT_EQ(row1[1].ref_pic[3], 7);
+}
+
+// Random slice data through both loops, both slice types and every filter mode: the loops end
+// by themselves and never decode more macroblocks than the picture has (the sanitizer build
+// checks the buffers).
+TEST_F(MbloopSlice, RandomSliceDataEndsWithinThePicture) {
+  std::mt19937 random(1234);
+  s_.transform_8x8_mode_flag = 1;
+  s_.num_ref_idx_l0_active_minus1 = 2;
+  s_.ref_list[1] = s_.ref_list[0];
+  s_.ref_list[1].id = 8;
+  for (int round = 0; round < 400; ++round) {
+    std::vector<uint8_t> data(1 + random() % 700);
+    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+    s_.slice_type = (round & 1) ? 0 : 2;
+    s_.disable_deblocking_filter_idc = (round >> 2) % 3;
+    s_.constrained_intra_pred_flag = (round >> 3) & 1;
+    s_.first_mb_in_slice = static_cast<int32_t>(random() % kMbs);
+    s_.cabac_init_idc = round % 3;
+    decode(data, (round & 2) != 0);
+    EXPECT_LE(s_.first_mb_in_slice + mb_count(), kMbs);
+  }
 }
 
 }  // namespace
