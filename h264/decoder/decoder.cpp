@@ -68,13 +68,28 @@ void release_buffers(DecoderContext& ctx) {
   decoder_free(ctx.mb_motion_rows);
 }
 
+void reset_stream_state(DecoderContext& ctx) {
+  ctx.active_sps_id = -1;
+  ctx.active_pps_id = -1;
+  ctx.last_slice.pic_parameter_set_id = -1;
+  ctx.last_slice.idr_pic_id = -1;
+  ctx.current_store = -1;
+  ctx.previous_store = -1;
+  dpb_reset(ctx);
+}
+
 // Decodes pending units until a picture is ready (true) or the input is used up.
 bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
   uint32_t unit_bytes = 0;
   for (;;) {
     ScanResult scanned = scan_next_unit(ctx, unit_bytes);
     if (scanned == ScanResult::input_used_up) return false;
-    if (scanned == ScanResult::unit_ready) dispatch_nal_unit(ctx);
+    if (scanned == ScanResult::unit_ready) {
+      uint32_t result = dispatch_nal_unit(ctx, unit_bytes);
+      if (result == NAL_RESULT_NEW_PICTURE || result == NAL_RESULT_SAME_PICTURE) {
+        save_last_slice_values(ctx);
+      }
+    }
     if (take_output_picture(ctx, out)) return true;
   }
 }
@@ -102,6 +117,7 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
     return nullptr;
   }
   scanner_reset(ctx->scanner);
+  reset_stream_state(*ctx);
   decoder_recon_kernels_portable(&ctx->kernels);
   return ctx;
 }
@@ -130,6 +146,8 @@ int decoder_decode(DecoderContext* ctx, const uint8_t* bytes, uint32_t length, u
     }
     if (ctx->end_of_stream == EOS_CLOSING) {
       ctx->scanner.window = SCAN_WINDOW_RESET;
+      finish_current_picture(*ctx);
+      flush_pictures(*ctx);
       ctx->end_of_stream = EOS_DONE;
     }
     return take_output_picture(*ctx, *out) ? DECODE_PICTURE_READY : DECODE_NO_PICTURE;

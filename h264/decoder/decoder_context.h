@@ -11,6 +11,9 @@
 #include "h264/stream/output_queue.h"
 #include "h264/stream/parameter_sets.h"
 #include "h264/stream/picture_store.h"
+#include "h264/stream/reference_pictures.h"
+#include "h264/stream/slice_header.h"
+#include "h264/recon/residual.h"
 
 constexpr uint32_t MAX_REF_FRAMES = 16;
 constexpr uint32_t MAX_PICTURE_STORES = 2 * MAX_REF_FRAMES + 4;
@@ -43,6 +46,38 @@ struct DecoderContext {
   uint32_t stream_state;
   SequenceParameterSet* sps_table;
   PictureParameterSet* pps_table;
+  int64_t active_sps_id;  // -1 before the first activation
+  int64_t active_pps_id;
+  SequenceParameterSet active_sps;
+  PictureParameterSet active_pps;
+
+  SliceHeader slice;
+  LastSliceValues last_slice;
+  LevelScaleTables level_scale;
+
+  // The picture being decoded.
+  int32_t current_store;   // -1: none
+  int32_t previous_store;  // the last finished picture, for pairing a second field
+  uint32_t current_structure;
+  uint32_t current_second_field;
+  uint32_t current_frame_num;
+  uint32_t current_pic_size;  // PicSizeInMbs
+  uint32_t mb_count;          // macroblocks decoded in the current picture
+  int32_t current_poc_msb;
+  uint32_t current_poc_lsb;
+  uint32_t current_frame_num_offset;
+
+  // Picture order count and frame_num state of earlier pictures.
+  uint32_t prev_ref_frame_num;
+  int32_t prev_poc_msb;
+  uint32_t prev_poc_lsb;
+  uint32_t prev_frame_num;
+  uint32_t prev_frame_num_offset;
+  uint32_t prev_mmco5;
+
+  DecodedPictureBuffer dpb;
+  RefPicture ref_list0[MAX_REF_LIST];
+  uint32_t ref_list0_size;
 
   uint32_t view_flag;
   uint32_t user_data_seen;

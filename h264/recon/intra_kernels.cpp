@@ -257,11 +257,16 @@ void predict_chroma(const uint8_t* samples, bool has_left, bool has_top, uint8_t
   if constexpr (kMode == 3) {
     predict_plane(b, 8, 8, 34, pred);
   } else {
+    int dc[4] = {};
+    if constexpr (kMode == 0) {
+      for (int blk = 0; blk < 4; ++blk)
+        dc[blk] = chroma_dc(b, (blk & 1) * 4, (blk & 2) * 2, has_left, has_top);
+    }
     for (int y = 0; y < 8; ++y) {
       for (int x = 0; x < 8; ++x) {
         int v;
         if constexpr (kMode == 0) {
-          v = chroma_dc(b, x & 4, y & 4, has_left, has_top);
+          v = dc[(y >> 2) * 2 + (x >> 2)];
         } else if constexpr (kMode == 1) {
           v = b.p(-1, y);
         } else {

@@ -90,7 +90,10 @@ using McKernel = void (*)(const McBlockRequest* request);
 using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
 
 // One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
-// the history plane and the counter plane at the same offsets.
+// the history plane (the previous picture's luma) and the counter plane at the same offsets.
+// The portable kernel copies row 2k to the even line and, per sample, row 2k + 1 to the odd line
+// where rows 2k and 2k + 1 match the history, else the average of rows 2k and 2k + 2; it does
+// not consult the counter plane.
 using DeinterlaceLineKernel = void (*)(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
                                        const uint8_t* history, const uint8_t* counter, int stride,
                                        int width);
@@ -133,5 +136,5 @@ struct ReconKernels {
   DeinterlaceLineKernel deinterlace_line;
 };
 
-// Fills every slot with the portable build (slots of kernels not yet built stay null).
+// Fills every slot with the portable build.
 void decoder_recon_kernels_portable(ReconKernels* kernels);

@@ -66,8 +66,9 @@ struct MbWorkArea;
 struct MbInfo;
 
 // Residual of the current macroblock (type, coded_block_pattern, QPs and transform size from the
-// work area) into the work area's residual array, in the syntax order of residual(). Stores the
-// coefficient counts and coded-block bits into cur. field selects the field scans. Returns 0, or
-// 1 when the entropy decoder failed on a block (decoding goes on to the macroblock's end).
+// work area; not for I_PCM and P_Skip, which have none) into the work area's residual array, in the
+// syntax order of residual(). Stores the coefficient counts and coded-block bits into cur. field
+// selects the field scans. Returns 0, or 1 when the entropy decoder failed on a block (decoding
+// goes on to the macroblock's end).
 int decoder_residual_mb(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur,
                         const LevelScaleTables* tables, int field, const ResidualReader* reader);

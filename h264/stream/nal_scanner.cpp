@@ -72,12 +72,15 @@ void decode_sei(DecoderContext& ctx) {
   }
 }
 
-uint32_t dispatch_nal_unit(DecoderContext& ctx) {
+uint32_t dispatch_nal_unit(DecoderContext& ctx, uint32_t unit_bytes) {
   BitReader& br = ctx.reader;
   read_bits(br, 1);
   ctx.nal_ref_idc = read_bits(br, 2);
   ctx.nal_unit_type = read_bits(br, 5);
   switch (ctx.nal_unit_type) {
+    case 1:
+    case 5:
+      return decode_slice_nal(ctx, unit_bytes);
     case 6:
       decode_sei(ctx);
       return NAL_RESULT_NEW_PICTURE;

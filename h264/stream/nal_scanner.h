@@ -47,6 +47,6 @@ void scanner_set_input(NalScanner& scanner, const uint8_t* bytes, uint32_t lengt
 ScanResult scan_next_unit(DecoderContext& ctx, uint32_t& unit_bytes);
 
 // Reads the NAL unit header and hands the unit on; returns the dispatcher result.
-uint32_t dispatch_nal_unit(DecoderContext& ctx);
+uint32_t dispatch_nal_unit(DecoderContext& ctx, uint32_t unit_bytes);
 
 void decode_sei(DecoderContext& ctx);

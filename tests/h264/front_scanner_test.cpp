@@ -172,15 +172,15 @@ TEST_F(FrontScanner, DispatcherResults) {
   const Case cases[] = {{0x06, 2}, {0x09, 9}, {0x0A, 9}, {0x0C, 9}, {0x0B, 1},
                         {0x02, 0x10000001}, {0x03, 0x10000001}, {0x04, 0x10000001},
                         {0x00, 0x10000001}, {0x0D, 0x10000001}, {0x1F, 0x10000001},
-                        {0x68, 0x20000011}, {0x67, 0x20000001}};
+                        {0x68, 0x20000011}, {0x67, 0x20000001}, {0x65, 0x10000004}, {0x01, 0x10000004}};
   for (const Case& c : cases) {
     d.load_unit({c.header, 0x00, 0x00, 0x80});
     d.ctx->reader.position = 0;
-    EXPECT_EQ(dispatch_nal_unit(*d.ctx), c.result) << int{c.header};
+    EXPECT_EQ(dispatch_nal_unit(*d.ctx, 4), c.result) << int{c.header};
   }
   d.load_unit({0x65, 0x80});
   d.ctx->reader.position = 0;
-  dispatch_nal_unit(*d.ctx);
+  dispatch_nal_unit(*d.ctx, 4);
   EXPECT_EQ(d.ctx->nal_ref_idc, 3u);
   EXPECT_EQ(d.ctx->nal_unit_type, 5u);
 }

@@ -187,7 +187,9 @@ TEST(FrontConformance, ParameterSetsOfEveryStreamMatchTheManifest) {
       EXPECT_TRUE(any_pps);
       EXPECT_TRUE(entropy_ok);
       // The feature lists of the reference-decoder-only streams omit 8x8.
-      if (has_feature(row.features, "8x8")) EXPECT_TRUE(any_8x8);
+      if (has_feature(row.features, "8x8")) {
+        EXPECT_TRUE(any_8x8);
+      }
       ++checked;
     }
   }
