@@ -1,6 +1,7 @@
 #include "h264/stream/slice_data.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "h264/decoder/decoder_context.h"
@@ -529,7 +530,66 @@ uint32_t decode_mb(SliceRun& r, Syntax& syntax, int32_t mb_type) {
   return reconstruct_intra(r);
 }
 
+struct StorePlanes {
+  uint8_t* y;
+  uint8_t* cb;
+  uint8_t* cr;
+};
+
+// First sample of each plane of a frame store, or of its bottom field (one frame row down).
+StorePlanes store_planes(uint8_t* buffer, uint32_t plane, int32_t width, bool bottom) {
+  const int32_t y = bottom ? width : 0, c = bottom ? width / 2 : 0;
+  return {buffer + y, buffer + plane + c, buffer + plane * 5 / 4 + c};
+}
+
 }  // namespace
+
+void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* s) {
+  const SliceHeader& h = ctx.slice;
+  const PictureParameterSet& pps = ctx.active_pps;
+  *s = SliceDataParams{};
+  s->slice_type = static_cast<int32_t>(h.slice_type);
+  s->first_mb_in_slice = static_cast<int32_t>(std::min<uint32_t>(h.first_mb_in_slice, INT32_MAX));
+  s->slice_num = static_cast<int32_t>(ctx.mb_count);
+  s->pic_width_in_mbs = static_cast<int32_t>(h.PicWidthInMbs);
+  s->pic_height_in_mbs = static_cast<int32_t>(h.PicHeightInMbs);
+  s->field_pic_flag = static_cast<int32_t>(h.field_pic_flag);
+  s->bottom_field_flag = static_cast<int32_t>(h.bottom_field_flag);
+  s->slice_qp = 26 + pps.pic_init_qp_minus26 + h.slice_qp_delta;
+  s->cabac_init_idc = static_cast<int32_t>(h.cabac_init_idc);
+  s->num_ref_idx_l0_active_minus1 = static_cast<int32_t>(h.num_ref_idx_l0_active_minus1);
+  s->disable_deblocking_filter_idc = static_cast<int32_t>(h.disable_deblocking_filter_idc);
+  s->filter_offset_a = 2 * h.slice_alpha_c0_offset_div2;
+  s->filter_offset_b = 2 * h.slice_beta_offset_div2;
+  s->transform_8x8_mode_flag = static_cast<int32_t>(pps.transform_8x8_mode_flag);
+  s->constrained_intra_pred_flag = static_cast<int32_t>(pps.constrained_intra_pred_flag);
+  s->chroma_qp_index_offset = pps.chroma_qp_index_offset;
+  s->second_chroma_qp_index_offset = pps.second_chroma_qp_index_offset;
+  s->level_scale = &ctx.level_scale;
+  if (ctx.current_store < 0) return;
+  const uint32_t plane = ctx.max_width_mbs * ctx.max_height_mbs * 256;
+  const int32_t width = s->pic_width_in_mbs * 16;
+  const int field = s->field_pic_flag ? 1 : 0;
+  const StorePlanes cur = store_planes(ctx.stores[ctx.current_store].buffer, plane, width,
+                                       s->bottom_field_flag != 0);
+  s->luma = cur.y;
+  s->cb = cur.cb;
+  s->cr = cur.cr;
+  s->luma_stride = width << field;
+  s->chroma_stride = (width / 2) << field;
+  const uint32_t count = std::min<uint32_t>(ctx.ref_list0_size, kMaxRefIdx);
+  for (uint32_t i = 0; i < count; ++i) {
+    const RefPicture& ref = ctx.ref_list0[i];
+    if (ref.store < 0) continue;
+    const StorePlanes p =
+        store_planes(ctx.stores[ref.store].buffer, plane, width, ref.structure == PICTURE_BOTTOM);
+    SliceRefPicture& out = s->ref_list[i];
+    out.luma = p.y;
+    out.cb = p.cb;
+    out.cr = p.cr;
+    out.id = ref.store * 4 + static_cast<int32_t>(ref.structure);
+  }
+}
 
 uint32_t decode_slice_data_cavlc(DecoderContext* ctx, const SliceDataParams* s) {
   SliceRun r;

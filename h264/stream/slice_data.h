@@ -57,6 +57,11 @@ inline constexpr uint32_t kMbErrorResidual = 1u << 2;  // a residual block that 
 inline constexpr uint32_t kMbErrorIntra = 1u << 3;     // an intra mode without its neighbours
 inline constexpr uint32_t kMbErrorSlice = 1u << 4;     // slice QP or picture size out of range
 
+// The loops' view of the context's current slice: header, active picture parameter set, level
+// scale tables, current picture store and reference list 0. slice_num identifies the slice within
+// its picture by the macroblocks decoded before it.
+void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* s);
+
 // Both decode from ctx->reader, placed at the start of slice_data(), into s's picture, using the
 // context's work area, neighbour rows, per-macroblock array and kernels. They return 0 or an
 // error value; ctx->work_area.mb_count tells how many macroblocks were decoded.

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "h264/decoder/decoder_context.h"
-#include "h264/recon/recon_tables.h"
 #include "h264/stream/slice_data.h"
 #include "tools/decode/md5.h"
 
@@ -30,8 +29,8 @@ std::vector<std::string> read_md5_list(const fs::path& path) {
   return digests;
 }
 
-// Decodes the stream's pictures while every slice is an I slice; the slice header is read here
-// with just the fields that I slices of these streams carry.
+// Decodes the stream's pictures while every slice is an I slice: units go through the
+// dispatcher (parameter sets, slice header, picture start) and the slice data through the loops.
 class IntraStreamDecoder {
  public:
   IntraStreamDecoder() {
@@ -51,115 +50,54 @@ class IntraStreamDecoder {
     while (!stopped_) {
       const ScanResult result = scan_next_unit(*ctx_, unit_bytes);
       if (result == ScanResult::unit_ready) {
-        unit();
+        unit(unit_bytes);
       } else if (result == ScanResult::input_used_up) {
         if (closing) break;
         closing = true;
         scanner_set_input(ctx_->scanner, ctx_->scanner.closing_start_code, 4);
       }
     }
-    if (!stopped_ && mbs_ > 0) finish_picture();
     return digests_;
   }
 
   uint32_t errors() const { return errors_; }
 
  private:
-  void unit() {
-    const uint32_t type = ctx_->reader.data[0] & 31;
-    if (type == 7 || type == 8) {
-      dispatch_nal_unit(*ctx_);
-      return;
-    }
-    if (type != 1 && type != 5) return;
-    BitReader& br = ctx_->reader;
-    read_bits(br, 1);
-    const uint32_t nal_ref_idc = read_bits(br, 2);
-    read_bits(br, 5);
-    SliceDataParams s{};
-    s.first_mb_in_slice = static_cast<int32_t>(read_ue(br));
-    s.slice_type = static_cast<int32_t>(read_ue(br) % 5);
-    const PictureParameterSet& pps = ctx_->pps_table[read_ue(br) & 255];
-    const SequenceParameterSet& sps = ctx_->sps_table[pps.seq_parameter_set_id];
-    if (s.first_mb_in_slice == 0 && mbs_ > 0) finish_picture();
-    if (s.slice_type != 2) {
+  void unit(uint32_t unit_bytes) {
+    const uint32_t result = dispatch_nal_unit(*ctx_, unit_bytes);
+    if (result != NAL_RESULT_NEW_PICTURE && result != NAL_RESULT_SAME_PICTURE) return;
+    if (ctx_->nal_unit_type != 1 && ctx_->nal_unit_type != 5) return;
+    save_last_slice_values(*ctx_);
+    if (ctx_->slice.slice_type != SLICE_I) {
       stopped_ = true;
       return;
     }
-    read_bits(br, sps.log2_max_frame_num_minus4 + 4);
-    if (!sps.frame_mbs_only_flag && read_flag(br)) {
-      ADD_FAILURE() << "field picture";
-      stopped_ = true;
-      return;
-    }
-    if (type == 5) read_ue(br);
-    if (sps.pic_order_cnt_type == 0) {
-      read_bits(br, sps.log2_max_pic_order_cnt_lsb_minus4 + 4);
-      if (pps.bottom_field_pic_order_in_frame_present_flag) read_se(br);
-    } else if (sps.pic_order_cnt_type == 1 && !sps.delta_pic_order_always_zero_flag) {
-      read_se(br);
-      if (pps.bottom_field_pic_order_in_frame_present_flag) read_se(br);
-    }
-    if (pps.redundant_pic_cnt_present_flag) read_ue(br);
-    if (nal_ref_idc != 0) {
-      if (type == 5) {
-        read_bits(br, 2);
-      } else if (read_flag(br)) {
-        for (uint32_t op = read_ue(br); op != 0; op = read_ue(br)) {
-          if (op != 4) read_ue(br);
-          if (op == 3) read_ue(br);
-        }
-      }
-    }
-    s.slice_qp = 26 + pps.pic_init_qp_minus26 + read_se(br);
-    if (pps.deblocking_filter_control_present_flag) {
-      s.disable_deblocking_filter_idc = static_cast<int32_t>(read_ue(br));
-      if (s.disable_deblocking_filter_idc != 1) {
-        s.filter_offset_a = 2 * read_se(br);
-        s.filter_offset_b = 2 * read_se(br);
-      }
-    }
-    width_ = sps.width;
-    height_ = sps.height;
-    s.pic_width_in_mbs = static_cast<int32_t>(width_ / 16);
-    s.pic_height_in_mbs = static_cast<int32_t>(height_ / 16);
-    s.transform_8x8_mode_flag = static_cast<int32_t>(pps.transform_8x8_mode_flag);
-    s.constrained_intra_pred_flag = static_cast<int32_t>(pps.constrained_intra_pred_flag);
-    s.chroma_qp_index_offset = pps.chroma_qp_index_offset;
-    s.second_chroma_qp_index_offset = pps.second_chroma_qp_index_offset;
-    uint8_t lists4x4[6][16], lists8x8[2][64];
-    for (int l = 0; l < 6; ++l)
-      for (int i = 0; i < 16; ++i) lists4x4[l][i] = pps.scaling.list4x4[l][decoder_scan4x4[i] & 15];
-    for (int l = 0; l < 2; ++l)
-      for (int i = 0; i < 64; ++i) lists8x8[l][i] = pps.scaling.list8x8[l][decoder_scan8x8[0][i]];
-    decoder_build_level_scale(&scale_, lists4x4, lists8x8);
-    s.level_scale = &scale_;
-    frame_.resize(width_ * height_ * 3 / 2);
-    s.luma = frame_.data();
-    s.cb = frame_.data() + width_ * height_;
-    s.cr = s.cb + width_ * height_ / 4;
-    s.luma_stride = static_cast<int32_t>(width_);
-    s.chroma_stride = static_cast<int32_t>(width_ / 2);
-    const uint32_t error = pps.entropy_coding_mode_flag ? decode_slice_data_cabac(ctx_, &s)
-                                                        : decode_slice_data_cavlc(ctx_, &s);
+    SliceDataParams s;
+    slice_data_params_from_context(*ctx_, &s);
+    const uint32_t error = ctx_->active_pps.entropy_coding_mode_flag
+                               ? decode_slice_data_cabac(ctx_, &s)
+                               : decode_slice_data_cavlc(ctx_, &s);
     if (error) ++errors_;
-    mbs_ += static_cast<uint32_t>(ctx_->work_area.mb_count);
+    ctx_->mb_count += static_cast<uint32_t>(ctx_->work_area.mb_count);
+    if (ctx_->mb_count == ctx_->current_pic_size) picture_done(s);
   }
 
-  void finish_picture() {
-    if (mbs_ != width_ * height_ / 256) ADD_FAILURE() << "picture " << digests_.size() << " has "
-                                                      << mbs_ << " macroblocks";
+  // The frame in its store: planes at the picture's width, as the oracle writes them.
+  void picture_done(const SliceDataParams& s) {
+    const uint32_t width = 16 * static_cast<uint32_t>(s.pic_width_in_mbs);
+    const uint32_t height = 16 * static_cast<uint32_t>(s.pic_height_in_mbs);
+    const uint8_t* buffer = ctx_->stores[ctx_->current_store].buffer;
+    const uint32_t plane = ctx_->max_width_mbs * ctx_->max_height_mbs * 256;
     scopemark::Md5 md5;
-    md5.update(frame_.data(), static_cast<uint32_t>(frame_.size()));
+    md5.update(buffer, width * height);
+    md5.update(buffer + plane, width * height / 4);
+    md5.update(buffer + plane * 5 / 4, width * height / 4);
     digests_.push_back(md5.hex_digest());
-    mbs_ = 0;
   }
 
   DecoderContext* ctx_ = nullptr;
-  LevelScaleTables scale_{};
-  std::vector<uint8_t> frame_;
   std::vector<std::string> digests_;
-  uint32_t width_ = 0, height_ = 0, mbs_ = 0, errors_ = 0;
+  uint32_t errors_ = 0;
   bool stopped_ = false;
 };
 
