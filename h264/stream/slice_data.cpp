@@ -62,7 +62,7 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
   const int64_t width = s->pic_width_in_mbs;
   const int64_t height = s->pic_height_in_mbs << (s->field_pic_flag ? 1 : 0);
   if (width <= 0 || height <= 0 || width > ctx->max_width_mbs || height > ctx->max_height_mbs ||
-      s->slice_qp < 0 || s->slice_qp > 51)
+      s->slice_qp < 0 || s->slice_qp > 51 || s->luma == nullptr)
     return kMbErrorSlice;
   r.size = s->pic_width_in_mbs * s->pic_height_in_mbs;
   r.wa->mb_count = 0;
@@ -566,7 +566,9 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
   s->chroma_qp_index_offset = pps.chroma_qp_index_offset;
   s->second_chroma_qp_index_offset = pps.second_chroma_qp_index_offset;
   s->level_scale = &ctx.level_scale;
-  if (ctx.current_store < 0) return;
+  if (ctx.current_store < 0 || h.PicWidthInMbs > ctx.max_width_mbs ||
+      h.PicHeightInMbs > ctx.max_height_mbs)
+    return;
   const uint32_t plane = ctx.max_width_mbs * ctx.max_height_mbs * 256;
   const int32_t width = s->pic_width_in_mbs * 16;
   const int field = s->field_pic_flag ? 1 : 0;

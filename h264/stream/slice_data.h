@@ -55,11 +55,12 @@ inline constexpr uint32_t kSliceErrorPMbType = 0xFFFFFFFFu;  // P-slice mb_type 
 inline constexpr uint32_t kMbErrorSyntax = 1u << 1;    // a syntax element out of its range
 inline constexpr uint32_t kMbErrorResidual = 1u << 2;  // a residual block that did not decode
 inline constexpr uint32_t kMbErrorIntra = 1u << 3;     // an intra mode without its neighbours
-inline constexpr uint32_t kMbErrorSlice = 1u << 4;     // slice QP or picture size out of range
+inline constexpr uint32_t kMbErrorSlice = 1u << 4;  // slice QP, picture size or planes unusable
 
 // The loops' view of the context's current slice: header, active picture parameter set, level
 // scale tables, current picture store and reference list 0. slice_num identifies the slice within
-// its picture by the macroblocks decoded before it.
+// its picture by the macroblocks decoded before it. Without a current picture, or with a size
+// beyond the configured maximum, the planes stay null and the loops refuse the slice.
 void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* s);
 
 // Both decode from ctx->reader, placed at the start of slice_data(), into s's picture, using the

@@ -112,6 +112,18 @@ TEST_F(MbloopSlice, FirstMacroblockPastThePictureIsErrorOne) {
   EXPECT_EQ(decode(BitWriter().ue(3).trailing().bytes(), false), kSliceErrorPosition);
 }
 
+TEST_F(MbloopSlice, UnusableSliceStateIsRefused) {
+  const std::vector<uint8_t> data = BitWriter().ue(0).trailing().bytes();
+  s_.slice_qp = 52;
+  EXPECT_EQ(decode(data, false), kMbErrorSlice);
+  s_.slice_qp = 26;
+  s_.pic_width_in_mbs = 5;  // wider than the configured maximum
+  EXPECT_EQ(decode(data, true), kMbErrorSlice);
+  s_.pic_width_in_mbs = kWidthMbs;
+  s_.luma = nullptr;
+  EXPECT_EQ(decode(data, false), kMbErrorSlice);
+}
+
 TEST_F(MbloopSlice, MbTypesAboveTheTableAreErrors) {
   EXPECT_EQ(decode(BitWriter().ue(26).trailing().bytes(), false), kMbErrorSyntax);
   s_.slice_type = 0;
