@@ -7,6 +7,7 @@
 #include "h264/decoder/decoder_context.h"
 #include "h264/decoder/decoder_memory.h"
 #include "h264/stream/deinterlace.h"
+#include "h264/stream/slice_data.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
       uint32_t result = dispatch_nal_unit(ctx, unit_bytes);
       if (result == NAL_RESULT_NEW_PICTURE || result == NAL_RESULT_SAME_PICTURE) {
         save_last_slice_values(ctx);
+        decode_slice_data(ctx);
       }
     }
     if (take_output_picture(ctx, out)) return true;

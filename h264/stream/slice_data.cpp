@@ -651,3 +651,13 @@ uint32_t decode_slice_data_cabac(DecoderContext* ctx, const SliceDataParams* s) 
     if (cabac_bit_position(c) > br.rbsp_bits + 8) return 0;
   }
 }
+
+uint32_t decode_slice_data(DecoderContext& ctx) {
+  SliceDataParams params;
+  slice_data_params_from_context(ctx, &params);
+  const uint32_t error = ctx.active_pps.entropy_coding_mode_flag
+                             ? decode_slice_data_cabac(&ctx, &params)
+                             : decode_slice_data_cavlc(&ctx, &params);
+  ctx.mb_count += static_cast<uint32_t>(ctx.work_area.mb_count);
+  return error ? 0x40000000u + error : 0;
+}

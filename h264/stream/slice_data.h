@@ -68,3 +68,7 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
 // error value; ctx->work_area.mb_count tells how many macroblocks were decoded.
 uint32_t decode_slice_data_cavlc(DecoderContext* ctx, const SliceDataParams* s);
 uint32_t decode_slice_data_cabac(DecoderContext* ctx, const SliceDataParams* s);
+
+// The slice data of the context's current slice with the coder of its picture parameter set;
+// adds the decoded macroblocks to the picture's count. Returns 0 or 0x40000000 + the loop's error.
+uint32_t decode_slice_data(DecoderContext& ctx);
