@@ -4,11 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "app/device_wiring.h"
 #include "app/viewer_app.h"
+#include "link/link_config.h"
 
 int main(int argc, char** argv) {
-  const scopemark::CommandLine options =
-      scopemark::parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+  scopemark::DeviceWiring::Options device;
+  const scopemark::LinkOptions link_options =
+      scopemark::apply_link_options(std::vector<std::string>(argv + 1, argv + argc), device.link);
+  scopemark::CommandLine options = scopemark::parse_command_line(link_options.other_arguments);
+  if (!link_options.error.empty()) options.error = link_options.error;
   if (!options.error.empty()) {
     std::cerr << "scopemark: " << options.error << "\n" << scopemark::usage_text();
     return 2;
@@ -23,5 +28,8 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   scopemark::ViewerApp viewer;
-  return viewer.run(options, scopemark::MainDialogHooks{});
+  scopemark::DeviceWiring wiring(std::move(device));
+  scopemark::MainDialogHooks hooks;
+  wiring.install(hooks);
+  return viewer.run(options, std::move(hooks));
 }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <memory>
+#include <thread>
+
+#include "app/main_dialog.h"
+#include "link/adapters.h"
+#include "link/link_config.h"
+#include "link/packet_ring.h"
+
+namespace scopemark {
+
+// Runs fn on the window's thread: at once when called there, otherwise queued without
+// waiting. A call still queued when the window goes away is dropped.
+void post_to_window(MainDialog& dialog, std::function<void()> fn);
+
+// Link hooks whose message boxes reach the user through the window's thread.
+LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base = {});
+
+// The device side of the main window: adapter discovery, the packet ring and the stream
+// receiver thread. Threads run against the window's flags and are joined when it closes.
+class DeviceWiring {
+ public:
+  struct Options {
+    LinkConfig link;
+    // Where the adapter list comes from; empty: the running system.
+    std::shared_ptr<const AdapterSource> adapters;
+    // Log and connect step of the link functions; messages always go to the window.
+    LinkHooks link_hooks;
+  };
+
+  // The window that runs with these hooks must go before this object.
+  explicit DeviceWiring(Options options);
+  DeviceWiring(const DeviceWiring&) = delete;
+  DeviceWiring& operator=(const DeviceWiring&) = delete;
+
+  // Fills the device hooks of the main window with this object's steps.
+  void install(MainDialogHooks& hooks);
+
+  const LinkConfig& config() const { return options_.link; }
+  // Consumer side of the stream chunks.
+  PacketRing& ring() { return *ring_; }
+
+ private:
+  std::optional<std::string> find_adapter();
+  void start_stream_receiver(MainDialog& dialog);
+  void join_workers();
+
+  Options options_;
+  std::unique_ptr<PacketRing> ring_;
+  std::thread receiver_;
+};
+
+}  // namespace scopemark
