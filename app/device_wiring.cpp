@@ -5,11 +5,23 @@
 
 #include <utility>
 
+#include "app/received_picture.h"
 #include "controls/message_box.h"
+#include "events/event_server.h"
+#include "events/picture_server.h"
 #include "link/camera_link.h"
 #include "link/system_adapters.h"
 
 namespace scopemark {
+
+namespace {
+
+void show_video_area(MainDialog& dialog, bool video) {
+  dialog.control(MainDialog::kVideoArea)->setVisible(video);
+  dialog.control(MainDialog::kPictureView)->setVisible(!video);
+}
+
+}  // namespace
 
 void post_to_window(MainDialog& dialog, std::function<void()> fn) {
   if (QThread::currentThread() == dialog.thread()) {
@@ -37,6 +49,14 @@ void DeviceWiring::install(MainDialogHooks& hooks) {
   hooks.find_wireless_adapter = [this] { return find_adapter(); };
   hooks.ring_reset = [this] { ring_reset(*ring_); };
   hooks.start_stream_receiver = [this](MainDialog& dialog) { start_stream_receiver(dialog); };
+  hooks.start_event_server = [this](MainDialog& dialog) {
+    event_server_ = std::thread(
+        [context = server_context(dialog, event_port_)] { run_event_server(context); });
+  };
+  hooks.start_picture_server = [this](MainDialog& dialog) {
+    picture_server_ = std::thread(
+        [context = server_context(dialog, picture_port_)] { run_picture_server(context); });
+  };
   hooks.stop_workers = [this](MainDialog&) { join_workers(); };
 }
 
@@ -57,8 +77,41 @@ void DeviceWiring::start_stream_receiver(MainDialog& dialog) {
   });
 }
 
+EventServerContext DeviceWiring::server_context(MainDialog& dialog,
+                                                std::atomic<uint16_t>& bound_port) {
+  EventServerConfig config = event_server_config(options_.link);
+  if (!options_.server_listen_address.empty()) {
+    config.listen_address = options_.server_listen_address;
+  }
+  EventActions actions{
+      .load_album = [&dialog] { post_to_window(dialog, [&dialog] { dialog.load_album(); }); },
+      .show_video_area =
+          [&dialog] { post_to_window(dialog, [&dialog] { show_video_area(dialog, true); }); },
+      .show_picture_view =
+          [&dialog] { post_to_window(dialog, [&dialog] { show_video_area(dialog, false); }); },
+      .show_single_picture =
+          [&dialog](const std::filesystem::path& path) {
+            post_to_window(dialog, [&dialog, path] { dialog.show_single_picture(path.string()); });
+          },
+      .decode_and_save_bmp = decode_and_save_bmp,
+  };
+  return EventServerContext{
+      .config = config,
+      .record_folder = options_.record_folder ? options_.record_folder() : std::string(),
+      .capture_requested = dialog.capture_requested,
+      .display_frozen = dialog.display_frozen,
+      .stop_requested = dialog.stop_requested,
+      .received_picture_path = received_picture_path_,
+      .actions = std::move(actions),
+      .log = options_.link_hooks.log,
+      .listening = [&bound_port](uint16_t port) { bound_port = port; },
+  };
+}
+
 void DeviceWiring::join_workers() {
-  if (receiver_.joinable()) receiver_.join();
+  for (std::thread* worker : {&receiver_, &event_server_, &picture_server_}) {
+    if (worker->joinable()) worker->join();
+  }
 }
 
 }  // namespace scopemark

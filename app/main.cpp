@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   scopemark::ViewerApp viewer;
+  device.record_folder = [&viewer] { return viewer.record_folder(); };
   scopemark::DeviceWiring wiring(std::move(device));
   scopemark::MainDialogHooks hooks;
   wiring.install(hooks);

@@ -87,6 +87,7 @@ struct StubbedCamera {
   DeviceWiring::Options options(std::vector<AdapterInfo> adapters) {
     DeviceWiring::Options device;
     device.link.set_ports(40003, 0, 0, 0);
+    device.server_listen_address = "127.0.0.1";
     device.adapters = std::make_shared<FixedAdapterSource>(std::move(adapters));
     device.link_hooks.log = [](std::string_view) {};
     device.link_hooks.connect = [this](int, const sockaddr_in& address,
