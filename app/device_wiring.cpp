@@ -50,8 +50,8 @@ void DeviceWiring::install(MainDialogHooks& hooks) {
   hooks.ring_reset = [this] { ring_reset(*ring_); };
   hooks.start_stream_receiver = [this](MainDialog& dialog) { start_stream_receiver(dialog); };
   hooks.start_event_server = [this](MainDialog& dialog) {
-    event_server_ = std::thread(
-        [context = server_context(dialog, event_port_)] { run_event_server(context); });
+    event_server_ =
+        std::thread([context = server_context(dialog, event_port_)] { run_event_server(context); });
   };
   hooks.start_picture_server = [this](MainDialog& dialog) {
     picture_server_ = std::thread(
@@ -62,9 +62,8 @@ void DeviceWiring::install(MainDialogHooks& hooks) {
 
 std::optional<std::string> DeviceWiring::find_adapter() {
   // The socket layer starts with the window, before the adapter is looked for.
-  init_sockets([](const std::string& text, const std::string& caption) {
-    show_message_box(text, caption);
-  });
+  init_sockets(
+      [](const std::string& text, const std::string& caption) { show_message_box(text, caption); });
   if (!prepare_link(options_.link, *options_.adapters, options_.link_hooks.log)) {
     return std::nullopt;
   }

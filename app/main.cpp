@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/device_wiring.h"
+#include "app/picture_adjustment.h"
 #include "app/viewer_app.h"
 #include "link/link_config.h"
 
@@ -32,5 +33,7 @@ int main(int argc, char** argv) {
   scopemark::DeviceWiring wiring(std::move(device));
   scopemark::MainDialogHooks hooks;
   wiring.install(hooks);
+  scopemark::PictureAdjustment adjustment(wiring.config());
+  adjustment.install(hooks);
   return viewer.run(options, std::move(hooks));
 }

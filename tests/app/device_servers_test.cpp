@@ -93,9 +93,9 @@ TEST(DeviceServers, JpegAndPngArriveAsTheSame24BitBmpAndAreShown) {
     SCOPED_TRACE(format);
     const std::vector<uint8_t> sent = picture_file(format);
     window.album_calls.clear();
-    ASSERT_EQ(camsim::send_picture(window.target(window.wiring->picture_port()), sent,
-                                   "20261207221500"),
-              0);
+    ASSERT_EQ(
+        camsim::send_picture(window.target(window.wiring->picture_port()), sent, "20261207221500"),
+        0);
     ASSERT_TRUE(process_events_until([&] { return window.album_calls.size() == 2; }));
     const std::string path = window.record.filePath("20261207221500.bmp").toStdString();
     EXPECT_EQ(window.album_calls, (std::vector<std::string>{"load_album", "show " + path}));
@@ -147,9 +147,8 @@ TEST(DecodeAndSaveBmp, UndecodableBytesLeaveNoFile) {
 TEST(DeviceServers, ClosingTheWindowEndsBothServers) {
   testing::MessageBoxRecorder boxes;
   ServedWindow window;
-  ASSERT_TRUE(process_events_until([&] {
-    return window.wiring->event_port() != 0 && window.wiring->picture_port() != 0;
-  }));
+  ASSERT_TRUE(process_events_until(
+      [&] { return window.wiring->event_port() != 0 && window.wiring->picture_port() != 0; }));
   const auto closing = std::chrono::steady_clock::now();
   window.dialog->reject();
   EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));

@@ -20,8 +20,8 @@ namespace scopemark {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::MessageBoxRecorder;
 using testing::loopback_device;
+using testing::MessageBoxRecorder;
 using testing::process_events_until;
 using testing::unused_port;
 
@@ -56,7 +56,8 @@ TEST(DeviceWiring, LoopbackCameraStreamReachesTheRingAndCloseJoinsPromptly) {
     return length >= 0;
   }));
   EXPECT_EQ(length, kChunkBytes);
-  EXPECT_EQ(0, std::memcmp(chunk.data(), stream.data(), kChunkBytes)) << "first chunk: stream start";
+  EXPECT_EQ(0, std::memcmp(chunk.data(), stream.data(), kChunkBytes))
+      << "first chunk: stream start";
   ASSERT_TRUE(process_events_until([&] { return ring_take(wiring.ring(), chunk.data()) >= 0; }));
   EXPECT_EQ(0, std::memcmp(chunk.data(), stream.data() + kChunkBytes, kChunkBytes));
 
@@ -90,8 +91,8 @@ struct StubbedCamera {
     device.server_listen_address = "127.0.0.1";
     device.adapters = std::make_shared<FixedAdapterSource>(std::move(adapters));
     device.link_hooks.log = [](std::string_view) {};
-    device.link_hooks.connect = [this](int, const sockaddr_in& address,
-                                       std::chrono::milliseconds, const std::atomic<bool>*) {
+    device.link_hooks.connect = [this](int, const sockaddr_in& address, std::chrono::milliseconds,
+                                       const std::atomic<bool>*) {
       char dotted[16] = {};
       inet_ntop(AF_INET, &address.sin_addr, dotted, sizeof dotted);
       connects.push_back(std::string(dotted) + ":" + std::to_string(ntohs(address.sin_port)));
