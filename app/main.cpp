@@ -2,10 +2,14 @@
 
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/album_wiring.h"
 #include "app/device_wiring.h"
+#include "app/language_wiring.h"
 #include "app/picture_adjustment.h"
+#include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
 #include "link/link_config.h"
 
@@ -29,9 +33,12 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   scopemark::ViewerApp viewer;
+  scopemark::MainDialogHooks hooks;
+  scopemark::install_language_hooks(hooks, viewer);
+  scopemark::install_toolbar_hooks(hooks);
+  scopemark::install_album_hooks(hooks, viewer);
   device.record_folder = [&viewer] { return viewer.record_folder(); };
   scopemark::DeviceWiring wiring(std::move(device));
-  scopemark::MainDialogHooks hooks;
   wiring.install(hooks);
   scopemark::PictureAdjustment adjustment(wiring.config());
   adjustment.install(hooks);

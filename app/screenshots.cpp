@@ -1,12 +1,22 @@
-// Writes pictures of the record dialog and the main window (as after start-up without a
-// camera) into a folder: scopemark-screenshots DIR. Run with QT_QPA_PLATFORM=offscreen.
+// Writes pictures of the record dialog and of the main window as after start-up with the
+// camera's adapter found but no video yet, in English and in Chinese, into a folder:
+// scopemark-screenshots DIR. Run with QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QDir>
+#include <QPixmap>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <iostream>
+#include <optional>
+#include <string>
+#include <utility>
 
+#include "app/album_wiring.h"
+#include "app/language_wiring.h"
 #include "app/main_dialog.h"
+#include "app/toolbar_wiring.h"
+#include "app/viewer_app.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
 
@@ -27,9 +37,26 @@ int main(int argc, char** argv) {
   bool written = record.grab().save(out.filePath("record-dialog.png"));
 
   application.setStyleSheet("QDialog { background-color: rgb(0, 192, 192); color: black; }");
-  scopemark::MainDialog main_window(program_directory, scopemark::MainDialogHooks{});
-  main_window.show();
-  QApplication::processEvents();
-  written = main_window.grab().save(out.filePath("main-window.png")) && written;
+  scopemark::ViewerApp app;
+  app.prepare_settings(program_directory);
+  app.open_record("1");
+  struct Picture {
+    const char* language;
+    QStringList files;
+  };
+  for (const Picture& picture : {Picture{"English", {"main-window.png", "main-window-en.png"}},
+                                 Picture{"Chinese", {"main-window-zh.png"}}}) {
+    app.select_language(picture.language);
+    scopemark::MainDialogHooks hooks;
+    hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
+    scopemark::install_language_hooks(hooks, app);
+    scopemark::install_toolbar_hooks(hooks);
+    scopemark::install_album_hooks(hooks, app);
+    scopemark::MainDialog window(program_directory, std::move(hooks));
+    window.show();
+    QApplication::processEvents();
+    const QPixmap shot = window.grab();
+    for (const QString& file : picture.files) written = shot.save(out.filePath(file)) && written;
+  }
   return written ? 0 : 1;
 }

@@ -93,7 +93,11 @@ void ViewerApp::prepare_settings(const std::string& program_directory) {
   program_directory_ = program_directory;
   settings_path_ = program_directory_ + kSettingsFileName;
   ensure_settings_file(settings_path_);
-  LanguageSelection language = select_language(program_directory_, settings_path_, "");
+  select_language("");
+}
+
+void ViewerApp::select_language(const std::string& name) {
+  LanguageSelection language = scopemark::select_language(program_directory_, settings_path_, name);
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);
 }

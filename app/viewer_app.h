@@ -44,6 +44,9 @@ class ViewerApp {
 
   // Settings file (created from the built-in block when missing) and language selection.
   void prepare_settings(const std::string& program_directory);
+  // Chooses the language file for `name` (empty: the settings' language) and writes the
+  // settings; see scopemark::select_language.
+  void select_language(const std::string& name);
   // The record dialog; false when it was cancelled.
   bool choose_record();
   // A record named on the command line, created when missing; false when refused.

@@ -1,0 +1,80 @@
+#include "album/album_list.h"
+
+#include <QEvent>
+#include <QHeaderView>
+
+namespace scopemark {
+namespace {
+
+const QColor kListBackground(236, 241, 253);
+const QColor kTextBackground(254, 255, 198);
+
+}  // namespace
+
+AlbumList::AlbumList(QWidget* parent) : QTableWidget(0, 1, parent) {
+  setHorizontalHeaderItem(0, new QTableWidgetItem(QString()));
+  horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  setColumnWidth(0, kThumbnailWidth);
+  verticalHeader()->hide();
+  verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  verticalHeader()->setDefaultSectionSize(kThumbnailHeight + 2);
+  setIconSize(QSize(kThumbnailWidth, kThumbnailHeight));
+  setShowGrid(true);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setWordWrap(false);
+  QPalette colours = palette();
+  colours.setColor(QPalette::Base, kListBackground);
+  colours.setColor(QPalette::Text, Qt::black);
+  setPalette(colours);
+
+  setMouseTracking(true);
+  hover_timer_.setSingleShot(true);
+  hover_timer_.setInterval(kHoverTimeMs);
+  connect(&hover_timer_, &QTimer::timeout, this, [this] {
+    if (hover_row_ >= 0 && hover_row_ < rowCount()) {
+      setCurrentCell(hover_row_, 0, QItemSelectionModel::ClearAndSelect);
+    }
+  });
+  connect(this, &QAbstractItemView::entered, this, [this](const QModelIndex& index) {
+    hover_row_ = index.row();
+    hover_timer_.start();
+  });
+}
+
+void AlbumList::append_item(const QString& text, const QPixmap& thumbnail) {
+  auto* entry = new QTableWidgetItem(QIcon(thumbnail), text);
+  entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+  entry->setCheckState(Qt::Unchecked);
+  entry->setBackground(kTextBackground);
+  const int row = rowCount();
+  insertRow(row);
+  setItem(row, 0, entry);
+}
+
+bool AlbumList::is_selected_or_ticked(int row) const {
+  const QTableWidgetItem* entry = item(row, 0);
+  return entry != nullptr && (entry->isSelected() || entry->checkState() == Qt::Checked);
+}
+
+QString AlbumList::item_text(int row) const {
+  const QTableWidgetItem* entry = item(row, 0);
+  return entry != nullptr ? entry->text() : QString();
+}
+
+void AlbumList::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTableWidget::mouseDoubleClickEvent(event);
+  emit double_clicked();
+}
+
+bool AlbumList::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::Leave) {
+    hover_timer_.stop();
+    hover_row_ = -1;
+  }
+  return QTableWidget::viewportEvent(event);
+}
+
+}  // namespace scopemark

@@ -1,0 +1,71 @@
+// Boundary strengths and filter thresholds of the deblocking filter (clause 8.7.2).
+#pragma once
+
+#include <cstdint>
+
+#include "h264/recon/mb_work_area.h"
+#include "h264/recon/recon_kernels.h"
+
+// Strengths of an intra macroblock: 4 on the left edge and on the top edge (3 on the top edge of
+// a field macroblock), 3 on internal edges, 0 on internal edges 1 and 3 with the 8x8 transform.
+// An outer edge that is not filtered (picture border, or a slice border with
+// disable_deblocking_filter_idc 2) gets 0.
+void decoder_bs_intra(uint8_t* bs, bool filter_left, bool filter_top, bool field,
+                      bool transform_8x8);
+
+// Internal strengths of an inter macroblock of any partition kind: 2 where either 4x4 block has
+// coefficients, else 1 where the blocks differ in reference picture or a motion vector component
+// differs by 4 (vertical: mvy_limit) or more, else 0. Edges 1 and 3 are 0 with the 8x8 transform.
+void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
+                               int mvy_limit);
+
+// The macroblock edges of an inter macroblock as the filter sees them.
+struct InterEdgeNeighbours {
+  const MbInfo* left;  // read only when filter_left is set
+  const MbMotion* left_motion;
+  const MbInfo* top;  // read only when filter_top is set
+  const MbMotion* top_motion;
+  bool filter_left;  // false in the first column and across a slice edge with idc 2
+  bool filter_top;
+  bool field;  // field picture: vertical vectors compared with limit 2
+};
+
+// All strengths of an inter macroblock (cur->coded_blocks must be 0 for P_Skip): 4 on an edge
+// to an intra neighbour (3 on the top edge in a field picture), the edge kernels otherwise, and
+// the internal edges by macroblock kind through the kernels.
+void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                         const MbMotion* motion, const InterEdgeNeighbours* n);
+
+// Clears internal edges 1 and 3 in both directions (macroblocks with the 8x8 transform).
+void decoder_bs_clear_transform_8x8_edges(uint8_t* bs);
+
+// Thresholds of one edge for one component: qPav from the QPs on both sides, indexA and indexB
+// with the slice's filter offsets, tC0 per segment from the four strengths (-1 where bS is 0).
+void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int offset_a, int offset_b,
+                                const uint8_t* bs);
+
+// What the macroblock finish step needs besides the work area.
+struct MbFinishContext {
+  const ReconKernels* kernels;
+  uint8_t* luma;  // the macroblock's first sample in each plane of the current picture
+  uint8_t* cb;
+  uint8_t* cr;
+  int32_t luma_stride;  // between the picture rows of the macroblock (doubled for fields)
+  int32_t chroma_stride;
+  int32_t disable_deblocking_filter_idc;
+  int32_t filter_offset_a;
+  int32_t filter_offset_b;
+  MbInfo* cur;
+  const MbInfo* left;  // QPs for the left and top edges; read only where their strengths
+  const MbInfo* top;   // are nonzero
+};
+
+// Saves the unfiltered right column (into the work area) and bottom row (into cur) for intra
+// prediction of later macroblocks, then deblocks and stores the macroblock, or only stores it
+// when disable_deblocking_filter_idc is 1.
+void decoder_finish_mb(const MbFinishContext* c, MbWorkArea* wa);
+
+// Filters the macroblock's edges in the order of clause 8.7 (vertical edges left to right, then
+// horizontal edges top to bottom), writing the neighbours' filtered samples back into the
+// picture, and stores the macroblock.
+void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa);

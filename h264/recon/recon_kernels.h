@@ -1,0 +1,140 @@
+// The table of reconstruction kernels. Drivers reach every kernel through these slots; a build
+// of the kernels is installed once per decoder instance and all builds give identical results.
+#pragma once
+
+#include <cstdint>
+
+#include "h264/recon/mb_work_area.h"
+
+// One block of motion-compensated prediction, filled by an inter driver.
+struct McBlockRequest {
+  // Integer sample of the block's top-left corner, in the reference picture or in a scratch
+  // copy made by the fetch; the 6-tap kernels read 2 samples before and 3 after the block.
+  const uint8_t* src_luma;
+  int32_t src_luma_stride;
+  const uint8_t* src_cb;  // integer chroma sample; the kernels read one more row and column
+  const uint8_t* src_cr;
+  int32_t src_chroma_stride;
+  uint8_t* dst_luma;  // stride 8, quadrant layout
+  uint8_t* dst_cb;    // stride 8
+  uint8_t* dst_cr;
+  int16_t mv_x;  // quarter luma samples
+  int16_t mv_y;
+  int8_t ref_idx;
+  uint8_t ref_field_parity;  // 0 top, 1 bottom
+  uint8_t chroma_frac_x;     // eighth chroma samples, 0..7
+  uint8_t chroma_frac_y;
+  uint8_t shape;
+  alignas(16) uint8_t scratch_luma[24 * 21];  // edge fetches, stride 24
+  alignas(16) uint8_t scratch_cb[24 * 9];
+  alignas(16) uint8_t scratch_cr[24 * 9];
+};
+
+// Filter thresholds of one edge for one colour component. tc0 holds tC0 per 4-sample luma
+// segment (or per 2-sample chroma segment); a negative value leaves the segment unfiltered.
+struct EdgeFilterParams {
+  int32_t alpha;
+  int32_t beta;
+  int8_t tc0[4];
+};
+
+// Inverse transforms: scaled coefficients in raster order; the residual is written with stride 8.
+using InverseTransformKernel = void (*)(const int16_t* coeff, int16_t* dst);
+
+// Boundary strengths of a macroblock edge between two inter macroblocks: four segment strengths
+// from coefficients, reference pictures and motion vectors. mvy_limit is 4, or 2 for field
+// macroblocks.
+using EdgeStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, const MbMotion* cur_motion,
+                                    const MbInfo* nb, const MbMotion* nb_motion, int mvy_limit);
+// Sets the internal strengths of the strength array (clearing ignores coded_blocks).
+using InternalStrengthKernel = void (*)(uint8_t* bs, uint32_t coded_blocks);
+
+// 8x8 block of stride 8 transposed in place.
+using TransposeKernel = void (*)(uint8_t* block);
+// Edge filters work on rows of stride 8: p points at row p0 (p1 = p - 8, ...), q at row q0
+// (q1 = q + 8, ...). Luma filters cover 8 samples: two segments with tc0[0] and tc0[1].
+using LumaNormalFilter = void (*)(uint8_t* p, uint8_t* q, int alpha, int beta, const int8_t* tc0);
+using LumaStrongFilter = void (*)(uint8_t* p, uint8_t* q, int alpha, int beta);
+// Chroma filters cover 8 samples of Cb and 8 of Cr, one tc0 per 2-sample segment.
+using ChromaFilter = void (*)(uint8_t* p_cb, uint8_t* q_cb, uint8_t* p_cr, uint8_t* q_cr,
+                              const EdgeFilterParams* cb, const EdgeFilterParams* cr);
+
+// Neighbour samples around an edge. Left columns: pic points at row 0 of the first of the four
+// columns left of the macroblock; 8 rows become the 4x8 block edge (row k = column k). Top rows:
+// pic points at the first of the rows above the macroblock; luma takes 4 rows of 16 samples into
+// two 4x8 blocks (edge + 0 for x = 0..7, edge + 32 for x = 8..15), chroma 2 rows of 8 samples
+// into rows 2 and 3 of one 4x8 block.
+using NeighbourLoadKernel = void (*)(uint8_t* edge, const uint8_t* pic, int stride);
+using NeighbourStoreKernel = void (*)(const uint8_t* edge, uint8_t* pic, int stride);
+
+// Macroblock stores into the picture; pic points at the macroblock's first sample.
+using StoreLumaKernel = void (*)(uint8_t* pic, int stride, const uint8_t* luma);
+using StoreChromaKernel = void (*)(uint8_t* pic_cb, uint8_t* pic_cr, int stride, const uint8_t* cb,
+                                   const uint8_t* cr);
+
+// Intra_4x4 / Intra_8x8: predicts block blk of the luma array in place and adds its residual when
+// the cbp bit of its quadrant is set.
+using IntraBlockKernel = void (*)(int blk, uint8_t* luma, const int16_t* residual, int cbp);
+// Intra_16x16: predicts the 16x16 block and adds the residual.
+using Intra16x16Kernel = void (*)(uint8_t* luma, const int16_t* residual);
+// Chroma: predicts both 8x8 blocks (availability from the work area's luma flags) and adds the
+// residual when chroma_pattern is nonzero.
+using IntraChromaKernel = void (*)(const MbWorkArea* wa, uint8_t* cb, uint8_t* cr,
+                                   const int16_t* residual_cb, const int16_t* residual_cr,
+                                   int chroma_pattern);
+
+// Inter prediction of one block (clause 8.4.2.2) into the destinations at stride 8; the 8x16
+// luma kernel puts rows 8..15 into the quadrant below (destination + 128). Chroma kernels take
+// their fractions from the request. The combine kernel adds one quadrant's residual.
+using McKernel = void (*)(const McBlockRequest* request);
+using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
+
+// One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
+// the history plane (the previous picture's luma) and the counter plane at the same offsets.
+// The portable kernel copies row 2k to the even line and, per sample, row 2k + 1 to the odd line
+// where rows 2k and 2k + 1 match the history, else the average of rows 2k and 2k + 2; it does
+// not consult the counter plane.
+using DeinterlaceLineKernel = void (*)(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
+                                       const uint8_t* history, const uint8_t* counter, int stride,
+                                       int width);
+
+struct ReconKernels {
+  InverseTransformKernel idct4x4;
+  InverseTransformKernel idct8x8;
+
+  EdgeStrengthKernel bs_left_edge;
+  EdgeStrengthKernel bs_top_edge;
+  InternalStrengthKernel bs_clear_internal;
+  InternalStrengthKernel bs_internal_16x16;
+
+  TransposeKernel transpose8x8;
+  LumaNormalFilter luma_normal;
+  LumaStrongFilter luma_strong;
+  ChromaFilter chroma_normal;
+  ChromaFilter chroma_strong;
+  NeighbourLoadKernel load_left_columns;
+  NeighbourStoreKernel store_left_columns;
+  NeighbourLoadKernel load_top_rows_chroma;
+  NeighbourStoreKernel store_top_rows_chroma;
+  NeighbourLoadKernel load_top_rows_luma;
+  NeighbourStoreKernel store_top_rows_luma;
+  StoreLumaKernel store_mb_luma;
+  StoreChromaKernel store_mb_chroma;
+
+  IntraBlockKernel intra4x4[9];
+  IntraBlockKernel intra8x8[9];
+  Intra16x16Kernel intra16x16[4];
+  IntraChromaKernel intra_chroma[4];
+
+  McKernel mc_luma_4x4[16];  // indexed by (xFrac << 2) | yFrac
+  McKernel mc_luma_4x8[16];
+  McKernel mc_luma_8x16[16];
+  McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
+  McKernel mc_chroma_8x4[4];
+  CombineKernel combine;
+
+  DeinterlaceLineKernel deinterlace_line;
+};
+
+// Fills every slot with the portable build.
+void decoder_recon_kernels_portable(ReconKernels* kernels);

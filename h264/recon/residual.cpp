@@ -1,0 +1,140 @@
+#include "h264/recon/residual.h"
+
+#include "h264/recon/recon_tables.h"
+
+namespace {
+
+// normAdjust4x4 / normAdjust8x8 of clause 8.5.9 (v by qP % 6; position classes below).
+constexpr uint8_t kNormAdjust4x4[6][3] = {{10, 16, 13}, {11, 18, 14}, {13, 20, 16},
+                                          {14, 23, 18}, {16, 25, 20}, {18, 29, 23}};
+constexpr uint8_t kNormAdjust8x8[6][6] = {{20, 18, 32, 19, 25, 24}, {22, 19, 35, 21, 28, 26},
+                                          {26, 23, 42, 24, 33, 31}, {28, 25, 45, 26, 35, 33},
+                                          {32, 28, 51, 30, 40, 38}, {36, 32, 58, 34, 46, 43}};
+
+int norm_class_4x4(int x, int y) {
+  if (x % 2 == 0 && y % 2 == 0) return 0;
+  if (x % 2 == 1 && y % 2 == 1) return 1;
+  return 2;
+}
+
+int norm_class_8x8(int x, int y) {
+  if (x % 4 == 0 && y % 4 == 0) return 0;
+  if (x % 2 == 1 && y % 2 == 1) return 1;
+  if (x % 4 == 2 && y % 4 == 2) return 2;
+  if ((x % 4 == 0 && y % 2 == 1) || (x % 2 == 1 && y % 4 == 0)) return 3;
+  if ((x % 4 == 0 && y % 4 == 2) || (x % 4 == 2 && y % 4 == 0)) return 4;
+  return 5;
+}
+
+// ((c x scale) << shift + round) >> bits with 32-bit two's-complement wrap-around, so corrupt
+// levels cannot overflow.
+int16_t scale_level(int32_t c, uint32_t scale, int shift, int32_t round, int bits) {
+  const uint32_t product = (static_cast<uint32_t>(c) * scale) << shift;
+  return static_cast<int16_t>(static_cast<int32_t>(product + static_cast<uint32_t>(round)) >> bits);
+}
+
+int scan4x4_position(int idx, int field) {
+  return (decoder_scan4x4[idx & 15] >> (field * 4)) & 15;
+}
+
+}  // namespace
+
+void decoder_build_level_scale(LevelScaleTables* tables, const uint8_t lists4x4[6][16],
+                               const uint8_t lists8x8[2][64]) {
+  for (int m = 0; m < 6; ++m) {
+    for (int idx = 0; idx < 16; ++idx) {
+      const int pos = scan4x4_position(idx, 0);
+      const int norm = kNormAdjust4x4[m][norm_class_4x4(pos & 3, pos >> 2)];
+      for (int list = 0; list < 6; ++list)
+        tables->scale4x4[list][m][pos] = static_cast<uint16_t>(lists4x4[list][idx] * norm);
+    }
+    for (int idx = 0; idx < 64; ++idx) {
+      const int pos = decoder_scan8x8[0][idx];
+      const int norm = kNormAdjust8x8[m][norm_class_8x8(pos & 7, pos >> 3)];
+      for (int list = 0; list < 2; ++list)
+        tables->scale8x8[list][m][pos] = static_cast<uint16_t>(lists8x8[list][idx] * norm);
+    }
+  }
+}
+
+void decoder_place_levels_4x4(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
+                              int start, const uint16_t scale[6][16], int qp, int field) {
+  const uint16_t* row = scale[decoder_qp_split[qp] & 15];
+  const int shift = decoder_qp_split[qp] >> 4;
+  int idx = start;
+  for (int i = 0; i < count; ++i) {
+    idx += run[i];
+    const int pos = scan4x4_position(idx, field);
+    coeff[pos] = scale_level(level[i], row[pos], shift, 8, 4);
+    ++idx;
+  }
+}
+
+void decoder_place_levels_8x8(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
+                              int first, int step, const uint16_t scale[6][64], int qp, int field) {
+  const uint16_t* row = scale[decoder_qp_split[qp] & 15];
+  const int shift = decoder_qp_split[qp] >> 4;
+  const uint8_t* scan = decoder_scan8x8[field];
+  int k = 0;
+  for (int i = 0; i < count; ++i) {
+    k += run[i];
+    const int pos = scan[(first + k * step) & 63];
+    coeff[pos] = scale_level(level[i], row[pos], shift, 32, 6);
+    ++k;
+  }
+}
+
+void decoder_place_levels_luma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
+                                  int count, int field) {
+  int idx = 0;
+  for (int i = 0; i < count; ++i) {
+    idx += run[i];
+    coeff[scan4x4_position(idx, field)] = static_cast<int16_t>(level[i]);
+    ++idx;
+  }
+}
+
+void decoder_place_levels_chroma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
+                                    int count) {
+  int idx = 0;
+  for (int i = 0; i < count; ++i) {
+    idx += run[i];
+    coeff[idx & 3] = static_cast<int16_t>(level[i]);
+    ++idx;
+  }
+}
+
+void decoder_luma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int qp) {
+  int32_t t[16];
+  for (int r = 0; r < 4; ++r) {
+    const int32_t a = dc[4 * r] + dc[4 * r + 1], b = dc[4 * r] - dc[4 * r + 1];
+    const int32_t c = dc[4 * r + 2] + dc[4 * r + 3], d = dc[4 * r + 2] - dc[4 * r + 3];
+    t[4 * r] = a + c;
+    t[4 * r + 1] = a - c;
+    t[4 * r + 2] = b - d;
+    t[4 * r + 3] = b + d;
+  }
+  const uint32_t level_scale = scale[decoder_qp_split[qp] & 15][0];
+  const int shift = decoder_qp_split[qp] >> 4;
+  for (int col = 0; col < 4; ++col) {
+    const int32_t a = t[col] + t[4 + col], b = t[col] - t[4 + col];
+    const int32_t c = t[8 + col] + t[12 + col], d = t[8 + col] - t[12 + col];
+    const int32_t f[4] = {a + c, a - c, b - d, b + d};
+    for (int r = 0; r < 4; ++r) dc[4 * r + col] = scale_level(f[r], level_scale, shift, 32, 6);
+  }
+}
+
+void decoder_chroma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int qp) {
+  const int32_t f[4] = {dc[0] + dc[1] + dc[2] + dc[3], dc[0] - dc[1] + dc[2] - dc[3],
+                        dc[0] + dc[1] - dc[2] - dc[3], dc[0] - dc[1] - dc[2] + dc[3]};
+  const uint32_t level_scale = scale[decoder_qp_split[qp] & 15][0];
+  const int shift = decoder_qp_split[qp] >> 4;
+  for (int i = 0; i < 4; ++i) dc[i] = scale_level(f[i], level_scale, shift, 0, 5);
+}
+
+void decoder_fill_dc_block(int16_t* dst, int16_t dc) {
+  const int16_t rounded = static_cast<int16_t>(dc + 32);
+  const int16_t value = static_cast<int16_t>(rounded >> 6);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) dst[8 * y + x] = value;
+}

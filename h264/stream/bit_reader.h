@@ -1,0 +1,69 @@
+// Bit-level reads over one NAL unit (its header first, emulation prevention removed).
+#pragma once
+
+#include <cstdint>
+
+struct BitReader {
+  const uint8_t* data;  // first byte of the NAL unit header
+  uint32_t size;        // bytes that may be read; reads beyond them see zero bytes
+  uint32_t rbsp_bits;   // bits in front of the byte that holds rbsp_stop_one_bit
+  uint32_t position;    // next bit; the first header bit is 0
+};
+
+// Reader over `size` bytes; the RBSP length comes from the last non-zero byte.
+void bit_reader_init(BitReader& br, const uint8_t* data, uint32_t size);
+
+// 8 x index of the last non-zero byte of data[0..size); 0 when every byte is zero.
+uint32_t rbsp_length_bits(const uint8_t* data, uint32_t size);
+
+// The five bytes from byte `index` on as one big-endian value, zeros beyond `size`.
+uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index);
+
+inline uint64_t bit_reader_load40(const BitReader& br, uint32_t index) {
+  if (br.size >= 5 && index <= br.size - 5) {
+    const uint8_t* p = br.data + index;
+    return (uint64_t{p[0]} << 32) | (uint64_t{p[1]} << 24) | (uint64_t{p[2]} << 16) |
+           (uint64_t{p[3]} << 8) | uint64_t{p[4]};
+  }
+  return bit_reader_load_tail(br, index);
+}
+
+// At least 32 bits from the position on, the first one in bit 63.
+inline uint64_t bit_reader_window(const BitReader& br) {
+  return bit_reader_load40(br, br.position >> 3) << (24 + (br.position & 7));
+}
+
+// The 32 bits at the position, most significant first, without advancing.
+inline uint32_t show_bits32(const BitReader& br) {
+  return static_cast<uint32_t>(bit_reader_window(br) >> 32);
+}
+
+// u(n) for 0 <= n <= 32.
+inline uint32_t read_bits(BitReader& br, uint32_t n) {
+  uint32_t value = static_cast<uint32_t>((bit_reader_window(br) >> 1) >> (63 - n));
+  br.position += n;
+  return value;
+}
+
+inline uint32_t read_flag(BitReader& br) { return read_bits(br, 1); }
+
+// ue(v) with up to 31 leading zeros; 32 zero bits give 0xFFFFFFFF (never a valid value).
+inline uint32_t read_ue(BitReader& br) {
+  uint32_t window = show_bits32(br);
+  if (window == 0) {
+    br.position += 32;
+    return 0xFFFFFFFFu;
+  }
+  uint32_t zeros = static_cast<uint32_t>(__builtin_clz(window));
+  br.position += zeros;
+  return read_bits(br, zeros + 1) - 1;
+}
+
+// se(v): k odd gives (k + 1) / 2, k even gives -(k / 2).
+inline int32_t read_se(BitReader& br) {
+  uint32_t k = read_ue(br);
+  uint32_t half = (k >> 1) + (k & 1);
+  return (k & 1) ? static_cast<int32_t>(half) : -static_cast<int32_t>(half);
+}
+
+bool more_rbsp_data(const BitReader& br);

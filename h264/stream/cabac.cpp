@@ -1,0 +1,314 @@
+#include "h264/stream/cabac.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+// ctxIdxOffset of the elements (Table 9-34).
+constexpr uint32_t kMbTypeI = 3;
+constexpr uint32_t kMbSkipFlagP = 11;
+constexpr uint32_t kMbTypePPrefix = 14;
+constexpr uint32_t kMbTypePSuffix = 17;
+constexpr uint32_t kSubMbTypeP = 21;
+constexpr uint32_t kMvdL0[2] = {40, 47};
+constexpr uint32_t kRefIdxL0 = 54;
+constexpr uint32_t kMbQpDelta = 60;
+constexpr uint32_t kIntraChromaPredMode = 64;
+constexpr uint32_t kPrevIntraPredModeFlag = 68;
+constexpr uint32_t kRemIntraPredMode = 69;
+constexpr uint32_t kCbpLuma = 73;
+constexpr uint32_t kCbpChroma = 77;
+constexpr uint32_t kCodedBlockFlag = 85;
+constexpr uint32_t kTransformSize8x8Flag = 399;
+
+// Residual contexts: [frame, field] offsets of significant_coeff_flag and
+// last_significant_coeff_flag for categories 0..4, then category 5; ctxBlockCatOffset (Table 9-40).
+constexpr uint32_t kSignificant[2] = {105, 277};
+constexpr uint32_t kLast[2] = {166, 338};
+constexpr uint32_t kSignificant8x8[2] = {402, 436};
+constexpr uint32_t kLast8x8[2] = {417, 451};
+constexpr uint32_t kAbsLevel = 227;
+constexpr uint32_t kAbsLevel8x8 = 426;
+constexpr uint32_t kMapCatOffset[5] = {0, 15, 29, 44, 47};
+constexpr uint32_t kAbsLevelCatOffset[5] = {0, 10, 20, 30, 39};
+
+// Longest unary codes accepted: ref_idx_l0 up to 31, and mb_qp_delta -52..52, which keeps
+// QP + mb_qp_delta + 52 from going negative.
+constexpr uint32_t kMaxRefIdx = 31;
+constexpr uint32_t kMaxQpDeltaCode = 104;
+// Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
+constexpr uint32_t kMaxExpGolombOrder = 17;
+
+inline void refill(CabacDecoder& c) {
+  uint32_t byte = c.next < c.size ? c.data[c.next] : 0;
+  ++c.next;
+  c.range <<= 8;
+  c.offset = (c.offset << 8) | byte;
+}
+
+// The bits read ahead: the range's leading one sits that far above bit 8.
+inline uint32_t lookahead_bits(uint32_t range) {
+  return static_cast<uint32_t>(std::bit_width(range)) - 9;
+}
+
+// k-th order Exp-Golomb suffix in bypass bins (clause 9.3.2.3).
+uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
+  uint32_t value = 0;
+  while (cabac_decode_bypass(c)) {
+    value += 1u << k;
+    if (++k > kMaxExpGolombOrder) {
+      c.error = 1;
+      return 0;
+    }
+  }
+  while (k--) value += cabac_decode_bypass(c) << k;
+  return value;
+}
+
+// Count of 1 bins before a 0, at most `limit`; bin i uses ctx[min(i, 2)].
+uint32_t decode_unary(CabacDecoder& c, const uint32_t (&ctx)[3], uint32_t limit) {
+  uint32_t value = 0;
+  while (value < limit && cabac_decode_decision(c, ctx[std::min(value, 2u)])) ++value;
+  return value;
+}
+
+// Bins 1.. of the Intra mb_type string (Table 9-36) after bin 0 equal to 1: the terminate bin,
+// then bins b2 and b3 on ctx[0] and ctx[1], b4 on ctx[2] when b3 = 1, and the two bits of
+// Intra16x16PredMode on ctx[3] and ctx[4].
+uint32_t decode_intra_mb_type_rest(CabacDecoder& c, const uint32_t (&ctx)[5]) {
+  if (cabac_decode_terminate(c)) return 25;
+  uint32_t luma = cabac_decode_decision(c, ctx[0]);
+  uint32_t chroma = cabac_decode_decision(c, ctx[1]);
+  if (chroma) chroma += cabac_decode_decision(c, ctx[2]);
+  uint32_t mode = cabac_decode_decision(c, ctx[3]) << 1;
+  mode |= cabac_decode_decision(c, ctx[4]);
+  return 1 + mode + 4 * chroma + 12 * luma;
+}
+
+}  // namespace
+
+void cabac_init_contexts(CabacDecoder& c, int slice_qp, int init_column) {
+  int qp = std::clamp(slice_qp, 0, 51);
+  for (int i = 0; i < kCabacContextCount; ++i) {
+    const int8_t* mn = kCabacInitMn[i][init_column];
+    int pre = std::clamp(((mn[0] * qp) >> 4) + mn[1], 1, 126);
+    c.state[i] = static_cast<uint8_t>(pre <= 63 ? (63 - pre) << 1 : ((pre - 64) << 1) | 1);
+  }
+}
+
+void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uint32_t byte_index) {
+  c.data = data;
+  c.size = size;
+  c.next = byte_index;
+  c.error = 0;
+  c.range = 0;
+  c.offset = 0;
+  refill(c);
+  refill(c);
+  // 16 bits read: the 9 of codIOffset and 7 ahead.
+  c.range = 510u << 7;
+  if (c.offset >= c.range) c.error = 1;
+}
+
+uint32_t cabac_bit_position(const CabacDecoder& c) {
+  return 8 * c.next - lookahead_bits(c.range);
+}
+
+uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
+  uint32_t state = c.state[ctx_idx];
+  uint32_t p_state = state >> 1;
+  uint32_t mps = state & 1;
+  uint32_t ahead = lookahead_bits(c.range);
+  uint32_t lps = uint32_t{kRangeTabLps[p_state][(c.range >> (ahead + 6)) & 3]} << ahead;
+  c.range -= lps;
+  uint32_t bin;
+  if (c.offset < c.range) {
+    bin = mps;
+    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
+  } else {
+    bin = mps ^ 1;
+    c.offset -= c.range;
+    c.range = lps;
+    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
+  }
+  if (c.range < 256) refill(c);
+  return bin;
+}
+
+uint32_t cabac_decode_bypass(CabacDecoder& c) {
+  if (c.range < 512) refill(c);
+  c.range >>= 1;
+  if (c.offset < c.range) return 0;
+  c.offset -= c.range;
+  return 1;
+}
+
+uint32_t cabac_decode_terminate(CabacDecoder& c) {
+  uint32_t range = c.range - (2u << lookahead_bits(c.range));
+  if (c.offset >= range) return 1;
+  c.range = range;
+  if (c.range < 256) refill(c);
+  return 0;
+}
+
+uint32_t cabac_decode_mb_skip_flag(CabacDecoder& c, bool a, bool b) {
+  return cabac_decode_decision(c, kMbSkipFlagP + a + b);
+}
+
+uint32_t cabac_decode_mb_type_i(CabacDecoder& c, bool a, bool b) {
+  if (!cabac_decode_decision(c, kMbTypeI + a + b)) return 0;
+  return decode_intra_mb_type_rest(
+      c, {kMbTypeI + 3, kMbTypeI + 4, kMbTypeI + 5, kMbTypeI + 6, kMbTypeI + 7});
+}
+
+uint32_t cabac_decode_mb_type_p(CabacDecoder& c) {
+  if (cabac_decode_decision(c, kMbTypePPrefix)) {
+    if (!cabac_decode_decision(c, kMbTypePSuffix)) return 5;
+    return 5 +
+           decode_intra_mb_type_rest(c, {kMbTypePSuffix + 1, kMbTypePSuffix + 2, kMbTypePSuffix + 2,
+                                         kMbTypePSuffix + 3, kMbTypePSuffix + 3});
+  }
+  if (cabac_decode_decision(c, kMbTypePPrefix + 1)) {
+    return cabac_decode_decision(c, kMbTypePPrefix + 3) ? 1 : 2;
+  }
+  return cabac_decode_decision(c, kMbTypePPrefix + 2) ? 3 : 0;
+}
+
+uint32_t cabac_decode_sub_mb_type_p(CabacDecoder& c) {
+  if (cabac_decode_decision(c, kSubMbTypeP)) return 0;
+  if (!cabac_decode_decision(c, kSubMbTypeP + 1)) return 1;
+  return cabac_decode_decision(c, kSubMbTypeP + 2) ? 2 : 3;
+}
+
+uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
+  uint32_t value =
+      decode_unary(c, {kRefIdxL0 + a + 2 * b, kRefIdxL0 + 4, kRefIdxL0 + 5}, kMaxRefIdx + 1);
+  if (value <= kMaxRefIdx) return value;
+  c.error = 1;
+  return 0;
+}
+
+int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
+  uint32_t base = kMvdL0[comp];
+  uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
+  if (!cabac_decode_decision(c, base + inc)) return 0;
+  // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6.
+  uint32_t prefix = 1;
+  while (prefix < 9 && cabac_decode_decision(c, base + std::min(prefix + 2, 6u))) ++prefix;
+  uint32_t magnitude = prefix;
+  if (prefix == 9) magnitude += decode_exp_golomb_bypass(c, 3);
+  int32_t value =
+      cabac_decode_bypass(c) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+  if (value >= -32768 && value <= 32767) return value;
+  c.error = 1;
+  return 0;
+}
+
+int32_t cabac_decode_mb_qp_delta(CabacDecoder& c, bool prev_nonzero) {
+  uint32_t k = decode_unary(c, {kMbQpDelta + prev_nonzero, kMbQpDelta + 2, kMbQpDelta + 3},
+                            kMaxQpDeltaCode + 1);
+  if (k > kMaxQpDeltaCode) {
+    c.error = 1;
+    return 0;
+  }
+  int32_t half = static_cast<int32_t>((k + 1) >> 1);
+  return (k & 1) ? half : -half;
+}
+
+uint32_t cabac_decode_intra_chroma_pred_mode(CabacDecoder& c, bool a, bool b) {
+  uint32_t ctx = kIntraChromaPredMode + 3;
+  return decode_unary(c, {kIntraChromaPredMode + a + b, ctx, ctx}, 3);
+}
+
+uint32_t cabac_decode_prev_intra_pred_mode_flag(CabacDecoder& c) {
+  return cabac_decode_decision(c, kPrevIntraPredModeFlag);
+}
+
+uint32_t cabac_decode_rem_intra_pred_mode(CabacDecoder& c) {
+  uint32_t value = cabac_decode_decision(c, kRemIntraPredMode);
+  value |= cabac_decode_decision(c, kRemIntraPredMode) << 1;
+  return value | (cabac_decode_decision(c, kRemIntraPredMode) << 2);
+}
+
+uint32_t cabac_decode_coded_block_pattern(CabacDecoder& c, uint32_t cbp_a, uint32_t cbp_b) {
+  // A luma bin counts a neighbouring 8x8 block whose bit is 0: blocks 1 and 3 look left inside
+  // the macroblock, 0 and 2 at blocks 1 and 3 of A; blocks 2 and 3 look up inside, 0 and 1 at
+  // blocks 2 and 3 of B.
+  uint32_t luma = 0;
+  for (uint32_t b8 = 0; b8 < 4; ++b8) {
+    uint32_t left = (b8 & 1) ? luma >> (b8 - 1) : cbp_a >> (b8 + 1);
+    uint32_t up = (b8 & 2) ? luma >> (b8 - 2) : cbp_b >> (b8 + 2);
+    uint32_t ctx = kCbpLuma + (~left & 1) + 2 * (~up & 1);
+    luma |= cabac_decode_decision(c, ctx) << b8;
+  }
+  uint32_t chroma_a = cbp_a >> 4;
+  uint32_t chroma_b = cbp_b >> 4;
+  uint32_t ctx = kCbpChroma + (chroma_a != 0) + 2 * (chroma_b != 0);
+  if (!cabac_decode_decision(c, ctx)) return luma;
+  ctx = kCbpChroma + 4 + (chroma_a == 2) + 2 * (chroma_b == 2);
+  return luma + 16 * (1 + cabac_decode_decision(c, ctx));
+}
+
+uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b) {
+  return cabac_decode_decision(c, kTransformSize8x8Flag + a + b);
+}
+
+uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
+  return cabac_decode_decision(c, kCodedBlockFlag + 4 * cat + a + 2 * b);
+}
+
+int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,
+                                uint8_t* run) {
+  const int max_num_coeff = kCabacMaxNumCoeff[cat];
+  int count = 0;
+  int previous = -1;
+  auto significant_at = [&](int i) {
+    run[count++] = static_cast<uint8_t>(i - previous - 1);
+    previous = i;
+  };
+  int i = 0;
+  if (cat == kCatLuma8x8) {
+    const uint8_t* sig_inc = kSignificantCoeffCtxInc8x8[field];
+    for (; i < max_num_coeff - 1; ++i) {
+      if (!cabac_decode_decision(c, kSignificant8x8[field] + sig_inc[i])) continue;
+      significant_at(i);
+      if (cabac_decode_decision(c, kLast8x8[field] + kLastCoeffCtxInc8x8[i])) break;
+    }
+  } else {
+    const uint32_t significant = kSignificant[field] + kMapCatOffset[cat];
+    const uint32_t last = kLast[field] + kMapCatOffset[cat];
+    for (; i < max_num_coeff - 1; ++i) {
+      if (!cabac_decode_decision(c, significant + i)) continue;
+      significant_at(i);
+      if (cabac_decode_decision(c, last + i)) break;
+    }
+  }
+  if (i == max_num_coeff - 1) significant_at(i);
+
+  const uint32_t abs_base = cat == kCatLuma8x8 ? kAbsLevel8x8 : kAbsLevel + kAbsLevelCatOffset[cat];
+  const uint32_t max_gt1_inc = cat == kCatChromaDc ? 3 : 4;
+  uint32_t num_eq1 = 0;
+  uint32_t num_gt1 = 0;
+  for (int j = count - 1; j >= 0; --j) {
+    uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
+    uint32_t abs_minus1 = 0;
+    if (cabac_decode_decision(c, abs_base + inc0)) {
+      uint32_t ctx = abs_base + 5 + std::min(max_gt1_inc, num_gt1);
+      abs_minus1 = 1;
+      while (abs_minus1 < 14 && cabac_decode_decision(c, ctx)) ++abs_minus1;
+      if (abs_minus1 == 14) abs_minus1 += decode_exp_golomb_bypass(c, 0);
+      ++num_gt1;
+    } else {
+      ++num_eq1;
+    }
+    int32_t value = static_cast<int32_t>(abs_minus1) + 1;
+    if (cabac_decode_bypass(c)) value = -value;
+    if (value > 32767 || value < -32768) {
+      c.error = 1;
+      return 0;
+    }
+    level[j] = value;
+  }
+  return count;
+}

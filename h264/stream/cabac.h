@@ -1,0 +1,112 @@
+// CABAC (ITU-T H.264 clause 9.3) for I and P slices, 4:2:0, frame and field pictures: the
+// arithmetic decoding engine, context initialisation and the syntax elements of the
+// macroblock layer with their binarisations and context selection.
+//
+// Neighbour-dependent elements take the neighbour facts as plain arguments; "a" is the left
+// neighbour (A), "b" the upper one (B). Decoding never fails loudly: a value the engine cannot
+// produce sets `error` and the element returns 0, so the macroblock loop tests `error` once per
+// macroblock.
+#pragma once
+
+#include <cstdint>
+
+#include "h264/stream/entropy_tables.h"
+
+struct CabacDecoder {
+  const uint8_t* data;  // RBSP with the NAL unit header in front
+  uint32_t size;        // bytes that may be read; bytes beyond read as zero
+  uint32_t next;        // next byte to bring into the offset
+  // codIRange and codIOffset of the standard, both shifted left by the bits read ahead
+  // (the bits below the range's leading one minus 8); range stays at least 256.
+  uint32_t range;
+  uint32_t offset;
+  uint32_t error;                     // non-zero once a code could not be decoded
+  uint8_t state[kCabacContextCount];  // pStateIdx << 1 | valMPS
+};
+
+// Context variables of a slice (clause 9.3.1.1); init_column 0 for I slices, 1 + cabac_init_idc
+// for P slices.
+void cabac_init_contexts(CabacDecoder& c, int slice_qp, int init_column);
+
+// Starts the arithmetic decoder at byte `byte_index` of data[0..size) (clause 9.3.1.2). An
+// initial codIOffset of 510 or 511 sets `error`.
+void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uint32_t byte_index);
+
+// Bits of data that the standard's engine has read so far (read-ahead excluded). After a
+// terminate bin equal to 1 this is just past the last bit of the arithmetic codeword.
+uint32_t cabac_bit_position(const CabacDecoder& c);
+
+uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx);
+uint32_t cabac_decode_bypass(CabacDecoder& c);
+// A bin equal to 1 leaves the engine as it was: decoding ends or the engine is restarted.
+uint32_t cabac_decode_terminate(CabacDecoder& c);
+
+inline uint32_t cabac_decode_end_of_slice_flag(CabacDecoder& c) {
+  return cabac_decode_terminate(c);
+}
+
+// a, b: neighbour available and not skipped.
+uint32_t cabac_decode_mb_skip_flag(CabacDecoder& c, bool a, bool b);
+
+// I-slice mb_type 0..25 (25 = I_PCM). a, b: neighbour available and not I_NxN.
+uint32_t cabac_decode_mb_type_i(CabacDecoder& c, bool a, bool b);
+
+// P-slice mb_type 0..3 and 5..30 (30 = I_PCM; 4 has no CABAC code).
+uint32_t cabac_decode_mb_type_p(CabacDecoder& c);
+
+uint32_t cabac_decode_sub_mb_type_p(CabacDecoder& c);
+
+// a, b: neighbouring partition available, inter, not skipped, with ref_idx_l0 above 0.
+// Values above 31 set `error`.
+uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b);
+
+// mvd_l0 component `comp` (0 horizontal, 1 vertical); abs_mvd_sum is absMvdCompA +
+// absMvdCompB of the neighbouring partitions (0 for unavailable, skipped or intra ones).
+// Values outside -32768..32767 set `error`.
+int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum);
+
+// prev_nonzero: the previous macroblock of the slice decoded a non-zero mb_qp_delta. Values
+// outside -52..52 set `error`.
+int32_t cabac_decode_mb_qp_delta(CabacDecoder& c, bool prev_nonzero);
+
+// a, b: neighbour available, intra but not I_PCM, with intra_chroma_pred_mode not 0.
+uint32_t cabac_decode_intra_chroma_pred_mode(CabacDecoder& c, bool a, bool b);
+
+// prev_intra4x4_pred_mode_flag and prev_intra8x8_pred_mode_flag.
+uint32_t cabac_decode_prev_intra_pred_mode_flag(CabacDecoder& c);
+// rem_intra4x4_pred_mode and rem_intra8x8_pred_mode.
+uint32_t cabac_decode_rem_intra_pred_mode(CabacDecoder& c);
+
+// Neighbour values of coded_block_pattern as its context selection sees them: the
+// neighbour's own pattern, or one of these.
+inline constexpr uint32_t kCabacCbpUnavailable = 0x0F;
+inline constexpr uint32_t kCabacCbpSkip = 0x00;
+inline constexpr uint32_t kCabacCbpPcm = 0x2F;
+
+// coded_block_pattern = CodedBlockPatternLuma + 16 * CodedBlockPatternChroma.
+uint32_t cabac_decode_coded_block_pattern(CabacDecoder& c, uint32_t cbp_a, uint32_t cbp_b);
+
+// a, b: neighbour available with transform_size_8x8_flag 1.
+uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b);
+
+// ctxBlockCat of residual blocks (Table 9-42).
+enum CabacBlockCat : int {
+  kCatLumaDc = 0,    // Intra16x16DCLevel, 16 coefficients
+  kCatLumaAc = 1,    // Intra16x16ACLevel, 15
+  kCatLuma4x4 = 2,   // LumaLevel4x4, 16
+  kCatChromaDc = 3,  // ChromaDCLevel, 4
+  kCatChromaAc = 4,  // ChromaACLevel, 15
+  kCatLuma8x8 = 5,   // LumaLevel8x8, 64; coded_block_flag is not sent in 4:2:0
+};
+
+inline constexpr int kCabacMaxNumCoeff[6] = {16, 15, 16, 4, 15, 64};
+
+// coded_block_flag of categories 0..4; a, b: condTermFlagA and condTermFlagB of clause
+// 9.3.3.1.1.9.
+uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b);
+
+// The significance map and levels of a block whose coded_block_flag is 1, in increasing
+// list order (levelListIdx): level[i] after run[i] zero coefficients, both arrays with
+// kCabacMaxNumCoeff[cat] entries. Returns the number of levels; a level outside -32768..32767
+// sets `error` and returns 0.
+int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level, uint8_t* run);

@@ -1,0 +1,233 @@
+#include "h264/stream/cavlc.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <utility>
+
+#include "h264/stream/entropy_neighbours.h"
+#include "h264/stream/entropy_tables.h"
+
+namespace {
+
+// Lookup tables built from the code tables at compile time; building fails if two codes of a
+// table overlap. A packed entry of 0 marks bits that start no code.
+
+// coeff_token entry: length << 8 | TotalCoeff << 2 | TrailingOnes.
+constexpr uint16_t pack_token(const VlcCode& code, int total_coeff, int trailing_ones) {
+  return static_cast<uint16_t>(code.length << 8 | total_coeff << 2 | trailing_ones);
+}
+
+// Direct lookup on the next K bits for coeff_token classes 3 (nC >= 8) and 4 (chroma DC).
+template <int K>
+constexpr std::array<uint16_t, (1 << K)> coeff_token_direct(int nc_class) {
+  std::array<uint16_t, (1 << K)> table{};
+  for (int t1 = 0; t1 < 4; ++t1) {
+    for (int tc = 0; tc <= 16; ++tc) {
+      const VlcCode& code = kCoeffTokenCodes[nc_class][t1][tc];
+      if (code.length == 0) continue;
+      int spare = K - code.length;
+      for (int i = 0; i < (1 << spare); ++i) {
+        uint16_t& entry = table[(code.bits << spare) | i];
+        if (entry != 0) throw "overlapping codes";
+        entry = pack_token(code, tc, t1);
+      }
+    }
+  }
+  return table;
+}
+
+// Classes 0..2 (nC 0..7): entered by the count of leading zeros (0..15) and the three bits that
+// follow the first one bit.
+constexpr std::array<uint16_t, 16 * 8> coeff_token_by_zeros(int nc_class) {
+  std::array<uint16_t, 16 * 8> table{};
+  for (int t1 = 0; t1 < 4; ++t1) {
+    for (int tc = 0; tc <= 16; ++tc) {
+      const VlcCode& code = kCoeffTokenCodes[nc_class][t1][tc];
+      if (code.length == 0) continue;
+      int rest = std::bit_width(code.bits) - 1;
+      int zeros = code.length - 1 - rest;
+      if (rest > 3 || zeros > 15) throw "code does not fit the lookup";
+      int spare = 3 - rest;
+      int low = code.bits & ((1 << rest) - 1);
+      for (int i = 0; i < (1 << spare); ++i) {
+        uint16_t& entry = table[zeros * 8 + ((low << spare) | i)];
+        if (entry != 0) throw "overlapping codes";
+        entry = pack_token(code, tc, t1);
+      }
+    }
+  }
+  return table;
+}
+
+// Direct lookup on the next K bits of a code table indexed by value: length << 4 | value.
+template <int K, int N>
+constexpr std::array<uint8_t, (1 << K)> value_direct(const VlcCode (&codes)[N]) {
+  std::array<uint8_t, (1 << K)> table{};
+  for (int value = 0; value < N; ++value) {
+    const VlcCode& code = codes[value];
+    if (code.length == 0) continue;
+    int spare = K - code.length;
+    for (int i = 0; i < (1 << spare); ++i) {
+      uint8_t& entry = table[(code.bits << spare) | i];
+      if (entry != 0) throw "overlapping codes";
+      entry = static_cast<uint8_t>(code.length << 4 | value);
+    }
+  }
+  return table;
+}
+
+constexpr std::array<std::array<uint16_t, 16 * 8>, 3> kCoeffTokenByZeros = {
+    coeff_token_by_zeros(0), coeff_token_by_zeros(1), coeff_token_by_zeros(2)};
+constexpr std::array<uint16_t, 64> kCoeffTokenFixed = coeff_token_direct<6>(3);
+constexpr std::array<uint16_t, 256> kCoeffTokenChromaDc = coeff_token_direct<8>(4);
+
+template <std::size_t... I>
+constexpr auto total_zeros_tables(std::index_sequence<I...>) {
+  return std::array<std::array<uint8_t, 512>, sizeof...(I)>{
+      value_direct<9>(kTotalZerosCodes[I])...};
+}
+constexpr auto kTotalZeros = total_zeros_tables(std::make_index_sequence<15>{});
+constexpr std::array<std::array<uint8_t, 8>, 3> kTotalZerosChromaDc = {
+    value_direct<3>(kTotalZerosChromaDcCodes[0]), value_direct<3>(kTotalZerosChromaDcCodes[1]),
+    value_direct<3>(kTotalZerosChromaDcCodes[2])};
+
+template <std::size_t... I>
+constexpr auto run_before_tables(std::index_sequence<I...>) {
+  return std::array<std::array<uint8_t, 8>, sizeof...(I)>{value_direct<3>(kRunBeforeCodes[I])...};
+}
+constexpr auto kRunBeforeShort = run_before_tables(std::make_index_sequence<6>{});
+constexpr std::array<uint8_t, 2048> kRunBeforeLong = value_direct<11>(kRunBeforeCodes[6]);
+
+inline uint32_t count_leading_zeros(uint32_t window) {
+  return static_cast<uint32_t>(std::countl_zero(window));
+}
+
+// Consumes the code of a packed value entry; -1 for bits that start no code.
+inline int take_value(BitReader& br, uint8_t entry) {
+  if (entry == 0) return -1;
+  br.position += entry >> 4;
+  return entry & 15;
+}
+
+// coeff_token as length << 8 | TotalCoeff << 2 | TrailingOnes, 0 for no code; nothing is
+// consumed.
+uint32_t peek_coeff_token(uint32_t window, int nC) {
+  if (nC < 0) return kCoeffTokenChromaDc[window >> 24];
+  if (nC >= 8) return kCoeffTokenFixed[window >> 26];
+  int nc_class = nC < 2 ? 0 : (nC < 4 ? 1 : 2);
+  uint32_t zeros = count_leading_zeros(window);
+  if (zeros > 15) return 0;
+  uint32_t next3 = (window << zeros << 1) >> 29;
+  return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
+}
+
+// level_prefix and level_suffix of one level after the trailing ones (clause 9.2.2.1); returns
+// levelCode before the adjustment of the first level, or a negative value when the window
+// holds no level_prefix.
+int32_t read_level(BitReader& br, uint32_t suffix_length) {
+  uint32_t window = show_bits32(br);
+  if (window == 0) return INT32_MIN;
+  uint32_t level_prefix = count_leading_zeros(window);
+  br.position += level_prefix + 1;
+  uint32_t suffix_size = suffix_length;
+  if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+  if (level_prefix >= 15) suffix_size = level_prefix - 3;
+  int32_t level_code = static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) +
+                                            (suffix_size ? read_bits(br, suffix_size) : 0));
+  if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+  if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
+  return level_code;
+}
+
+// TotalCoeff of a neighbouring block; false when its macroblock is not available.
+bool neighbour_count(NeighbourBlock r, int base, const uint8_t* cur, const MbInfo& n, int* count) {
+  if (r.inside) {
+    *count = cur[base + r.blk];
+    return true;
+  }
+  *count = n.total_coeff[base + r.blk];
+  return n.available != 0;
+}
+
+}  // namespace
+
+int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const MbInfo& b) {
+  NeighbourBlock left;
+  NeighbourBlock up;
+  int base = 0;
+  if (blk < 16) {
+    left = luma4x4_left(blk);
+    up = luma4x4_up(blk);
+  } else {
+    base = 16 + ((blk - 16) & 4);
+    left = chroma4x4_left(blk & 3);
+    up = chroma4x4_up(blk & 3);
+  }
+  int count_a = 0;
+  int count_b = 0;
+  bool available_a = neighbour_count(left, base, cur_total_coeff, a, &count_a);
+  bool available_b = neighbour_count(up, base, cur_total_coeff, b, &count_b);
+  return cavlc_nc(available_a, count_a, available_b, count_b);
+}
+
+int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
+                                uint8_t* run) {
+  uint32_t token = peek_coeff_token(show_bits32(br), nC);
+  if (token == 0) return -1;
+  br.position += token >> 8;
+  const int total_coeff = (token >> 2) & 31;
+  const int trailing_ones = token & 3;
+  if (total_coeff > max_num_coeff) return -1;
+  if (total_coeff == 0) return 0;
+
+  // The stream sends the levels from the highest frequency down: the i-th goes to
+  // level[total_coeff - 1 - i].
+  int32_t* next = level + total_coeff - 1;
+  uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
+  for (int i = 0; i < total_coeff; ++i, --next) {
+    if (i < trailing_ones) {
+      *next = read_bits(br, 1) ? -1 : 1;
+      continue;
+    }
+    int32_t level_code = read_level(br, suffix_length);
+    if (level_code < 0) return -1;
+    if (i == trailing_ones && trailing_ones < 3) level_code += 2;
+    int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
+    if (value < -32768 || value > 32767) return -1;
+    *next = value;
+    if (suffix_length == 0) suffix_length = 1;
+    if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
+      ++suffix_length;
+    }
+  }
+
+  int zeros_left = 0;
+  if (total_coeff < max_num_coeff) {
+    uint32_t window = show_bits32(br);
+    zeros_left = max_num_coeff == 4
+                     ? take_value(br, kTotalZerosChromaDc[total_coeff - 1][window >> 29])
+                     : take_value(br, kTotalZeros[total_coeff - 1][window >> 23]);
+    if (zeros_left < 0 || total_coeff + zeros_left > max_num_coeff) return -1;
+  }
+
+  // run_before follows the same order; the lowest coefficient takes the zeros left.
+  for (int i = total_coeff - 1; i > 0; --i) {
+    int run_before = 0;
+    if (zeros_left > 0) {
+      uint32_t window = show_bits32(br);
+      run_before = zeros_left <= 6 ? take_value(br, kRunBeforeShort[zeros_left - 1][window >> 29])
+                                   : take_value(br, kRunBeforeLong[window >> 21]);
+      if (run_before < 0 || run_before > zeros_left) return -1;
+      zeros_left -= run_before;
+    }
+    run[i] = static_cast<uint8_t>(run_before);
+  }
+  run[0] = static_cast<uint8_t>(zeros_left);
+  return total_coeff;
+}
+
+int cavlc_coded_block_pattern(uint32_t code_num, bool intra) {
+  if (code_num > 47) return -1;
+  return kCodedBlockPatternFromCodeNum[code_num][intra ? 0 : 1];
+}

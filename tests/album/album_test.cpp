@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "album_fixture.h"
+
+namespace scopemark {
+namespace {
+
+using testing::AlbumFixture;
+using testing::solid;
+
+QString path_text(const std::filesystem::path& path) {
+  return QFile::decodeName(path.c_str());
+}
+
+bool has_colour_below(const QImage& image, QRgb colour, int top) {
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if ((image.pixel(x, y) | 0xFF000000u) == colour) return y >= top;
+    }
+  }
+  return false;
+}
+
+TEST(Thumbnail, PictureIsStretchedOverWhiteWithTheNameInBlueFrom110) {
+  QImage picture(40, 20, QImage::Format_ARGB32);
+  picture.fill(Qt::transparent);
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 10; ++x) picture.setPixel(x, y, 0xFFFF0000);
+    for (int x = 30; x < 40; ++x) picture.setPixel(x, y, 0xFF00FF00);
+  }
+  const QImage thumbnail = make_thumbnail(picture, "a.bmp");
+  ASSERT_EQ(thumbnail.size(), QSize(180, 128));
+  EXPECT_EQ(thumbnail.pixel(5, 5) | 0xFF000000u, 0xFFFF0000u);
+  EXPECT_EQ(thumbnail.pixel(175, 100) | 0xFF000000u, 0xFF00FF00u);
+  EXPECT_EQ(thumbnail.pixel(90, 50) | 0xFF000000u, 0xFFFFFFFFu);
+
+  const QImage white = solid(QSize(8, 8), Qt::white);
+  EXPECT_TRUE(has_colour_below(make_thumbnail(white, "20261207_101500.bmp"), 0xFF0000FF, 110));
+}
+
+TEST(Thumbnail, OnlyTheFirst19CharactersOfTheNameAreDrawn) {
+  const QImage white = solid(QSize(8, 8), Qt::white);
+  const QString name = "20261207_101500_left_eye.bmp";
+  EXPECT_EQ(make_thumbnail(white, name), make_thumbnail(white, name.left(19) + "XYZ"));
+  EXPECT_NE(make_thumbnail(white, name), make_thumbnail(white, name.left(18) + "X"));
+}
+
+TEST_F(AlbumFixture, ListsRegularBmpFilesOnlyByNameWithFullPaths) {
+  write_picture("b.bmp", Qt::red);
+  write_picture("A.BMP", Qt::green);
+  write_picture("notes.txt", Qt::blue);
+  std::filesystem::create_directory(folder / "x.bmp");
+  album->load_album();
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(item_text(0), path_text(folder / "A.BMP"));
+  EXPECT_EQ(item_text(1), path_text(folder / "b.bmp"));
+  EXPECT_EQ(list->item(0, 0)->checkState(), Qt::Unchecked);
+}
+
+TEST_F(AlbumFixture, MissingFolderGivesAnEmptyAlbum) {
+  write_picture("a.bmp", Qt::red);
+  album->load_album();
+  ASSERT_EQ(list->rowCount(), 1);
+  std::filesystem::remove_all(folder);
+  album->load_album();
+  EXPECT_EQ(list->rowCount(), 0);
+  EXPECT_TRUE(album->thumbnails().empty());
+}
+
+TEST_F(AlbumFixture, LongNameIsCutOnTheThumbnailButNotInTheItem) {
+  const auto path = write_picture("20261207_101500_left_eye.bmp", Qt::white);
+  album->load_album();
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(item_text(0), path_text(path));
+  const QImage white = solid(QSize(64, 48), Qt::white);
+  EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32),
+            make_thumbnail(white, "20261207_101500_lef"));
+}
+
+TEST_F(AlbumFixture, UnreadableBmpStaysListedWithAPlaceholder) {
+  std::ofstream(folder / "broken.bmp") << "not a picture";
+  write_picture("good.bmp", Qt::red);
+  album->load_album();
+  ASSERT_EQ(list->rowCount(), 2);
+  const QImage placeholder = make_thumbnail(QImage(), "broken.bmp");
+  EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32), placeholder);
+  const QImage white = solid(QSize(1, 1), Qt::white);
+  EXPECT_NE(placeholder, make_thumbnail(white, "broken.bmp"));
+}
+
+TEST_F(AlbumFixture, SecondLoadGivesTheSameItemsAndOneImagePerItem) {
+  for (const char* name : {"1.bmp", "2.bmp", "3.bmp"}) write_picture(name, Qt::gray);
+  album->load_album();
+  std::vector<QString> first;
+  for (int row = 0; row < list->rowCount(); ++row) first.push_back(item_text(row));
+  album->load_album();
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(album->thumbnails().size(), 3u);
+  for (int row = 0; row < 3; ++row) EXPECT_EQ(item_text(row), first[row]);
+}
+
+TEST_F(AlbumFixture, ShortItemTextsResolveInsideTheRecordFolder) {
+  EXPECT_EQ(album->item_picture_path("a.bmp"), folder / "a.bmp");
+  EXPECT_EQ(album->item_picture_path("20261207_101500.bmp"), folder / "20261207_101500.bmp");
+  EXPECT_EQ(album->item_picture_path("relative/to/work.bmp"),
+            std::filesystem::path("relative/to/work.bmp"));
+  EXPECT_EQ(album->item_picture_path("/tmp/1/a.bmp"), std::filesystem::path("/tmp/1/a.bmp"));
+}
+
+TEST_F(AlbumFixture, DeleteWithNothingChosenDeletesNothingAndReloads) {
+  write_picture("a.bmp", Qt::red);
+  album->load_album();
+  write_picture("b.bmp", Qt::red);
+  album->delete_selected_pictures();
+  EXPECT_EQ(list->rowCount(), 2);
+  EXPECT_TRUE(std::filesystem::exists(folder / "a.bmp"));
+}
+
+TEST_F(AlbumFixture, DeleteRemovesTickedAndSelectedFilesAndFocusesTheList) {
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  for (const char* name : {"1.bmp", "2.bmp", "3.bmp", "4.bmp", "5.bmp"}) {
+    write_picture(name, Qt::gray);
+  }
+  album->load_album();
+  tick(0);
+  tick(3);
+  list->selectRow(2);
+  auto* elsewhere = new QLineEdit(&window);
+  elsewhere->show();
+  elsewhere->setFocus();
+  ASSERT_FALSE(list->hasFocus());
+  album->delete_selected_pictures();
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(item_text(0), path_text(folder / "2.bmp"));
+  EXPECT_EQ(item_text(1), path_text(folder / "5.bmp"));
+  for (const char* gone : {"1.bmp", "3.bmp", "4.bmp"})
+    EXPECT_FALSE(std::filesystem::exists(folder / gone));
+  EXPECT_TRUE(list->hasFocus());
+}
+
+TEST_F(AlbumFixture, LoadsFromOtherThreadsRunOnTheGuiThreadOneAtATime) {
+  for (int i = 0; i < 6; ++i) write_picture(std::to_string(i) + ".bmp", Qt::gray);
+  std::atomic<int> changes_elsewhere = 0;
+  QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, [&] {
+    if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++changes_elsewhere;
+  });
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 4; ++t) {
+    workers.emplace_back([&] {
+      for (int i = 0; i < 3; ++i) album->load_album();
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  EXPECT_EQ(list->rowCount(), 0);
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(changes_elsewhere, 0);
+  EXPECT_EQ(list->rowCount(), 6);
+  EXPECT_EQ(album->thumbnails().size(), 6u);
+}
+
+TEST_F(AlbumFixture, CallsQueuedFromAnotherThreadAreDroppedWithTheAlbum) {
+  const auto path = write_picture("a.bmp", Qt::red);
+  std::thread([&] {
+    album->load_album();
+    album->show_single_picture(path);
+  }).join();
+  album.reset();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(list->rowCount(), 0);
+  EXPECT_TRUE(single->isHidden());
+}
+
+}  // namespace
+}  // namespace scopemark
