@@ -146,8 +146,12 @@ QWidget* create_control(const ControlTemplate& entry, QWidget* parent) {
     }
     case Kind::kCombo:
       return new QComboBox(parent);
-    case Kind::kSlider:
-      return new QSlider(Qt::Horizontal, parent);
+    case Kind::kSlider: {
+      // A trackbar's own range, which the window keeps when it runs without a device.
+      auto* slider = new QSlider(Qt::Horizontal, parent);
+      slider->setRange(0, 100);
+      return slider;
+    }
     case Kind::kEdit:
       return new QLineEdit(parent);
   }

@@ -213,6 +213,9 @@ TEST(PictureAdjustment, WithoutDeviceGetTriesAndFailsVisibly) {
   EXPECT_EQ(boxes.shown[0].text, "No Device");
   EXPECT_EQ(boxes.shown[1].text, "GetVideoBrightness");
   EXPECT_EQ(window.edits(), kEmptyEdits);
+  window.slider(MainDialog::kHueSlider)->setValue(100);
+  EXPECT_EQ(window.exchange(MainDialog::kHueSlider), (Words{10, 0, 50, 50, 50, 100, 0}))
+      << "sliders reach 100 without a device too";
 }
 
 TEST(PictureAdjustment, SilentCameraTimesOutAndTheWindowStaysUsable) {
