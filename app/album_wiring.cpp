@@ -47,6 +47,9 @@ void install_album_hooks(MainDialogHooks& hooks, const ViewerApp& app) {
   hooks.delete_selected_pictures = with_album(&Album::delete_selected_pictures);
   hooks.compare = with_album(&Album::compare_pictures);
   hooks.return_to_video = with_album(&Album::return_to_video);
+  hooks.show_single_picture = [album](MainDialog&, const std::string& path) {
+    if (Album* current = *album) current->show_single_picture(path);
+  };
 }
 
 }  // namespace scopemark

@@ -6,13 +6,19 @@
 #include <vector>
 
 #include "app/album_wiring.h"
+#include "app/device_wiring.h"
 #include "app/language_wiring.h"
+#include "app/picture_adjustment.h"
 #include "app/toolbar_wiring.h"
 #include "app/viewer_app.h"
+#include "link/link_config.h"
 
 int main(int argc, char** argv) {
-  const scopemark::CommandLine options =
-      scopemark::parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+  scopemark::DeviceWiring::Options device;
+  const scopemark::LinkOptions link_options =
+      scopemark::apply_link_options(std::vector<std::string>(argv + 1, argv + argc), device.link);
+  scopemark::CommandLine options = scopemark::parse_command_line(link_options.other_arguments);
+  if (!link_options.error.empty()) options.error = link_options.error;
   if (!options.error.empty()) {
     std::cerr << "scopemark: " << options.error << "\n" << scopemark::usage_text();
     return 2;
@@ -31,5 +37,10 @@ int main(int argc, char** argv) {
   scopemark::install_language_hooks(hooks, viewer);
   scopemark::install_toolbar_hooks(hooks);
   scopemark::install_album_hooks(hooks, viewer);
+  device.record_folder = [&viewer] { return viewer.record_folder(); };
+  scopemark::DeviceWiring wiring(std::move(device));
+  wiring.install(hooks);
+  scopemark::PictureAdjustment adjustment(wiring.config());
+  adjustment.install(hooks);
   return viewer.run(options, std::move(hooks));
 }

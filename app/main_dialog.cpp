@@ -146,8 +146,12 @@ QWidget* create_control(const ControlTemplate& entry, QWidget* parent) {
     }
     case Kind::kCombo:
       return new QComboBox(parent);
-    case Kind::kSlider:
-      return new QSlider(Qt::Horizontal, parent);
+    case Kind::kSlider: {
+      // A trackbar's own range, which the window keeps when it runs without a device.
+      auto* slider = new QSlider(Qt::Horizontal, parent);
+      slider->setRange(0, 100);
+      return slider;
+    }
     case Kind::kEdit:
       return new QLineEdit(parent);
   }
@@ -174,7 +178,10 @@ MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWi
   initialise();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+  stop_requested = true;
+  run_hook(hooks_.stop_workers);
+}
 
 void MainDialog::build_controls() {
   const DialogBaseUnits units = dialog_base_units(font());
@@ -426,8 +433,15 @@ void MainDialog::show_about_box() {
   about.exec();
 }
 
+void MainDialog::load_album() { run_hook(hooks_.load_album); }
+
+void MainDialog::show_single_picture(const std::string& path) {
+  if (hooks_.show_single_picture) hooks_.show_single_picture(*this, path);
+}
+
 void MainDialog::done(int result) {
-  stop_requested = 1;
+  stop_requested = true;
+  run_hook(hooks_.stop_workers);
   QDialog::done(result);
 }
 

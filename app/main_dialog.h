@@ -46,6 +46,10 @@ struct MainDialogHooks {
   Step start_stream_receiver;
   Step start_event_server;
   Step start_picture_server;
+  // Joins the worker threads once stop_requested is set (the window closes or goes away).
+  Step stop_workers;
+  // Shows one picture file in the single picture view.
+  std::function<void(MainDialog&, const std::string& path)> show_single_picture;
 };
 
 // The main window (template 102): video area, album list, picture adjustment and toolbar.
@@ -114,6 +118,9 @@ class MainDialog : public QDialog {
   // Runs the handler bound to a control or command id.
   void run_command(int id);
   void toggle_full_screen();
+  // Album operations the device servers ask for (window thread only).
+  void load_album();
+  void show_single_picture(const std::string& path);
 
   const std::string& program_directory() const { return program_directory_; }
   const std::string& camera_address() const { return camera_address_; }
@@ -121,9 +128,9 @@ class MainDialog : public QDialog {
   QWidget* client_area() const { return client_; }
 
   // Steering flags shared with the worker threads.
-  std::atomic<std::uint8_t> capture_requested{0};
-  std::atomic<std::uint8_t> display_frozen{0};
-  std::atomic<std::uint32_t> stop_requested{0};
+  std::atomic<bool> capture_requested{false};
+  std::atomic<bool> display_frozen{false};
+  std::atomic<bool> stop_requested{false};
   std::atomic<std::uint8_t> video_running{0};
   std::atomic<std::uint8_t> full_screen{0};
 

@@ -55,7 +55,10 @@ std::string usage_text() {
          "  --version          show the version and exit\n"
          "  --program-dir DIR  keep settings, language files and records in DIR\n"
          "                     (default: the folder of the executable)\n"
-         "  --record ID        open record ID (digits) without asking, creating it when missing\n";
+         "  --record ID        open record ID (digits) without asking, creating it when missing\n"
+         "  --camera-address ADDR  reach the camera at ADDR instead of 192.168.1.1\n"
+         "                     (no wireless adapter needed)\n"
+         "  --local-address ADDR   local address of the stream connection\n";
 }
 
 std::string executable_directory() {

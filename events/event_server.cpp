@@ -18,28 +18,28 @@ std::optional<EventMessage> parse_event_message(std::span<const std::uint8_t> re
 void handle_event_command(const EventServerContext& ctx, std::uint16_t command) {
   switch (command) {
     case kStopCapture:
-      log_text(ctx.log, "haha  stop capture!");
+      write_log(ctx.log, "haha  stop capture!");
       ctx.display_frozen.store(false);
       ctx.capture_requested.store(false);
       run_action(ctx.actions.show_video_area);
       break;
     case kStartCapture:
-      log_text(ctx.log, "haha  start capture!");
+      write_log(ctx.log, "haha  start capture!");
       ctx.capture_requested.store(true);
       ctx.display_frozen.store(true);
       break;
     case kDeleteLastPicture: {
-      log_text(ctx.log, "delete one jpg!");
+      write_log(ctx.log, "delete one jpg!");
       const std::filesystem::path last = ctx.received_picture_path.get();
       if (!last.empty()) delete_file(last);
       run_action(ctx.actions.load_album);
       break;
     }
     case kShowNoPicture:
-      log_text(ctx.log, "show no jpg!");
+      write_log(ctx.log, "show no jpg!");
       break;
     case kDeleteAllPictures:
-      log_text(ctx.log, "delete all jpg!");
+      write_log(ctx.log, "delete all jpg!");
       delete_all_pictures(ctx.record_folder);
       run_action(ctx.actions.load_album);
       run_action(ctx.actions.show_video_area);
@@ -52,7 +52,7 @@ void handle_event_command(const EventServerContext& ctx, std::uint16_t command) 
 int run_event_server(const EventServerContext& ctx) {
   std::vector<std::uint8_t> buffer(kEventReceiveSize);
   const WaitLimits limits{ctx.stop_requested, ctx.config.idle_timeout};
-  return run_server_loop(ctx, ctx.config.event_port, [&](SocketHandle connection) {
+  return run_server_loop(ctx, ctx.config.event_port, [&](Socket connection) {
     std::fill(buffer.begin(), buffer.end(), 0);
     const long received = receive_once(connection.get(), buffer, limits);
     connection.close();

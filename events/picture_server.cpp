@@ -7,7 +7,7 @@
 
 #include "events/picture_files.h"
 #include "events/server_loop.h"
-#include "events/socket_io.h"
+#include "link/sockets.h"
 
 namespace scopemark {
 
@@ -64,11 +64,11 @@ void store_received_picture(const EventServerContext& ctx, const PictureAssemble
 int run_picture_server(const EventServerContext& ctx) {
   PictureAssembler assembler;
   std::array<std::uint8_t, PicturePacket::kSize> packet{};
-  const WaitLimits limits{ctx.stop_requested, ctx.config.idle_timeout};
-  return run_server_loop(ctx, ctx.config.picture_port, [&](SocketHandle connection) {
+  return run_server_loop(ctx, ctx.config.picture_port, [&](Socket connection) {
     assembler.reset();
     auto step = PictureAssembler::Step::more;
-    while (receive_exact(connection.get(), packet, limits, ctx.log) > 0) {
+    while (receive_exact(connection.get(), packet.data(), static_cast<int>(packet.size()), ctx.log,
+                         &ctx.stop_requested, ctx.config.idle_timeout) > 0) {
       step = assembler.add(parse_picture_packet(packet));
       if (step != PictureAssembler::Step::more || ctx.stop_requested.load()) break;
     }

@@ -10,7 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "events/log_sink.h"
+#include "link/link_config.h"
+#include "link/link_log.h"
 
 namespace scopemark {
 
@@ -27,6 +28,10 @@ struct EventServerConfig {
   // Pause of the command server after a connection that delivered nothing.
   std::chrono::milliseconds empty_read_pause{1000};
 };
+
+// The servers' settings for a camera reached as config says: its address and the two
+// ports. A camera on loopback is served on loopback only, any other on every address.
+EventServerConfig event_server_config(const LinkConfig& config);
 
 // What the servers ask of the window. Each runs on a server thread; an action that is not
 // set is skipped.
@@ -77,7 +82,7 @@ struct EventServerContext {
   const std::atomic<bool>& stop_requested;
   ReceivedPicturePath& received_picture_path;
   EventActions actions{};
-  LogSink log{};
+  LogFunction log{};
   // Told the bound port once a server listens (useful with port 0).
   std::function<void(std::uint16_t)> listening{};
 };

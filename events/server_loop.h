@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "events/server_context.h"
-#include "events/socket_io.h"
+#include "link/sockets.h"
 
 namespace scopemark {
 
@@ -14,6 +14,6 @@ namespace scopemark {
 // normal end or a failed SO_REUSEADDR, -1 when the socket or the bind fails (an unusable
 // address included), -2 when listen fails.
 int run_server_loop(const EventServerContext& ctx, std::uint16_t port,
-                    const std::function<void(SocketHandle)>& serve_connection);
+                    const std::function<void(Socket)>& serve_connection);
 
 }  // namespace scopemark

@@ -112,13 +112,15 @@ int wait_socket(int socket, short events, const std::atomic<bool>* stop,
 }
 
 int receive_exact(int socket, void* buffer, int n, const LogFunction& log,
-                  const std::atomic<bool>* stop) {
+                  const std::atomic<bool>* stop, std::chrono::milliseconds idle_timeout) {
   auto* bytes = static_cast<uint8_t*>(buffer);
   int count = 0;
   while (count < n) {
-    if (stop) {
-      const int ready = wait_socket(socket, POLLIN, stop);
-      if (ready == 0) return -1;
+    if (stop || idle_timeout.count() >= 0) {
+      if (wait_socket(socket, POLLIN, stop, idle_timeout) == 0) {
+        if (!stop || !stop->load()) write_log(log, "net enviorment is so bad!\n");
+        return -1;
+      }
     }
     const ssize_t got = recv(socket, bytes + count, static_cast<size_t>(n - count), 0);
     if (got < 0 && errno == EINTR) continue;

@@ -61,9 +61,11 @@ int wait_socket(int socket, short events, const std::atomic<bool>* stop,
 
 // Receives exactly n bytes into buffer. Returns n, or -1 when the peer closed the connection
 // or the receive failed (logging "net enviorment is so bad!\n"). With stop given, waiting
-// ends with -1 (and no log line) once stop is set.
+// ends with -1 (and no log line) once stop is set. With idle_timeout given, a peer silent
+// that long counts as a failed receive.
 int receive_exact(int socket, void* buffer, int n, const LogFunction& log = {},
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr,
+                  std::chrono::milliseconds idle_timeout = std::chrono::milliseconds(-1));
 
 // Sends all n bytes, waiting while the peer is slow. Returns n, or -1 on failure or stop.
 int send_all(int socket, const void* data, size_t n, const std::atomic<bool>* stop = nullptr);

@@ -171,5 +171,19 @@ TEST(EventServerSetUp, FailedBindEndsWithMinusOneBeforeServing) {
   EXPECT_EQ(log.count_prefix("tcpserver_thr"), 0);
 }
 
+TEST(EventServerConfigFromLink, CameraAddressPortsAndListenAddress) {
+  LinkConfig link;
+  link.set_ports(1, 2, 3, 4);
+  EventServerConfig servers = event_server_config(link);
+  EXPECT_EQ(servers.camera_address, "192.168.1.1");
+  EXPECT_EQ(servers.listen_address, "0.0.0.0");
+  EXPECT_EQ(servers.event_port, 2);
+  EXPECT_EQ(servers.picture_port, 4);
+  link.camera_address = "127.0.0.5";
+  servers = event_server_config(link);
+  EXPECT_EQ(servers.camera_address, "127.0.0.5");
+  EXPECT_EQ(servers.listen_address, "127.0.0.1") << "a loopback camera is served on loopback";
+}
+
 }  // namespace
 }  // namespace scopemark

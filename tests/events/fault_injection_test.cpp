@@ -33,7 +33,7 @@ void attack(ServerHarness& h, Server server) {
 
   int connections = h.log(server).count_prefix(kConnectionLine);
   for (int batch = 0; batch < 25; ++batch) {
-    std::vector<SocketHandle> clients;
+    std::vector<Socket> clients;
     for (int i = 0; i < 8; ++i) {
       clients.push_back(h.connect(server, i % 3 == 0 ? "127.0.0.3" : "127.0.0.1"));
       ASSERT_TRUE(clients.back().valid());

@@ -28,7 +28,7 @@ TempFolder::~TempFolder() {
   fs::remove_all(path_, error);
 }
 
-LogSink LogRecorder::sink() {
+LogFunction LogRecorder::sink() {
   return [this](std::string_view text) {
     {
       std::lock_guard lock(mutex_);
@@ -140,19 +140,19 @@ std::uint16_t ServerHarness::port(Server server) const {
   return server == Server::event ? event_port_.load() : picture_port_.load();
 }
 
-SocketHandle ServerHarness::connect(Server server, const char* from) {
+Socket ServerHarness::connect(Server server, const char* from) {
   ++(server == Server::event ? event_connections_ : picture_connections_);
   return connect_from(port(server), from);
 }
 
 void ServerHarness::fence(Server server) {
-  SocketHandle probe = connect(server);
+  Socket probe = connect(server);
   log(server).wait_prefix("[TCP Connection From",
                           server == Server::event ? event_connections_ : picture_connections_);
 }
 
 void ServerHarness::deliver(Server server, std::span<const std::uint8_t> bytes) {
-  SocketHandle client = connect(server);
+  Socket client = connect(server);
   send_bytes(client.get(), bytes);
   client.close();
   fence(server);
@@ -167,8 +167,8 @@ bool ServerHarness::stop() {
   return running_.load() == 0;
 }
 
-SocketHandle connect_from(std::uint16_t port, const char* from) {
-  SocketHandle client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+Socket connect_from(std::uint16_t port, const char* from) {
+  Socket client(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   const timeval patience{static_cast<time_t>(kPatience.count()), 0};
   ::setsockopt(client.get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
   ::setsockopt(client.get(), SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "events/server_context.h"
-#include "events/socket_io.h"
+#include "link/sockets.h"
 
 namespace scopemark::testing {
 
@@ -33,7 +33,7 @@ class TempFolder {
 // Collects log texts from one server thread.
 class LogRecorder {
  public:
-  LogSink sink();
+  LogFunction sink();
   int count(std::string_view text) const;
   int count_prefix(std::string_view prefix) const;
   // Waits until at least `n` texts start with `prefix`; false when that takes too long.
@@ -76,7 +76,7 @@ class ServerHarness {
   LogRecorder& log(Server server) { return server == Server::event ? event_log_ : picture_log_; }
 
   // Connects from `from` (a loopback address) and counts the connection for `fence`.
-  SocketHandle connect(Server server, const char* from = "127.0.0.1");
+  Socket connect(Server server, const char* from = "127.0.0.1");
   // Returns once every earlier connection to `server` has been handled completely.
   void fence(Server server);
   // Sends `bytes` on a connection of its own and waits until the server has handled them.
@@ -104,7 +104,7 @@ class ServerHarness {
 };
 
 // Client side helpers; every call is bounded by kPatience.
-SocketHandle connect_from(std::uint16_t port, const char* from);
+Socket connect_from(std::uint16_t port, const char* from);
 bool send_bytes(int fd, std::span<const std::uint8_t> bytes);
 bool wait_closed_by_peer(int fd);
 

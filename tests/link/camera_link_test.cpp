@@ -399,3 +399,34 @@ TEST_F(VideoAdjustTest, DefaultCameraAddressWithStubbedConnect) {
 
 }  // namespace
 }  // namespace scopemark
+
+namespace scopemark {
+namespace {
+
+// A peer that sends a few bytes and then stays silent until the test is done with it.
+TEST(ReceiveExactIdleTimeout, SilenceFailsWithTheLogLineButStopFailsQuietly) {
+  std::atomic<bool> release{false};
+  LoopbackPeer peer([&](int connection) {
+    send(connection, "abc", 3, MSG_NOSIGNAL);
+    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  });
+  Socket client(socket(AF_INET, SOCK_STREAM, 0));
+  ASSERT_EQ(connect_with_timeout(client.get(), *make_address("127.0.0.1", peer.port()),
+                                 std::chrono::milliseconds(2000)),
+            0);
+  LinkRecorder recorder;
+  uint8_t buffer[8];
+  EXPECT_EQ(receive_exact(client.get(), buffer, 8, recorder.hooks().log, nullptr,
+                          std::chrono::milliseconds(100)),
+            -1);
+  EXPECT_EQ(recorder.log, "net enviorment is so bad!\n");
+  const std::atomic<bool> stop{true};
+  EXPECT_EQ(receive_exact(client.get(), buffer, 8, recorder.hooks().log, &stop,
+                          std::chrono::milliseconds(100)),
+            -1);
+  EXPECT_EQ(recorder.log, "net enviorment is so bad!\n") << "stop adds no line";
+  release = true;
+}
+
+}  // namespace
+}  // namespace scopemark
