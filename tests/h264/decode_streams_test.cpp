@@ -1,0 +1,124 @@
+// Whole streams through the public interface in 4096-byte pieces, as the viewer feeds them:
+// the MD5 of every output picture against the oracle's list.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "h264/front_decoder_fixture.h"
+#include "tools/decode/md5.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// How much of a stream must already be exact.
+enum class Expect { every_picture, first_picture };
+
+struct StreamCase {
+  fs::path stream;
+  fs::path md5_list;
+  Expect expect;
+};
+
+std::vector<uint8_t> read_file(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> read_md5_list(const fs::path& path) {
+  std::ifstream file(path);
+  std::vector<std::string> digests;
+  std::string index, digest;
+  while (file >> index >> digest) digests.push_back(digest);
+  return digests;
+}
+
+std::string picture_md5(const DecodedPicture& pic) {
+  scopemark::Md5 md5;
+  for (uint32_t y = 0; y < pic.height; ++y) md5.update(pic.luma + y * pic.luma_stride, pic.width);
+  for (const uint8_t* plane : {pic.cb, pic.cr}) {
+    for (uint32_t y = 0; y < pic.height / 2; ++y) {
+      md5.update(plane + y * pic.chroma_stride, pic.width / 2);
+    }
+  }
+  return md5.hex_digest();
+}
+
+// Streams of a conformance folder with their features from its MANIFEST.tsv. Field streams
+// need inter prediction for their first frame (its second field is predicted), so they wait.
+std::vector<StreamCase> conformance_cases(const fs::path& folder) {
+  std::vector<StreamCase> cases;
+  std::ifstream manifest(folder / "MANIFEST.tsv");
+  std::string line;
+  std::getline(manifest, line);
+  while (std::getline(manifest, line)) {
+    std::istringstream row(line);
+    std::string name, bytes, profile, entropy, features;
+    std::getline(row, name, '\t');
+    std::getline(row, bytes, '\t');
+    std::getline(row, profile, '\t');
+    std::getline(row, entropy, '\t');
+    std::getline(row, features, '\t');
+    const bool intra_only = features.find("intra-only") != std::string::npos;
+    const bool field = features.find("field") != std::string::npos &&
+                       features.find("paff") == std::string::npos;
+    if (field && !intra_only) continue;
+    cases.push_back({folder / "streams" / name, folder / "framemd5" / (name + ".md5"),
+                     intra_only ? Expect::every_picture : Expect::first_picture});
+  }
+  return cases;
+}
+
+std::vector<StreamCase> corpus_cases() {
+  std::vector<StreamCase> cases;
+  for (const auto& entry : fs::directory_iterator(fs::path(SCOPEMARK_SOURCE_DIR) / "tests/corpus")) {
+    if (entry.path().extension() != ".264") continue;
+    fs::path md5 = entry.path();
+    md5.replace_extension(".md5");
+    const bool intra_only = entry.path().filename().string().find("intra") != std::string::npos;
+    cases.push_back({entry.path(), md5, intra_only ? Expect::every_picture : Expect::first_picture});
+  }
+  std::sort(cases.begin(), cases.end(),
+            [](const StreamCase& a, const StreamCase& b) { return a.stream < b.stream; });
+  return cases;
+}
+
+void check_streams(const std::vector<StreamCase>& cases) {
+  for (const StreamCase& c : cases) {
+    SCOPED_TRACE(c.stream.filename().string());
+    const std::vector<uint8_t> stream = read_file(c.stream);
+    const std::vector<std::string> expected = read_md5_list(c.md5_list);
+    ASSERT_FALSE(stream.empty());
+    ASSERT_FALSE(expected.empty());
+    front_test::DecoderHandle decoder(front_test::make_config(120, 68, 16));
+    ASSERT_NE(decoder.ctx, nullptr);
+    std::vector<std::string> digests;
+    front_test::decode_all(decoder.ctx, stream, 4096,
+                           [&](const DecodedPicture& pic) { digests.push_back(picture_md5(pic)); });
+    ASSERT_EQ(digests.size(), expected.size());
+    const size_t exact = c.expect == Expect::every_picture ? expected.size() : 1;
+    for (size_t i = 0; i < exact; ++i) EXPECT_EQ(digests[i], expected[i]) << "picture " << i;
+  }
+}
+
+TEST(DecodeStreams, CorpusIntraStreamsExactAndOtherStreamsStartExact) {
+  check_streams(corpus_cases());
+}
+
+TEST(DecodeStreams, ConformanceIntraStreamsExactAndOtherStreamsStartExact) {
+  const fs::path shared(SCOPEMARK_SHARED_DIR);
+  for (const fs::path& folder : {shared / "conformance", shared / "conformance/supplemental"}) {
+    if (!fs::exists(folder / "MANIFEST.tsv")) {
+      GTEST_SKIP() << "conformance streams absent: " << folder;
+    }
+    check_streams(conformance_cases(folder));
+  }
+}
+
+}  // namespace
