@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,9 @@ class QMenuBar;
 
 namespace scopemark {
 
+class DisplaySurface;
 class MainDialog;
+struct PacketRing;
 
 // The parts of the main window that other modules provide. Every member may stay empty.
 struct MainDialogHooks {
@@ -46,6 +49,8 @@ struct MainDialogHooks {
   Step start_stream_receiver;
   Step start_event_server;
   Step start_picture_server;
+  // Joins the decode thread once stop_requested is set (the window closes or goes away).
+  Step stop_decode_thread;
 };
 
 // The main window (template 102): video area, album list, picture adjustment and toolbar.
@@ -114,16 +119,22 @@ class MainDialog : public QDialog {
   // Runs the handler bound to a control or command id.
   void run_command(int id);
   void toggle_full_screen();
+  // Rebuilds the album from the record folder (window thread only).
+  void load_album();
 
   const std::string& program_directory() const { return program_directory_; }
   const std::string& camera_address() const { return camera_address_; }
   const std::string& local_address() const { return local_address_; }
   QWidget* client_area() const { return client_; }
+  // Stream chunks from the receiver (producer) to the decode thread (consumer).
+  PacketRing& packet_ring() { return *packet_ring_; }
+  // The video display on control 1000, driven by the decode thread while it runs.
+  DisplaySurface& display_surface() { return *display_surface_; }
 
   // Steering flags shared with the worker threads.
-  std::atomic<std::uint8_t> capture_requested{0};
-  std::atomic<std::uint8_t> display_frozen{0};
-  std::atomic<std::uint32_t> stop_requested{0};
+  std::atomic<bool> capture_requested{false};
+  std::atomic<bool> display_frozen{false};
+  std::atomic<bool> stop_requested{false};
   std::atomic<std::uint8_t> video_running{0};
   std::atomic<std::uint8_t> full_screen{0};
 
@@ -154,6 +165,8 @@ class MainDialog : public QDialog {
 
   std::string program_directory_;
   MainDialogHooks hooks_;
+  std::unique_ptr<PacketRing> packet_ring_;
+  std::unique_ptr<DisplaySurface> display_surface_;
   std::string camera_address_;
   std::string local_address_;
   QMenuBar* menu_bar_ = nullptr;
