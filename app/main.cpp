@@ -8,6 +8,7 @@
 #include "app/album_wiring.h"
 #include "app/language_wiring.h"
 #include "app/toolbar_wiring.h"
+#include "app/video_wiring.h"
 #include "app/viewer_app.h"
 
 int main(int argc, char** argv) {
@@ -31,5 +32,6 @@ int main(int argc, char** argv) {
   scopemark::install_language_hooks(hooks, viewer);
   scopemark::install_toolbar_hooks(hooks);
   scopemark::install_album_hooks(hooks, viewer);
+  scopemark::install_video_hooks(hooks, viewer);
   return viewer.run(options, std::move(hooks));
 }
