@@ -23,13 +23,6 @@ void show_video_area(MainDialog& dialog, bool video) {
 
 }  // namespace
 
-void post_to_window(MainDialog& dialog, std::function<void()> fn) {
-  if (QThread::currentThread() == dialog.thread()) {
-    fn();
-    return;
-  }
-  QMetaObject::invokeMethod(&dialog, std::move(fn), Qt::QueuedConnection);
-}
 
 LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base) {
   base.message = [&dialog](const std::string& text, const std::string& caption) {
@@ -41,13 +34,12 @@ LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base) {
 }
 
 DeviceWiring::DeviceWiring(Options options)
-    : options_(std::move(options)), ring_(std::make_unique<PacketRing>()) {
+    : options_(std::move(options)) {
   if (!options_.adapters) options_.adapters = std::make_shared<SystemAdapterSource>();
 }
 
 void DeviceWiring::install(MainDialogHooks& hooks) {
   hooks.find_wireless_adapter = [this] { return find_adapter(); };
-  hooks.ring_reset = [this] { ring_reset(*ring_); };
   hooks.start_stream_receiver = [this](MainDialog& dialog) { start_stream_receiver(dialog); };
   hooks.start_event_server = [this](MainDialog& dialog) {
     event_server_ =
@@ -72,7 +64,7 @@ std::optional<std::string> DeviceWiring::find_adapter() {
 
 void DeviceWiring::start_stream_receiver(MainDialog& dialog) {
   receiver_ = std::thread([this, &dialog, hooks = window_link_hooks(dialog, options_.link_hooks)] {
-    run_stream_connection(*ring_, options_.link, dialog.stop_requested, hooks);
+    run_stream_connection(dialog.packet_ring(), options_.link, dialog.stop_requested, hooks);
   });
 }
 

@@ -13,16 +13,13 @@
 
 namespace scopemark {
 
-// Runs fn on the window's thread: at once when called there, otherwise queued without
-// waiting. A call still queued when the window goes away is dropped.
-void post_to_window(MainDialog& dialog, std::function<void()> fn);
 
 // Link hooks whose message boxes reach the user through the window's thread.
 LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base = {});
 
-// The device side of the main window: adapter discovery, the packet ring, the stream
-// receiver and the camera's command and picture servers. Threads run against the window's
-// flags, reach its widgets only through its thread, and are joined when it closes.
+// The device side of the main window: adapter discovery, the stream receiver (feeding the
+// window's packet ring) and the camera's command and picture servers. Threads run against the
+// window's flags, reach its widgets only through its thread, and are joined when it closes.
 class DeviceWiring {
  public:
   struct Options {
@@ -46,8 +43,6 @@ class DeviceWiring {
   void install(MainDialogHooks& hooks);
 
   const LinkConfig& config() const { return options_.link; }
-  // Consumer side of the stream chunks.
-  PacketRing& ring() { return *ring_; }
   // Ports the command and picture servers listen on; 0 until they do.
   uint16_t event_port() const { return event_port_.load(); }
   uint16_t picture_port() const { return picture_port_.load(); }
@@ -59,7 +54,6 @@ class DeviceWiring {
   void join_workers();
 
   Options options_;
-  std::unique_ptr<PacketRing> ring_;
   ReceivedPicturePath received_picture_path_;
   std::atomic<uint16_t> event_port_{0};
   std::atomic<uint16_t> picture_port_{0};

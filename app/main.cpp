@@ -10,6 +10,7 @@
 #include "app/language_wiring.h"
 #include "app/picture_adjustment.h"
 #include "app/toolbar_wiring.h"
+#include "app/video_wiring.h"
 #include "app/viewer_app.h"
 #include "link/link_config.h"
 
@@ -42,5 +43,6 @@ int main(int argc, char** argv) {
   wiring.install(hooks);
   scopemark::PictureAdjustment adjustment(wiring.config());
   adjustment.install(hooks);
+  scopemark::install_video_hooks(hooks, viewer);
   return viewer.run(options, std::move(hooks));
 }

@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QThread>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
@@ -23,6 +24,9 @@
 #include "app/about_box.h"
 #include "controls/dialog_units.h"
 #include "controls/message_box.h"
+#include "link/packet_ring.h"
+#include "video/display_surface.h"
+#include "video/video_widget.h"
 
 namespace scopemark {
 namespace {
@@ -37,7 +41,7 @@ constexpr int kToolbarPointSize = 7;  // the toolbar words until the buttons get
 constexpr auto kWorkerStartPause = 100ms;
 constexpr auto kCapturePause = 100ms;
 
-enum class Kind { kStatic, kText, kButton, kTab, kList, kCombo, kSlider, kEdit };
+enum class Kind { kVideo, kStatic, kText, kButton, kTab, kList, kCombo, kSlider, kEdit };
 
 struct ControlTemplate {
   int id;
@@ -50,7 +54,7 @@ struct ControlTemplate {
 
 // Template 102. The toolbar buttons carry their tooltip words until they get their bitmaps.
 constexpr ControlTemplate kControls[] = {
-    {MainDialog::kVideoArea, Kind::kStatic, "", 116, 4, 516, 328, true, true},
+    {MainDialog::kVideoArea, Kind::kVideo, "", 116, 4, 516, 328, true, true},
     {MainDialog::kStartButton, Kind::kButton, "启动视频", 589, 27, 50, 18, false, false},
     {MainDialog::kAutoButton, Kind::kButton, "Auto", 88, 58, 21, 8, true, true},
     {MainDialog::kCaptureButton, Kind::kButton, "Snap", 0, 0, 27, 17, true, true},
@@ -125,6 +129,8 @@ const std::map<int, std::string>& language_commands() {
 QWidget* create_control(const ControlTemplate& entry, QWidget* parent) {
   const QString text = QString::fromUtf8(entry.text);
   switch (entry.kind) {
+    case Kind::kVideo:
+      return new VideoWidget(parent);
     case Kind::kStatic:
       return new QLabel(parent);
     case Kind::kText:
@@ -164,7 +170,9 @@ MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWi
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       program_directory_(std::move(program_directory)),
-      hooks_(std::move(hooks)) {
+      hooks_(std::move(hooks)),
+      packet_ring_(std::make_unique<PacketRing>()),
+      display_surface_(std::make_unique<DisplaySurface>()) {
   setWindowTitle(QStringLiteral("Vistrel"));
   QFont dialog_font = font();
   dialog_font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("DejaVu Sans")});
@@ -181,6 +189,7 @@ MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWi
 MainDialog::~MainDialog() {
   stop_requested = true;
   run_hook(hooks_.stop_workers);
+  run_hook(hooks_.stop_decode_thread);
 }
 
 void MainDialog::build_controls() {
@@ -342,7 +351,11 @@ void MainDialog::start_video() {
   control(kAutoButton)->setEnabled(true);
   show_video_views();
   stop_requested = 0;
-  if (hooks_.ring_reset) hooks_.ring_reset();
+  if (hooks_.ring_reset) {
+    hooks_.ring_reset();
+  } else {
+    ring_reset(*packet_ring_);
+  }
   for (const MainDialogHooks::Step* start :
        {&hooks_.start_decode_thread, &hooks_.start_stream_receiver, &hooks_.start_event_server,
         &hooks_.start_picture_server}) {
@@ -389,7 +402,7 @@ void MainDialog::capture() {
   display_frozen = 1;
   std::this_thread::sleep_for(kCapturePause);
   display_frozen = 0;
-  run_hook(hooks_.load_album);
+  load_album();
 }
 
 void MainDialog::toggle_full_screen() {
@@ -442,6 +455,7 @@ void MainDialog::show_single_picture(const std::string& path) {
 void MainDialog::done(int result) {
   stop_requested = true;
   run_hook(hooks_.stop_workers);
+  run_hook(hooks_.stop_decode_thread);
   QDialog::done(result);
 }
 
@@ -487,6 +501,14 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void post_to_window(MainDialog& dialog, std::function<void()> fn) {
+  if (QThread::currentThread() == dialog.thread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(&dialog, std::move(fn), Qt::QueuedConnection);
 }
 
 }  // namespace scopemark

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,9 @@ class QMenuBar;
 
 namespace scopemark {
 
+class DisplaySurface;
 class MainDialog;
+struct PacketRing;
 
 // The parts of the main window that other modules provide. Every member may stay empty.
 struct MainDialogHooks {
@@ -50,7 +53,13 @@ struct MainDialogHooks {
   Step stop_workers;
   // Shows one picture file in the single picture view.
   std::function<void(MainDialog&, const std::string& path)> show_single_picture;
+  // Joins the decode thread once stop_requested is set (the window closes or goes away).
+  Step stop_decode_thread;
 };
+
+// Runs fn on the window's thread: at once when called there, otherwise queued without
+// waiting. A call still queued when the window goes away is dropped.
+void post_to_window(MainDialog& dialog, std::function<void()> fn);
 
 // The main window (template 102): video area, album list, picture adjustment and toolbar.
 class MainDialog : public QDialog {
@@ -126,6 +135,10 @@ class MainDialog : public QDialog {
   const std::string& camera_address() const { return camera_address_; }
   const std::string& local_address() const { return local_address_; }
   QWidget* client_area() const { return client_; }
+  // Stream chunks from the receiver (producer) to the decode thread (consumer).
+  PacketRing& packet_ring() { return *packet_ring_; }
+  // The video display on control 1000, driven by the decode thread while it runs.
+  DisplaySurface& display_surface() { return *display_surface_; }
 
   // Steering flags shared with the worker threads.
   std::atomic<bool> capture_requested{false};
@@ -161,6 +174,8 @@ class MainDialog : public QDialog {
 
   std::string program_directory_;
   MainDialogHooks hooks_;
+  std::unique_ptr<PacketRing> packet_ring_;
+  std::unique_ptr<DisplaySurface> display_surface_;
   std::string camera_address_;
   std::string local_address_;
   QMenuBar* menu_bar_ = nullptr;

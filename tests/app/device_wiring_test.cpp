@@ -52,13 +52,13 @@ TEST(DeviceWiring, LoopbackCameraStreamReachesTheRingAndCloseJoinsPromptly) {
   std::vector<uint8_t> chunk(kChunkBytes);
   int length = -1;
   ASSERT_TRUE(process_events_until([&] {
-    length = ring_take(wiring.ring(), chunk.data());
+    length = ring_take(dialog->packet_ring(), chunk.data());
     return length >= 0;
   }));
   EXPECT_EQ(length, kChunkBytes);
   EXPECT_EQ(0, std::memcmp(chunk.data(), stream.data(), kChunkBytes))
       << "first chunk: stream start";
-  ASSERT_TRUE(process_events_until([&] { return ring_take(wiring.ring(), chunk.data()) >= 0; }));
+  ASSERT_TRUE(process_events_until([&] { return ring_take(dialog->packet_ring(), chunk.data()) >= 0; }));
   EXPECT_EQ(0, std::memcmp(chunk.data(), stream.data() + kChunkBytes, kChunkBytes));
 
   const auto closing = std::chrono::steady_clock::now();
