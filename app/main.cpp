@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include <iostream>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "app/video_wiring.h"
 #include "app/viewer_app.h"
 #include "link/link_config.h"
+#include "tools/camsim/demo_camera.h"
 
 int main(int argc, char** argv) {
   scopemark::DeviceWiring::Options device;
@@ -33,6 +35,16 @@ int main(int argc, char** argv) {
     return 0;
   }
   QApplication application(argc, argv);
+  // The demo camera outlives the window and its threads: declared first, destroyed last.
+  std::unique_ptr<scopemark::camsim::DemoCamera> demo_camera;
+  if (options.demo) {
+    demo_camera = std::make_unique<scopemark::camsim::DemoCamera>();
+    if (!demo_camera->start()) {
+      std::cerr << "scopemark: the demo camera could not start on 127.0.0.1\n";
+      return 1;
+    }
+    device.link = demo_camera->link_config();
+  }
   scopemark::ViewerApp viewer;
   scopemark::MainDialogHooks hooks;
   scopemark::install_language_hooks(hooks, viewer);

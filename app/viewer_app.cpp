@@ -34,6 +34,8 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
       result.help = true;
     } else if (argument == "--version") {
       result.version = true;
+    } else if (argument == "--demo") {
+      result.demo = true;
     } else if (argument == "--program-dir" || argument == "--record") {
       if (i + 1 == arguments.size() || arguments[i + 1].empty()) {
         result.error = argument + " needs a value";
@@ -51,13 +53,15 @@ std::string usage_text() {
   return "Usage: scopemark [options]\n"
          "Viewer for the Wi-Fi digital microscope camera.\n"
          "\n"
-         "  --help             show this text and exit\n"
-         "  --version          show the version and exit\n"
-         "  --program-dir DIR  keep settings, language files and records in DIR\n"
-         "                     (default: the folder of the executable)\n"
-         "  --record ID        open record ID (digits) without asking, creating it when missing\n"
+         "  --help                 show this text and exit\n"
+         "  --version              show the version and exit\n"
+         "  --program-dir DIR      keep settings, language files and records in DIR\n"
+         "                         (default: the folder of the executable)\n"
+         "  --record ID            open record ID (digits) without asking, creating it when\n"
+         "                         missing\n"
+         "  --demo                 show the built-in demo camera (on this computer only)\n"
          "  --camera-address ADDR  reach the camera at ADDR instead of 192.168.1.1\n"
-         "                     (no wireless adapter needed)\n"
+         "                         (no wireless adapter needed)\n"
          "  --local-address ADDR   local address of the stream connection\n";
 }
 

@@ -12,6 +12,7 @@ namespace scopemark {
 struct CommandLine {
   bool help = false;
   bool version = false;
+  bool demo = false;  // the built-in demo camera instead of the real one
   std::optional<std::string> program_dir;
   std::optional<std::string> record;
   std::string error;  // not empty when the arguments were not understood

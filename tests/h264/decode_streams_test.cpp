@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,13 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// How much of a stream must already be exact.
-enum class Expect { every_picture, first_picture };
-
 struct StreamCase {
   fs::path stream;
   fs::path md5_list;
-  Expect expect;
 };
 
 std::vector<uint8_t> read_file(const fs::path& path) {
@@ -50,27 +45,15 @@ std::string picture_md5(const DecodedPicture& pic) {
   return md5.hex_digest();
 }
 
-// Streams of a conformance folder with their features from its MANIFEST.tsv. Field streams
-// need inter prediction for their first frame (its second field is predicted), so they wait.
+// The streams listed in a conformance folder's MANIFEST.tsv.
 std::vector<StreamCase> conformance_cases(const fs::path& folder) {
   std::vector<StreamCase> cases;
   std::ifstream manifest(folder / "MANIFEST.tsv");
   std::string line;
   std::getline(manifest, line);
   while (std::getline(manifest, line)) {
-    std::istringstream row(line);
-    std::string name, bytes, profile, entropy, features;
-    std::getline(row, name, '\t');
-    std::getline(row, bytes, '\t');
-    std::getline(row, profile, '\t');
-    std::getline(row, entropy, '\t');
-    std::getline(row, features, '\t');
-    const bool intra_only = features.find("intra-only") != std::string::npos;
-    const bool field = features.find("field") != std::string::npos &&
-                       features.find("paff") == std::string::npos;
-    if (field && !intra_only) continue;
-    cases.push_back({folder / "streams" / name, folder / "framemd5" / (name + ".md5"),
-                     intra_only ? Expect::every_picture : Expect::first_picture});
+    const std::string name = line.substr(0, line.find('\t'));
+    cases.push_back({folder / "streams" / name, folder / "framemd5" / (name + ".md5")});
   }
   return cases;
 }
@@ -81,8 +64,7 @@ std::vector<StreamCase> corpus_cases() {
     if (entry.path().extension() != ".264") continue;
     fs::path md5 = entry.path();
     md5.replace_extension(".md5");
-    const bool intra_only = entry.path().filename().string().find("intra") != std::string::npos;
-    cases.push_back({entry.path(), md5, intra_only ? Expect::every_picture : Expect::first_picture});
+    cases.push_back({entry.path(), md5});
   }
   std::sort(cases.begin(), cases.end(),
             [](const StreamCase& a, const StreamCase& b) { return a.stream < b.stream; });
@@ -102,16 +84,17 @@ void check_streams(const std::vector<StreamCase>& cases) {
     front_test::decode_all(decoder.ctx, stream, 4096,
                            [&](const DecodedPicture& pic) { digests.push_back(picture_md5(pic)); });
     ASSERT_EQ(digests.size(), expected.size());
-    const size_t exact = c.expect == Expect::every_picture ? expected.size() : 1;
-    for (size_t i = 0; i < exact; ++i) EXPECT_EQ(digests[i], expected[i]) << "picture " << i;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(digests[i], expected[i]) << "picture " << i;
+    }
   }
 }
 
-TEST(DecodeStreams, CorpusIntraStreamsExactAndOtherStreamsStartExact) {
+TEST(DecodeStreams, EveryCorpusPictureIsExact) {
   check_streams(corpus_cases());
 }
 
-TEST(DecodeStreams, ConformanceIntraStreamsExactAndOtherStreamsStartExact) {
+TEST(DecodeStreams, EveryConformancePictureIsExact) {
   const fs::path shared(SCOPEMARK_SHARED_DIR);
   for (const fs::path& folder : {shared / "conformance", shared / "conformance/supplemental"}) {
     if (!fs::exists(folder / "MANIFEST.tsv")) {
