@@ -1,8 +1,11 @@
-// Writes pictures of the record dialog and of the main window as after start-up with the
-// camera's adapter found but no video yet, in English and in Chinese, into a folder:
-// scopemark-screenshots DIR. Run with QT_QPA_PLATFORM=offscreen.
+// Writes pictures of the record dialog, of the main window as after start-up with the camera's
+// adapter found but no video yet, in English and in Chinese, and of the main window showing the
+// demo camera's live video, into a folder: scopemark-screenshots DIR.
+// Run with QT_QPA_PLATFORM=offscreen.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QPixmap>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -13,12 +16,51 @@
 #include <utility>
 
 #include "app/album_wiring.h"
+#include "app/device_wiring.h"
 #include "app/language_wiring.h"
 #include "app/main_dialog.h"
 #include "app/toolbar_wiring.h"
+#include "app/video_wiring.h"
 #include "app/viewer_app.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
+#include "tools/camsim/demo_camera.h"
+
+namespace {
+
+void run_events_for(int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// The window on the demo camera after a few seconds of video; false when the video area did not
+// change within a second (no live picture).
+bool save_live_demo(scopemark::ViewerApp& app, const std::string& program_directory,
+                    const QString& file) {
+  scopemark::camsim::DemoCamera camera;
+  if (!camera.start()) return false;
+  scopemark::DeviceWiring::Options device;
+  device.link = camera.link_config();
+  device.record_folder = [&app] { return app.record_folder(); };
+  scopemark::DeviceWiring wiring(std::move(device));
+  scopemark::MainDialogHooks hooks;
+  scopemark::install_language_hooks(hooks, app);
+  scopemark::install_toolbar_hooks(hooks);
+  scopemark::install_album_hooks(hooks, app);
+  wiring.install(hooks);
+  scopemark::install_video_hooks(hooks, app);
+  scopemark::MainDialog window(program_directory, std::move(hooks));
+  window.show();
+  run_events_for(3000);
+  const QImage first = window.grab().toImage();
+  run_events_for(1000);
+  const QImage second = window.grab().toImage();
+  window.reject();
+  return first != second && first.save(file);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -58,5 +100,7 @@ int main(int argc, char** argv) {
     const QPixmap shot = window.grab();
     for (const QString& file : picture.files) written = shot.save(out.filePath(file)) && written;
   }
+  app.select_language("English");
+  written = save_live_demo(app, program_directory, out.filePath("main-window-demo.png")) && written;
   return written ? 0 : 1;
 }
