@@ -18,7 +18,7 @@ namespace scopemark {
 // Addresses, ports and time limits of the two servers.
 struct EventServerConfig {
   // Only connections from this IPv4 address are served; all others are closed at once.
-  std::string camera_address = "192.168.1.1";
+  std::string camera_address = kDefaultCameraAddress;
   // Local address both servers listen on; the any-address by default.
   std::string listen_address = "0.0.0.0";
   std::uint16_t event_port = 40004;
