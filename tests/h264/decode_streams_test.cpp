@@ -11,8 +11,12 @@
 
 #include "h264/front_decoder_fixture.h"
 #include "tools/decode/md5.h"
+#include "h264/stream_files.h"
 
 namespace {
+
+using stream_files::read_file;
+using stream_files::read_md5_list;
 
 namespace fs = std::filesystem;
 
@@ -20,19 +24,6 @@ struct StreamCase {
   fs::path stream;
   fs::path md5_list;
 };
-
-std::vector<uint8_t> read_file(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> read_md5_list(const fs::path& path) {
-  std::ifstream file(path);
-  std::vector<std::string> digests;
-  std::string index, digest;
-  while (file >> index >> digest) digests.push_back(digest);
-  return digests;
-}
 
 std::string picture_md5(const DecodedPicture& pic) {
   scopemark::Md5 md5;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "h264/front_decoder_fixture.h"
+#include "h264/stream_files.h"
 
 namespace {
 
@@ -18,11 +19,7 @@ using front_test::decode_all;
 using front_test::DecoderHandle;
 using front_test::make_config;
 using Bytes = std::vector<uint8_t>;
-
-Bytes read_file(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-}
+using stream_files::read_file;
 
 std::vector<fs::path> corpus_streams() {
   std::vector<fs::path> streams;

@@ -11,23 +11,14 @@
 #include "h264/decoder/decoder_context.h"
 #include "h264/stream/slice_data.h"
 #include "tools/decode/md5.h"
+#include "h264/stream_files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> read_md5_list(const fs::path& path) {
-  std::ifstream in(path);
-  std::vector<std::string> digests;
-  std::string index, digest;
-  while (in >> index >> digest) digests.push_back(digest);
-  return digests;
-}
+using stream_files::read_file;
+using stream_files::read_md5_list;
 
 // Decodes the stream's pictures while every slice is an I slice: units go through the
 // dispatcher (parameter sets, slice header, picture start) and the slice data through the loops.
