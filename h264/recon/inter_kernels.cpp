@@ -45,20 +45,17 @@ inline uint8_t* luma_row(uint8_t* dst, int y) {
   return dst + 8 * y + (y >= 8 ? 64 : 0);
 }
 
-// Luma prediction of a kWidth x kHeight block at fraction (xFrac, yFrac) = (kIndex >> 2,
-// kIndex & 3), the standard's positions G, a..s. Half samples are computed once per block: b by
-// rows, h by columns, and j from the unrounded horizontal sums of the block's rows -2..kHeight+2.
+// Luma prediction of a kWidth x kHeight block at a fractional position (xFrac, yFrac) =
+// (kIndex >> 2, kIndex & 3), the standard's positions a..s, into a local array, which the
+// compiler knows the source cannot overlap. Half samples are computed once per block: b by rows,
+// h by columns, and j from the unrounded horizontal sums of the block's rows -2..kHeight+2.
 template <int kWidth, int kHeight, int kIndex>
-void mc_luma(const McBlockRequest* r) {
+void luma_fraction(const uint8_t* s, int stride, uint8_t (*pred)[kWidth]) {
   constexpr int kXFrac = kIndex >> 2, kYFrac = kIndex & 3;
-  const uint8_t* s = r->src_luma;
-  const int stride = r->src_luma_stride;
-  if constexpr (kIndex == 0) {
-    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), s + y * stride, kWidth);
-  } else if constexpr (kYFrac == 0) {  // a, b, c
+  if constexpr (kYFrac == 0) {  // a, b, c
     for (int y = 0; y < kHeight; ++y) {
       const uint8_t* row = s + y * stride;
-      uint8_t* out = luma_row(r->dst_luma, y);
+      uint8_t* out = pred[y];
       for (int x = 0; x < kWidth; ++x) {
         const int b = half_sample(tap6(row + x, 1));
         out[x] = static_cast<uint8_t>(kXFrac == 2 ? b : average(row[x + kXFrac / 2], b));
@@ -67,7 +64,7 @@ void mc_luma(const McBlockRequest* r) {
   } else if constexpr (kXFrac == 0) {  // d, h, n
     for (int y = 0; y < kHeight; ++y) {
       const uint8_t* row = s + y * stride;
-      uint8_t* out = luma_row(r->dst_luma, y);
+      uint8_t* out = pred[y];
       for (int x = 0; x < kWidth; ++x) {
         const int h = half_sample(tap6(row + x, stride));
         out[x] = static_cast<uint8_t>(kYFrac == 2 ? h : average(row[x + kYFrac / 2 * stride], h));
@@ -76,7 +73,7 @@ void mc_luma(const McBlockRequest* r) {
   } else if constexpr (kXFrac != 2 && kYFrac != 2) {  // e, g, p, r: b of row y or y + 1 with h
     for (int y = 0; y < kHeight; ++y) {               // of column x or x + 1
       const uint8_t* row = s + y * stride;
-      uint8_t* out = luma_row(r->dst_luma, y);
+      uint8_t* out = pred[y];
       for (int x = 0; x < kWidth; ++x) {
         const int b = half_sample(tap6(row + x + kYFrac / 2 * stride, 1));
         const int h = half_sample(tap6(row + x + kXFrac / 2, stride));
@@ -91,7 +88,7 @@ void mc_luma(const McBlockRequest* r) {
     }
     for (int y = 0; y < kHeight; ++y) {
       const uint8_t* row = s + y * stride;
-      uint8_t* out = luma_row(r->dst_luma, y);
+      uint8_t* out = pred[y];
       for (int x = 0; x < kWidth; ++x) {
         const int j1 = sums[y][x] - 5 * sums[y + 1][x] + 20 * sums[y + 2][x] + 20 * sums[y + 3][x] -
                        5 * sums[y + 4][x] + sums[y + 5][x];
@@ -106,6 +103,19 @@ void mc_luma(const McBlockRequest* r) {
         }
       }
     }
+  }
+}
+
+template <int kWidth, int kHeight, int kIndex>
+void mc_luma(const McBlockRequest* r) {
+  const uint8_t* s = r->src_luma;
+  const int stride = r->src_luma_stride;
+  if constexpr (kIndex == 0) {
+    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), s + y * stride, kWidth);
+  } else {
+    uint8_t pred[kHeight][kWidth];
+    luma_fraction<kWidth, kHeight, kIndex>(s, stride, pred);
+    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), pred[y], kWidth);
   }
 }
 
@@ -125,13 +135,15 @@ void mc_chroma(const McBlockRequest* r) {
       if constexpr (kIndex == 0) {
         std::memcpy(out, s, kWidth);
       } else {
+        uint8_t pred[kWidth];
         for (int x = 0; x < kWidth; ++x) {
           int sum = w00 * s[x] + 32;
           if constexpr ((kIndex & 1) != 0) sum += w01 * s[x + 1];
           if constexpr ((kIndex & 2) != 0) sum += w10 * s[x + stride];
           if constexpr (kIndex == 3) sum += w11 * s[x + stride + 1];
-          out[x] = static_cast<uint8_t>(sum >> 6);
+          pred[x] = static_cast<uint8_t>(sum >> 6);
         }
+        std::memcpy(out, pred, kWidth);
       }
     }
   }
