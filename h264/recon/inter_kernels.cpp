@@ -1,8 +1,10 @@
 // Inter kernels: fractional sample interpolation (clause 8.4.2.2), the residual addition, and
 // the de-interlacing line.
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
+#include "h264/recon/inter.h"
 #include "h264/recon/portable_kernels.h"
 #include "h264/recon/recon_tables.h"
 
@@ -26,57 +28,94 @@ void combine(MbWorkArea* wa, int quadrant) {
 
 // Six-tap sum of clause 8.4.2.2.1 between integer sample s and its right neighbour (step 1) or
 // its lower neighbour (step = stride).
-int tap6(const uint8_t* s, int step) {
+inline int tap6(const uint8_t* s, int step) {
   return s[-2 * step] - 5 * s[-step] + 20 * s[0] + 20 * s[step] - 5 * s[2 * step] + s[3 * step];
 }
 
-int half_sample(int sum) {
+inline int half_sample(int sum) {
   return clip_pixel((sum + 16) >> 5);
 }
 
-// The centre j from the unrounded vertical sums of the six columns around it.
-int centre_sample(const uint8_t* s, int stride) {
-  int h1[6];
-  for (int i = 0; i < 6; ++i) h1[i] = tap6(s + i - 2, stride);
-  return clip_pixel((h1[0] - 5 * h1[1] + 20 * h1[2] + 20 * h1[3] - 5 * h1[4] + h1[5] + 512) >> 10);
-}
-
-int average(int a, int b) {
+inline int average(int a, int b) {
   return (a + b + 1) >> 1;
 }
 
-// Luma prediction at fraction (xf, yf) of the block sample whose integer position is s: the
-// standard's positions a..s, a quarter sample being the average of its two nearest integer or
-// half samples.
-template <int xf, int yf>
-int luma_sample(const uint8_t* s, int stride) {
-  const auto b = [](const uint8_t* p) { return half_sample(tap6(p, 1)); };
-  const auto h = [stride](const uint8_t* p) { return half_sample(tap6(p, stride)); };
-  const uint8_t* below = s + stride;
-  if constexpr (xf == 0 && yf == 0) {
-    return s[0];
-  } else if constexpr (yf == 0) {  // a, b, c
-    return xf == 2 ? b(s) : average(s[xf == 1 ? 0 : 1], b(s));
-  } else if constexpr (xf == 0) {  // d, h, n
-    return yf == 2 ? h(s) : average(yf == 1 ? s[0] : below[0], h(s));
-  } else if constexpr (xf == 2) {  // f, j, q
-    return yf == 2 ? centre_sample(s, stride)
-                   : average(b(yf == 1 ? s : below), centre_sample(s, stride));
-  } else if constexpr (yf == 2) {  // i, k
-    return average(h(xf == 1 ? s : s + 1), centre_sample(s, stride));
-  } else {  // e, g, p, r
-    return average(b(yf == 1 ? s : below), h(xf == 1 ? s : s + 1));
+// Row y of a luma block: rows 8..15 belong to the quadrant below.
+inline uint8_t* luma_row(uint8_t* dst, int y) {
+  return dst + 8 * y + (y >= 8 ? 64 : 0);
+}
+
+// Luma prediction of a kWidth x kHeight block at a fractional position (xFrac, yFrac) =
+// (kIndex >> 2, kIndex & 3), the standard's positions a..s, into a local array, which the
+// compiler knows the source cannot overlap. Half samples are computed once per block: b by rows,
+// h by columns, and j from the unrounded horizontal sums of the block's rows -2..kHeight+2.
+template <int kWidth, int kHeight, int kIndex>
+void luma_fraction(const uint8_t* s, int stride, uint8_t (*pred)[kWidth]) {
+  constexpr int kXFrac = kIndex >> 2, kYFrac = kIndex & 3;
+  if constexpr (kYFrac == 0) {  // a, b, c
+    for (int y = 0; y < kHeight; ++y) {
+      const uint8_t* row = s + y * stride;
+      uint8_t* out = pred[y];
+      for (int x = 0; x < kWidth; ++x) {
+        const int b = half_sample(tap6(row + x, 1));
+        out[x] = static_cast<uint8_t>(kXFrac == 2 ? b : average(row[x + kXFrac / 2], b));
+      }
+    }
+  } else if constexpr (kXFrac == 0) {  // d, h, n
+    for (int y = 0; y < kHeight; ++y) {
+      const uint8_t* row = s + y * stride;
+      uint8_t* out = pred[y];
+      for (int x = 0; x < kWidth; ++x) {
+        const int h = half_sample(tap6(row + x, stride));
+        out[x] = static_cast<uint8_t>(kYFrac == 2 ? h : average(row[x + kYFrac / 2 * stride], h));
+      }
+    }
+  } else if constexpr (kXFrac != 2 && kYFrac != 2) {  // e, g, p, r: b of row y or y + 1 with h
+    for (int y = 0; y < kHeight; ++y) {               // of column x or x + 1
+      const uint8_t* row = s + y * stride;
+      uint8_t* out = pred[y];
+      for (int x = 0; x < kWidth; ++x) {
+        const int b = half_sample(tap6(row + x + kYFrac / 2 * stride, 1));
+        const int h = half_sample(tap6(row + x + kXFrac / 2, stride));
+        out[x] = static_cast<uint8_t>(average(b, h));
+      }
+    }
+  } else {  // j, and f, q, i, k averaging j with b or h
+    int16_t sums[kHeight + 5][kWidth];
+    for (int i = 0; i < kHeight + 5; ++i) {
+      const uint8_t* row = s + (i - 2) * stride;
+      for (int x = 0; x < kWidth; ++x) sums[i][x] = static_cast<int16_t>(tap6(row + x, 1));
+    }
+    for (int y = 0; y < kHeight; ++y) {
+      const uint8_t* row = s + y * stride;
+      uint8_t* out = pred[y];
+      for (int x = 0; x < kWidth; ++x) {
+        const int j1 = sums[y][x] - 5 * sums[y + 1][x] + 20 * sums[y + 2][x] + 20 * sums[y + 3][x] -
+                       5 * sums[y + 4][x] + sums[y + 5][x];
+        const int j = clip_pixel((j1 + 512) >> 10);
+        if constexpr (kXFrac == 2 && kYFrac == 2) {
+          out[x] = static_cast<uint8_t>(j);
+        } else if constexpr (kXFrac == 2) {
+          out[x] = static_cast<uint8_t>(average(j, half_sample(sums[y + 2 + kYFrac / 2][x])));
+        } else {
+          out[x] =
+              static_cast<uint8_t>(average(j, half_sample(tap6(row + x + kXFrac / 2, stride))));
+        }
+      }
+    }
   }
 }
 
 template <int kWidth, int kHeight, int kIndex>
 void mc_luma(const McBlockRequest* r) {
-  constexpr int kXFrac = kIndex >> 2, kYFrac = kIndex & 3;
-  for (int y = 0; y < kHeight; ++y) {
-    uint8_t* dst = r->dst_luma + 8 * y + (y >= 8 ? 64 : 0);
-    const uint8_t* src = r->src_luma + y * r->src_luma_stride;
-    for (int x = 0; x < kWidth; ++x)
-      dst[x] = static_cast<uint8_t>(luma_sample<kXFrac, kYFrac>(src + x, r->src_luma_stride));
+  const uint8_t* s = r->src_luma;
+  const int stride = r->src_luma_stride;
+  if constexpr (kIndex == 0) {
+    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), s + y * stride, kWidth);
+  } else {
+    uint8_t pred[kHeight][kWidth];
+    luma_fraction<kWidth, kHeight, kIndex>(s, stride, pred);
+    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), pred[y], kWidth);
   }
 }
 
@@ -85,19 +124,26 @@ void mc_luma(const McBlockRequest* r) {
 template <int kWidth, int kHeight, int kIndex>
 void mc_chroma(const McBlockRequest* r) {
   const int xf = (kIndex & 1) ? r->chroma_frac_x : 0, yf = (kIndex & 2) ? r->chroma_frac_y : 0;
+  const int w00 = (8 - xf) * (8 - yf), w01 = xf * (8 - yf), w10 = (8 - xf) * yf, w11 = xf * yf;
   const int stride = r->src_chroma_stride;
   for (int plane = 0; plane < 2; ++plane) {
     const uint8_t* src = plane == 0 ? r->src_cb : r->src_cr;
     uint8_t* dst = plane == 0 ? r->dst_cb : r->dst_cr;
     for (int y = 0; y < kHeight; ++y) {
-      for (int x = 0; x < kWidth; ++x) {
-        const uint8_t* s = src + y * stride + x;
-        const int right = (kIndex & 1) ? s[1] : 0;
-        const int below = (kIndex & 2) ? s[stride] : 0;
-        const int diagonal = kIndex == 3 ? s[stride + 1] : 0;
-        dst[8 * y + x] = static_cast<uint8_t>(((8 - xf) * (8 - yf) * s[0] + xf * (8 - yf) * right +
-                                               (8 - xf) * yf * below + xf * yf * diagonal + 32) >>
-                                              6);
+      const uint8_t* s = src + y * stride;
+      uint8_t* out = dst + 8 * y;
+      if constexpr (kIndex == 0) {
+        std::memcpy(out, s, kWidth);
+      } else {
+        uint8_t pred[kWidth];
+        for (int x = 0; x < kWidth; ++x) {
+          int sum = w00 * s[x] + 32;
+          if constexpr ((kIndex & 1) != 0) sum += w01 * s[x + 1];
+          if constexpr ((kIndex & 2) != 0) sum += w10 * s[x + stride];
+          if constexpr (kIndex == 3) sum += w11 * s[x + stride + 1];
+          pred[x] = static_cast<uint8_t>(sum >> 6);
+        }
+        std::memcpy(out, pred, kWidth);
       }
     }
   }
@@ -131,6 +177,9 @@ void fill_chroma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
 }
 
 }  // namespace
+
+const McKernel decoder_mc_chroma_2x2[4] = {mc_chroma<2, 2, 0>, mc_chroma<2, 2, 1>,
+                                           mc_chroma<2, 2, 2>, mc_chroma<2, 2, 3>};
 
 void decoder_install_portable_inter(ReconKernels* kernels) {
   fill_luma(kernels, std::make_integer_sequence<int, 16>());

@@ -40,6 +40,7 @@ struct SliceRun {
   const MbInfo* top;
   const MbMotion* top_motion;
   bool last_qp_delta_nonzero;
+  InterSlice inter;
 };
 
 const MbMotion& motion_or_none(const MbMotion* m) {
@@ -69,6 +70,9 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
   r.wa->mb_count = 0;
   if (s->first_mb_in_slice < 0 || s->first_mb_in_slice >= r.size) return kSliceErrorPosition;
   for (uint32_t i = 0; i < 2 * ctx->max_width_mbs; ++i) ctx->mb_info_rows[i].available = 0;
+  r.inter = {&ctx->kernels,         s->ref_list,        16 * s->pic_width_in_mbs,
+             16 * s->pic_height_in_mbs, s->luma_stride,     s->chroma_stride,
+             s->field_pic_flag,         s->bottom_field_flag};
   r.wa->mb_addr = s->first_mb_in_slice;
   r.wa->qp = s->slice_qp;
   set_chroma_qp(r.wa, s);
@@ -134,71 +138,27 @@ void set_intra_motion(MbMotion* m) {
   std::memset(m->mv, 0, sizeof m->mv);
 }
 
-// The inter prediction the residual is added to. The motion-compensated drivers replace this
-// flat prediction.
-// Copies a w x h rectangle whose top-left sample is (x0, y0) into dst (stride 24), every
-// coordinate clamped into the width x height plane: the reference's edge samples stand for
-// everything outside it.
-void fetch_clamped(uint8_t* dst, const uint8_t* plane, int stride, int width, int height, int x0,
-                   int y0, int w, int h) {
-  for (int y = 0; y < h; ++y) {
-    const uint8_t* row = plane + std::clamp(y0 + y, 0, height - 1) * stride;
-    for (int x = 0; x < w; ++x) dst[24 * y + x] = row[std::clamp(x0 + x, 0, width - 1)];
-  }
-}
-
-// Motion-compensated prediction of one 4x4 luma block and its two 2x2 chroma blocks from
-// reference picture ref, through the 4x4 luma and the 4x2 chroma kernels.
-void predict_block(SliceRun& r, int blk, const SliceRefPicture& ref, McBlockRequest& q) {
-  const SliceDataParams* s = r.s;
-  MbWorkArea* wa = r.wa;
-  const int quadrant = blk >> 2, sub = blk & 3;
-  const int lx = (quadrant & 1) * 8 + (sub & 1) * 4, ly = (quadrant >> 1) * 8 + (sub >> 1) * 4;
-  const int x = 16 * wa->mb_x + lx, y = 16 * wa->mb_y + ly;
-  const int width = 16 * s->pic_width_in_mbs, height = 16 * s->pic_height_in_mbs;
-  const int mv_x = wa->mv_l0[blk][0], mv_y = wa->mv_l0[blk][1];
-
-  fetch_clamped(q.scratch_luma, ref.luma, s->luma_stride, width, height, x + (mv_x >> 2) - 2,
-                y + (mv_y >> 2) - 2, 9, 9);
-  q.src_luma = q.scratch_luma + 2 * 24 + 2;
-  q.src_luma_stride = 24;
-  q.dst_luma = wa->luma + decoder_luma4x4_offset[blk];
-  r.ctx->kernels.mc_luma_4x4[((mv_x & 3) << 2) | (mv_y & 3)](&q);
-
-  // A field referring to the field of the other parity shifts its chroma vector by a quarter
-  // chroma sample (Table 8-10).
-  int chroma_mv_y = mv_y;
-  if (s->field_pic_flag) {
-    const bool ref_bottom = (ref.id & 3) == static_cast<int32_t>(PICTURE_BOTTOM);
-    if (ref_bottom && !s->bottom_field_flag) chroma_mv_y -= 2;
-    if (!ref_bottom && s->bottom_field_flag) chroma_mv_y += 2;
-  }
-  const int cx = x / 2 + (mv_x >> 3), cy = y / 2 + (chroma_mv_y >> 3);
-  fetch_clamped(q.scratch_cb, ref.cb, s->chroma_stride, width / 2, height / 2, cx, cy, 5, 3);
-  fetch_clamped(q.scratch_cr, ref.cr, s->chroma_stride, width / 2, height / 2, cx, cy, 5, 3);
-  q.src_cb = q.scratch_cb;
-  q.src_cr = q.scratch_cr;
-  q.src_chroma_stride = 24;
-  q.chroma_frac_x = static_cast<uint8_t>(mv_x & 7);
-  q.chroma_frac_y = static_cast<uint8_t>(chroma_mv_y & 7);
-  alignas(16) uint8_t cb[16], cr[16];
-  q.dst_cb = cb;
-  q.dst_cr = cr;
-  r.ctx->kernels.mc_chroma_4x2[(q.chroma_frac_x != 0) | ((q.chroma_frac_y != 0) << 1)](&q);
-  const int chroma_offset = (ly / 2) * 8 + lx / 2;
-  for (int row = 0; row < 2; ++row) {
-    std::memcpy(wa->cb + chroma_offset + 8 * row, cb + 8 * row, 2);
-    std::memcpy(wa->cr + chroma_offset + 8 * row, cr + 8 * row, 2);
-  }
-}
-
+// Motion-compensated prediction and residual by macroblock kind.
 void reconstruct_inter(SliceRun& r) {
+  const InterSlice* s = &r.inter;
   MbWorkArea* wa = r.wa;
-  McBlockRequest request;
-  for (int blk = 0; blk < 16; ++blk) {
-    predict_block(r, blk, r.s->ref_list[wa->ref_idx_l0[blk >> 2]], request);
+  switch (wa->mb_type) {
+    case kMbPSkip:
+      decoder_inter_p_skip(s, wa);
+      break;
+    case kMbP16x16:
+      decoder_inter_p16x16(s, wa);
+      break;
+    case kMbP16x8:
+      decoder_inter_p16x8(s, wa);
+      break;
+    case kMbP8x16:
+      decoder_inter_p8x16(s, wa);
+      break;
+    default:
+      decoder_inter_p8x8(s, wa);
+      break;
   }
-  for (int q = 0; q < 4; ++q) r.ctx->kernels.combine(wa, q);
 }
 
 // Strengths, deblocking or store, the per-macroblock array and the advance to the next address.
@@ -648,6 +608,7 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
     out.cb = p.cb;
     out.cr = p.cr;
     out.id = ref.store * 4 + static_cast<int32_t>(ref.structure);
+    out.bottom = ref.structure == PICTURE_BOTTOM ? 1 : 0;
   }
 }
 

@@ -5,17 +5,13 @@
 
 #include <cstdint>
 
+#include "h264/recon/inter.h"
 #include "h264/recon/residual.h"
 
 struct DecoderContext;
 
 // One entry of reference picture list 0.
-struct SliceRefPicture {
-  const uint8_t* luma;  // first sample of the frame or field; null for an empty slot
-  const uint8_t* cb;
-  const uint8_t* cr;
-  int32_t id;  // identity of the picture (or field) that the deblocking strengths compare
-};
+using SliceRefPicture = InterReference;
 
 inline constexpr int kMaxRefIdx = 32;
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include <sstream>
 #include <string>
 
+#include "h264/decoder/decoder_memory.h"
 #include "h264/front_decoder_fixture.h"
 #include "h264/stream_files.h"
 
@@ -83,6 +85,54 @@ TEST(FrontCorpus, DamagedStreamsAreSurvived) {
                                 [&](const DecodedPicture& pic) { check_picture(*d.ctx, pic); });
       EXPECT_LT(calls, variant.size() + 100) << path;
     }
+  }
+}
+
+// The NAL units of a byte stream, each with its start code.
+std::vector<Bytes> split_units(const Bytes& stream) {
+  std::vector<size_t> starts;
+  for (size_t i = 0; i + 2 < stream.size(); ++i) {
+    if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) starts.push_back(i);
+  }
+  std::vector<Bytes> units;
+  for (size_t k = 0; k < starts.size(); ++k) {
+    const size_t end = k + 1 < starts.size() ? starts[k + 1] : stream.size();
+    units.emplace_back(stream.begin() + starts[k], stream.begin() + end);
+  }
+  return units;
+}
+
+// The units of every corpus stream in random order, and in order with units dropped and
+// repeated: pictures refer to missing or foreign references and slices arrive without their
+// picture. Nothing is read or written outside the buffers, nothing hangs, and the decoder
+// allocates nothing after creation.
+TEST(FrontCorpus, ShuffledUnitsAreSurvived) {
+  std::mt19937 rng(77);
+  for (const fs::path& path : corpus_streams()) {
+    std::vector<Bytes> units = split_units(read_file(path));
+    ASSERT_GT(units.size(), 2u) << path;
+    units.resize(std::min<size_t>(units.size(), 30));
+    std::vector<Bytes> shuffled = units;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    std::vector<Bytes> edited;
+    for (const Bytes& unit : units) {
+      const uint32_t roll = rng() % 8;
+      if (roll == 0) continue;
+      edited.push_back(unit);
+      if (roll == 1) edited.push_back(unit);
+    }
+    Bytes variant;
+    for (const std::vector<Bytes>* order : {&shuffled, &edited})
+      for (const Bytes& unit : *order) variant.insert(variant.end(), unit.begin(), unit.end());
+    DecoderHandle d(make_config(80, 45, 2));
+    // The next allocation fails; a probe afterwards tells whether the decoder used it up.
+    decoder_alloc_fail_after(0);
+    decode_all(d.ctx, variant, 65536,
+               [&](const DecodedPicture& pic) { check_picture(*d.ctx, pic); });
+    void* probe = decoder_alloc(1);
+    decoder_alloc_fail_after(-1);
+    EXPECT_EQ(probe, nullptr) << path << ": the decoder allocated while decoding";
+    decoder_free(probe);
   }
 }
 
@@ -212,7 +262,8 @@ TEST(FrontPictureCounts, EveryStreamGivesItsExpectedNumberOfPictures) {
   for (const fs::path& folder : {root, root / "supplemental"}) {
     if (!fs::exists(folder / "MANIFEST.tsv")) continue;
     for (const ManifestRow& row : read_manifest(folder / "MANIFEST.tsv")) {
-      streams.emplace_back(folder / "streams" / row.file, folder / "framemd5" / (row.file + ".md5"));
+      streams.emplace_back(folder / "streams" / row.file,
+                           folder / "framemd5" / (row.file + ".md5"));
     }
   }
   for (const auto& [stream, md5] : streams) {

@@ -50,7 +50,7 @@ class MbloopSlice : public ::testing::Test {
     s_.luma_stride = kWidth;
     s_.chroma_stride = kWidth / 2;
     s_.ref_list[0] = {reference_.data(), reference_.data() + kWidth * kHeight,
-                      reference_.data() + kWidth * kHeight * 5 / 4, 7};
+                      reference_.data() + kWidth * kHeight * 5 / 4, 7, 0};
   }
   void TearDown() override { decoder_destroy(ctx_); }
 

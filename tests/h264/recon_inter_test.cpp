@@ -9,44 +9,16 @@
 
 #include "h264/recon/recon_kernels.h"
 #include "h264/recon/recon_tables.h"
+#include "h264/recon_inter_model.h"
 
 namespace {
 
-// Reference of clause 8.4.2.2.1 on a whole plane: the centre j from the horizontal intermediate
-// sums taken vertically, quarter samples by the standard's list of averaged pairs.
-struct LumaReference {
+// Integer samples of a whole plane for the model.
+struct PlaneSamples {
   const std::vector<uint8_t>& plane;
   int stride;
 
-  int g(int x, int y) const { return plane[y * stride + x]; }
-  int b1(int x, int y) const {
-    return g(x - 2, y) - 5 * g(x - 1, y) + 20 * g(x, y) + 20 * g(x + 1, y) - 5 * g(x + 2, y) +
-           g(x + 3, y);
-  }
-  int h1(int x, int y) const {
-    return g(x, y - 2) - 5 * g(x, y - 1) + 20 * g(x, y) + 20 * g(x, y + 1) - 5 * g(x, y + 2) +
-           g(x, y + 3);
-  }
-  static int clip(int v) { return std::clamp(v, 0, 255); }
-  int b(int x, int y) const { return clip((b1(x, y) + 16) >> 5); }
-  int h(int x, int y) const { return clip((h1(x, y) + 16) >> 5); }
-  int j(int x, int y) const {
-    const int j1 = b1(x, y - 2) - 5 * b1(x, y - 1) + 20 * b1(x, y) + 20 * b1(x, y + 1) -
-                   5 * b1(x, y + 2) + b1(x, y + 3);
-    return clip((j1 + 512) >> 10);
-  }
-  int predict(int x, int y, int xf, int yf) const {
-    const int G = g(x, y), H = g(x + 1, y), M = g(x, y + 1);
-    const int bb = b(x, y), hh = h(x, y), jj = j(x, y), m = h(x + 1, y), s = b(x, y + 1);
-    const int table[4][4] = {
-        // [yf][xf]: G a b c / d e f g / h i j k / n p q r
-        {G, (G + bb + 1) >> 1, bb, (H + bb + 1) >> 1},
-        {(G + hh + 1) >> 1, (bb + hh + 1) >> 1, (bb + jj + 1) >> 1, (bb + m + 1) >> 1},
-        {hh, (hh + jj + 1) >> 1, jj, (jj + m + 1) >> 1},
-        {(M + hh + 1) >> 1, (hh + s + 1) >> 1, (jj + s + 1) >> 1, (m + s + 1) >> 1},
-    };
-    return table[yf][xf];
-  }
+  int operator()(int x, int y) const { return plane[y * stride + x]; }
 };
 
 TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
@@ -76,11 +48,12 @@ TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
       std::vector<uint8_t> padded((rw + 6) * (rh + 6), 0);
       for (int y = 0; y < rh; ++y)
         std::copy_n(rect.begin() + y * rw, rw, padded.begin() + (y + 3) * (rw + 6) + 3);
-      const LumaReference ref{padded, rw + 6};
+      const PlaneSamples samples{padded, rw + 6};
       for (int y = 0; y < shape.h; ++y) {
         for (int x = 0; x < shape.w; ++x) {
           const int out = y < 8 ? dst[8 * y + x] : dst[128 + 8 * (y - 8) + x];
-          ASSERT_EQ(out, ref.predict(x + 3 + (xf ? 2 : 0), y + 3 + (yf ? 2 : 0), xf, yf))
+          ASSERT_EQ(out,
+                    inter_model::luma(samples, x + 3 + (xf ? 2 : 0), y + 3 + (yf ? 2 : 0), xf, yf))
               << shape.w << "x" << shape.h << " index " << index << " at " << x << "," << y;
         }
       }
