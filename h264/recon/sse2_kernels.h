@@ -47,11 +47,12 @@ inline __m128i widen(__m128i bytes) {
   return _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
 }
 
-// Sixteen samples (two rows of 8) plus sixteen residual values, clipped to 0..255.
+// Sixteen samples (two rows of 8) plus sixteen residual values, clipped to 0..255 (the saturating
+// add keeps the clip exact for every 16-bit residual).
 inline __m128i add_residual_16(__m128i samples, const int16_t* residual) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i lo = _mm_add_epi16(_mm_unpacklo_epi8(samples, zero), load128(residual));
-  const __m128i hi = _mm_add_epi16(_mm_unpackhi_epi8(samples, zero), load128(residual + 8));
+  const __m128i lo = _mm_adds_epi16(_mm_unpacklo_epi8(samples, zero), load128(residual));
+  const __m128i hi = _mm_adds_epi16(_mm_unpackhi_epi8(samples, zero), load128(residual + 8));
   return _mm_packus_epi16(lo, hi);
 }
 
@@ -70,7 +71,7 @@ inline void add_residual_4x4(uint8_t* dst, const int16_t* residual) {
     uint8_t* d = dst + 8 * y;
     const int16_t* res = residual + 8 * y;
     const __m128i samples = widen(_mm_unpacklo_epi32(load32(d), load32(d + 8)));
-    const __m128i sum = _mm_add_epi16(samples, _mm_unpacklo_epi64(load64(res), load64(res + 8)));
+    const __m128i sum = _mm_adds_epi16(samples, _mm_unpacklo_epi64(load64(res), load64(res + 8)));
     const __m128i v = _mm_packus_epi16(sum, sum);
     store32(d, v);
     store32(d + 8, _mm_srli_si128(v, 4));
