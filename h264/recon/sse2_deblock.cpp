@@ -16,6 +16,23 @@ __m128i less(__m128i a, __m128i limit) {
 __m128i select(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
+// tC0 values widened to 16-bit lanes, each repeated over the lanes of its segment: bytes whose
+// low 8 lanes hold every value twice, doubled once more and sign-extended.
+__m128i tc0_lanes(__m128i doubled_bytes) {
+  const __m128i pairs = _mm_unpacklo_epi8(doubled_bytes, doubled_bytes);
+  return _mm_srai_epi16(pairs, 8);
+}
+__m128i luma_tc0(const int8_t* tc0) {
+  int16_t two;
+  std::memcpy(&two, tc0, 2);
+  const __m128i v = _mm_cvtsi32_si128(static_cast<uint16_t>(two));
+  const __m128i doubled = _mm_unpacklo_epi8(v, v);  // t0 t0 t1 t1
+  return tc0_lanes(_mm_unpacklo_epi16(doubled, doubled));
+}
+__m128i chroma_tc0(const int8_t* tc0) {
+  const __m128i v = load32(tc0);
+  return tc0_lanes(_mm_unpacklo_epi8(v, v));
+}
 __m128i row(const uint8_t* p) {
   return widen(load64(p));
 }
@@ -41,7 +58,7 @@ void luma_normal(uint8_t* p, uint8_t* q, int alpha, int beta, const int8_t* tc0)
   const __m128i p2 = row(p - 16), p1 = row(p - 8), p0 = row(p);
   const __m128i q0 = row(q), q1 = row(q + 8), q2 = row(q + 16);
   const __m128i vbeta = _mm_set1_epi16(static_cast<int16_t>(beta));
-  const __m128i vtc0 = _mm_setr_epi16(tc0[0], tc0[0], tc0[0], tc0[0], tc0[1], tc0[1], tc0[1], tc0[1]);
+  const __m128i vtc0 = luma_tc0(tc0);
   const __m128i zero = _mm_setzero_si128();
   const __m128i on = _mm_and_si128(
       sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(alpha)), vbeta),
@@ -100,8 +117,7 @@ void luma_strong(uint8_t* p, uint8_t* q, int alpha, int beta) {
 
 void chroma_normal_plane(uint8_t* p, uint8_t* q, const EdgeFilterParams* e) {
   const __m128i p1 = row(p - 8), p0 = row(p), q0 = row(q), q1 = row(q + 8);
-  const int8_t* t = e->tc0;
-  const __m128i vtc0 = _mm_setr_epi16(t[0], t[0], t[1], t[1], t[2], t[2], t[3], t[3]);
+  const __m128i vtc0 = chroma_tc0(e->tc0);
   const __m128i on = _mm_and_si128(
       sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(e->alpha)),
                   _mm_set1_epi16(static_cast<int16_t>(e->beta))),

@@ -55,14 +55,6 @@ __m128i half_b(const uint8_t* s) {
                          widen(_mm_srli_si128(v, 5))));
 }
 
-// Vertical half samples h of the row starting at s.
-template <int W>
-__m128i half_h(const uint8_t* s, int stride) {
-  return round_half(tap6(widen(load_row<W>(s - 2 * stride)), widen(load_row<W>(s - stride)),
-                         widen(load_row<W>(s)), widen(load_row<W>(s + stride)),
-                         widen(load_row<W>(s + 2 * stride)), widen(load_row<W>(s + 3 * stride))));
-}
-
 // Lanes k .. k + 7 of the 16-lane concatenation lo:hi.
 template <int k>
 __m128i lanes_from(__m128i lo, __m128i hi) {
@@ -73,19 +65,42 @@ __m128i lanes_from(__m128i lo, __m128i hi) {
   }
 }
 
-// Centre samples j of the row starting at s: unrounded vertical sums of the columns s[-2] ..
-// s[W + 2], then the horizontal filter over them with 32-bit sums.
-template <int W>
-__m128i centre_j(const uint8_t* s, int stride) {
-  const __m128i zero = _mm_setzero_si128();
+// Six consecutive rows (y - 2 .. y + 3) of widened samples in a ring, one new row per output
+// row: columns 0 .. W - 1 from the block's column kOffset (vertical half samples), or with kTaps
+// columns -2 .. W + 2 in lo:hi (centre samples). Callers index it with compile-time rows, so the
+// ring stays in registers.
+template <int W, int kOffset, bool kTaps>
+struct RowWindow {
   __m128i lo[6], hi[6];
-  for (int k = 0; k < 6; ++k) {
-    const __m128i v = load_tap_row<W>(s + (k - 2) * stride);
-    lo[k] = _mm_unpacklo_epi8(v, zero);
-    hi[k] = _mm_unpackhi_epi8(v, zero);
+
+  RowWindow(const uint8_t* s, int stride) {
+    for (int k = 0; k < 6; ++k) set(k, s + (k - 2) * stride);
   }
-  const __m128i vl = tap6(lo[0], lo[1], lo[2], lo[3], lo[4], lo[5]);
-  const __m128i vh = tap6(hi[0], hi[1], hi[2], hi[3], hi[4], hi[5]);
+  void set(int k, const uint8_t* row) {
+    if constexpr (kTaps) {
+      const __m128i v = load_tap_row<W>(row);
+      lo[k] = _mm_unpacklo_epi8(v, _mm_setzero_si128());
+      hi[k] = _mm_unpackhi_epi8(v, _mm_setzero_si128());
+    } else {
+      lo[k] = widen(load_row<W>(row + kOffset));
+    }
+  }
+  // Vertical sums for output row y.
+  template <int y>
+  __m128i sums(const __m128i* r) const {
+    return tap6(r[y % 6], r[(y + 1) % 6], r[(y + 2) % 6], r[(y + 3) % 6], r[(y + 4) % 6],
+                r[(y + 5) % 6]);
+  }
+  // After output row y: the oldest row gives way to row y + 4; next is its first sample.
+  template <int y>
+  void advance(const uint8_t* next) {
+    set(y % 6, next);
+  }
+};
+
+// Centre samples j from the unrounded vertical sums of the columns -2 .. W + 2 (vl:vh): the
+// horizontal filter over them with 32-bit sums.
+__m128i centre_j(__m128i vl, __m128i vh) {
   const __m128i af = _mm_add_epi16(vl, lanes_from<5>(vl, vh));
   const __m128i be = _mm_add_epi16(lanes_from<1>(vl, vh), lanes_from<4>(vl, vh));
   const __m128i cd = _mm_add_epi16(lanes_from<2>(vl, vh), lanes_from<3>(vl, vh));
@@ -102,35 +117,71 @@ __m128i centre_j(const uint8_t* s, int stride) {
   return _mm_packus_epi16(v, v);
 }
 
-// One row of the prediction at fraction (xf, yf), as in the portable kernel.
-template <int W, int xf, int yf>
-__m128i luma_row(const uint8_t* s, int stride) {
-  const uint8_t* below = s + stride;
-  if constexpr (xf == 0 && yf == 0) {
-    return load_row<W>(s);
-  } else if constexpr (yf == 0) {
-    if constexpr (xf == 2) return half_b<W>(s);
-    return _mm_avg_epu8(load_row<W>(xf == 1 ? s : s + 1), half_b<W>(s));
-  } else if constexpr (xf == 0) {
-    if constexpr (yf == 2) return half_h<W>(s, stride);
-    return _mm_avg_epu8(load_row<W>(yf == 1 ? s : below), half_h<W>(s, stride));
-  } else if constexpr (xf == 2) {
-    if constexpr (yf == 2) return centre_j<W>(s, stride);
-    return _mm_avg_epu8(half_b<W>(yf == 1 ? s : below), centre_j<W>(s, stride));
-  } else if constexpr (yf == 2) {
-    return _mm_avg_epu8(half_h<W>(xf == 1 ? s : s + 1, stride), centre_j<W>(s, stride));
+// Prediction at fraction (xf, yf), as in the portable kernel: a, b, c from one row; every
+// position with a vertical part from a window of six rows that moves down the block.
+template <int W, int H, int xf, int yf>
+void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
+  constexpr bool kCentre = (xf == 2 && yf != 0) || (yf == 2 && xf != 0);
+  constexpr int kHalfColumn = xf == 3 ? 1 : 0;  // column of h averaged with the quarter samples
+  const auto row_out = [dst](int y) { return dst + 8 * y + (y >= 8 ? 64 : 0); };
+  if constexpr (yf == 0) {
+    for (int y = 0; y < H; ++y) {
+      const uint8_t* s = src + y * stride;
+      __m128i v;
+      if constexpr (xf == 0) {
+        v = load_row<W>(s);
+      } else if constexpr (xf == 2) {
+        v = half_b<W>(s);
+      } else {
+        v = _mm_avg_epu8(load_row<W>(s + kHalfColumn), half_b<W>(s));
+      }
+      store_row<W>(row_out(y), v);
+    }
   } else {
-    return _mm_avg_epu8(half_b<W>(yf == 1 ? s : below), half_h<W>(xf == 1 ? s : s + 1, stride));
+    RowWindow<W, kCentre ? 0 : kHalfColumn, kCentre> window(src, stride);
+    const auto row = [&]<int y>() {
+      const uint8_t* s = src + y * stride;
+      const uint8_t* b_row = yf == 3 ? s + stride : s;  // row of b averaged with the others
+      __m128i v;
+      if constexpr (kCentre) {
+        const __m128i vl = window.template sums<y>(window.lo);
+        const __m128i vh = window.template sums<y>(window.hi);
+        const __m128i j = centre_j(vl, vh);
+        if constexpr (xf == 2 && yf == 2) {
+          v = j;
+        } else if constexpr (xf == 2) {
+          constexpr int k = (y + (yf == 3 ? 3 : 2)) % 6;  // window row of b
+          const __m128i lo = window.lo[k], hi = window.hi[k];
+          const __m128i b = round_half(tap6(lo, lanes_from<1>(lo, hi), lanes_from<2>(lo, hi),
+                                            lanes_from<3>(lo, hi), lanes_from<4>(lo, hi),
+                                            lanes_from<5>(lo, hi)));
+          v = _mm_avg_epu8(b, j);
+        } else {
+          v = _mm_avg_epu8(round_half(lanes_from<2 + kHalfColumn>(vl, vh)), j);
+        }
+      } else {
+        const __m128i h = round_half(window.template sums<y>(window.lo));
+        if constexpr (xf == 0 && yf == 2) {
+          v = h;
+        } else if constexpr (xf == 0) {
+          v = _mm_avg_epu8(load_row<W>(yf == 1 ? s : s + stride), h);
+        } else {
+          v = _mm_avg_epu8(half_b<W>(b_row), h);
+        }
+      }
+      store_row<W>(row_out(y), v);
+      if constexpr (y + 1 < H) window.template advance<y>(s + 4 * stride);
+    };
+    [&]<int... y>(std::integer_sequence<int, y...>) {
+      (row.template operator()<y>(), ...);
+    }(std::make_integer_sequence<int, H>());
   }
 }
 
 template <int kWidth, int kHeight, int kIndex>
 void mc_luma(const McBlockRequest* r) {
-  const int stride = r->src_luma_stride;
-  for (int y = 0; y < kHeight; ++y) {
-    uint8_t* dst = r->dst_luma + 8 * y + (y >= 8 ? 64 : 0);
-    store_row<kWidth>(dst, luma_row<kWidth, (kIndex >> 2), (kIndex & 3)>(r->src_luma + y * stride, stride));
-  }
+  luma_block<kWidth, kHeight, (kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride,
+                                                             r->dst_luma);
 }
 
 template <int kWidth, int kHeight, int kIndex>
