@@ -184,6 +184,16 @@ void mc_luma(const McBlockRequest* r) {
                                                              r->dst_luma);
 }
 
+// kWidth samples of rows y and, for 4-wide blocks, y + 1 (in the upper half of the vector).
+template <int kWidth>
+__m128i chroma_rows(const uint8_t* s, int stride) {
+  if constexpr (kWidth == 8) {
+    return load64(s);
+  } else {
+    return _mm_unpacklo_epi32(load32(s), load32(s + stride));
+  }
+}
+
 template <int kWidth, int kHeight, int kIndex>
 void mc_chroma(const McBlockRequest* r) {
   const int xf = (kIndex & 1) ? r->chroma_frac_x : 0, yf = (kIndex & 2) ? r->chroma_frac_y : 0;
@@ -193,21 +203,31 @@ void mc_chroma(const McBlockRequest* r) {
   const __m128i wd = _mm_set1_epi16(static_cast<int16_t>(xf * yf));
   const __m128i round = _mm_set1_epi16(32);
   const int stride = r->src_chroma_stride;
+  constexpr int kRowsPerStep = kWidth == 8 ? 1 : 2;
   for (int plane = 0; plane < 2; ++plane) {
     const uint8_t* src = plane == 0 ? r->src_cb : r->src_cr;
     uint8_t* dst = plane == 0 ? r->dst_cb : r->dst_cr;
-    for (int y = 0; y < kHeight; ++y) {
+    for (int y = 0; y < kHeight; y += kRowsPerStep) {
       const uint8_t* s = src + y * stride;
-      if constexpr (kIndex == 0) {
-        store_row<kWidth>(dst + 8 * y, load_row<kWidth>(s));
-      } else {
-        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(widen(load_row<kWidth>(s)), wa), round);
-        if constexpr (kIndex & 1) sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(load_row<kWidth>(s + 1)), wb));
-        if constexpr (kIndex & 2) sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(load_row<kWidth>(s + stride)), wc));
-        if constexpr (kIndex == 3) sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(load_row<kWidth>(s + stride + 1)), wd));
-        const __m128i v = _mm_srli_epi16(sum, 6);
-        store_row<kWidth>(dst + 8 * y, _mm_packus_epi16(v, v));
+      __m128i v = chroma_rows<kWidth>(s, stride);
+      if constexpr (kIndex != 0) {
+        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(widen(v), wa), round);
+        if constexpr (kIndex & 1) {
+          sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + 1, stride)), wb));
+        }
+        if constexpr (kIndex & 2) {
+          sum = _mm_add_epi16(sum,
+                              _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride, stride)), wc));
+        }
+        if constexpr (kIndex == 3) {
+          sum = _mm_add_epi16(
+              sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride + 1, stride)), wd));
+        }
+        v = _mm_srli_epi16(sum, 6);
+        v = _mm_packus_epi16(v, v);
       }
+      store_row<kWidth>(dst + 8 * y, v);
+      if constexpr (kWidth == 4) store32(dst + 8 * y + 8, _mm_srli_si128(v, 4));
     }
   }
 }
