@@ -48,34 +48,41 @@ __m128i ref_pics(const MbMotion* m) {
   return load128(m->ref_pic);
 }
 
+// Strengths of the four segments between current blocks cur_blk[i] and neighbour blocks
+// nb_blk[i], whose vectors and reference pictures are already gathered into lanes.
+void edge_strengths(uint8_t* bs, const MbInfo* cur, const MbInfo* nb, const int (&cur_blk)[4],
+                    const int (&nb_blk)[4], __m128i mv_cur, __m128i mv_nb, __m128i ref_cur,
+                    __m128i ref_nb, int mvy_limit) {
+  const __m128i coded = coded_lanes(
+      cur->coded_blocks,
+      _mm_setr_epi32(1 << cur_blk[0], 1 << cur_blk[1], 1 << cur_blk[2], 1 << cur_blk[3]),
+      nb->coded_blocks,
+      _mm_setr_epi32(1 << nb_blk[0], 1 << nb_blk[1], 1 << nb_blk[2], 1 << nb_blk[3]));
+  store_strengths(bs, coded, moved_lanes(mv_cur, mv_nb, ref_cur, ref_nb, mvy_limit));
+}
+
 void bs_left_edge(uint8_t* bs, const MbInfo* cur, const MbMotion* cur_motion, const MbInfo* nb,
                   const MbMotion* nb_motion, int mvy_limit) {
-  // Current blocks 0, 2, 8, 10 against left blocks 5, 7, 13, 15.
-  const __m128i mv_cur = _mm_unpacklo_epi64(
-      _mm_unpacklo_epi32(mv_single(cur_motion, 0), mv_single(cur_motion, 2)),
-      _mm_unpacklo_epi32(mv_single(cur_motion, 8), mv_single(cur_motion, 10)));
-  const __m128i mv_nb = _mm_unpacklo_epi64(
-      _mm_unpacklo_epi32(mv_single(nb_motion, 5), mv_single(nb_motion, 7)),
-      _mm_unpacklo_epi32(mv_single(nb_motion, 13), mv_single(nb_motion, 15)));
-  const __m128i ref_cur = _mm_shuffle_epi32(ref_pics(cur_motion), _MM_SHUFFLE(2, 2, 0, 0));
-  const __m128i ref_nb = _mm_shuffle_epi32(ref_pics(nb_motion), _MM_SHUFFLE(3, 3, 1, 1));
-  const __m128i coded =
-      coded_lanes(cur->coded_blocks, _mm_setr_epi32(1 << 0, 1 << 2, 1 << 8, 1 << 10),
-                  nb->coded_blocks, _mm_setr_epi32(1 << 5, 1 << 7, 1 << 13, 1 << 15));
-  store_strengths(bs, coded, moved_lanes(mv_cur, mv_nb, ref_cur, ref_nb, mvy_limit));
+  constexpr int kCur[4] = {0, 2, 8, 10}, kLeft[4] = {5, 7, 13, 15};
+  const auto gather = [](const MbMotion* m, const int (&b)[4]) {
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(mv_single(m, b[0]), mv_single(m, b[1])),
+                              _mm_unpacklo_epi32(mv_single(m, b[2]), mv_single(m, b[3])));
+  };
+  edge_strengths(bs, cur, nb, kCur, kLeft, gather(cur_motion, kCur), gather(nb_motion, kLeft),
+                 _mm_shuffle_epi32(ref_pics(cur_motion), _MM_SHUFFLE(2, 2, 0, 0)),
+                 _mm_shuffle_epi32(ref_pics(nb_motion), _MM_SHUFFLE(3, 3, 1, 1)), mvy_limit);
 }
 
 void bs_top_edge(uint8_t* bs, const MbInfo* cur, const MbMotion* cur_motion, const MbInfo* nb,
                  const MbMotion* nb_motion, int mvy_limit) {
-  // Current blocks 0, 1, 4, 5 against upper blocks 10, 11, 14, 15.
-  const __m128i mv_cur = _mm_unpacklo_epi64(mv_pair(cur_motion, 0), mv_pair(cur_motion, 4));
-  const __m128i mv_nb = _mm_unpacklo_epi64(mv_pair(nb_motion, 10), mv_pair(nb_motion, 14));
-  const __m128i ref_cur = _mm_shuffle_epi32(ref_pics(cur_motion), _MM_SHUFFLE(1, 1, 0, 0));
-  const __m128i ref_nb = _mm_shuffle_epi32(ref_pics(nb_motion), _MM_SHUFFLE(3, 3, 2, 2));
-  const __m128i coded =
-      coded_lanes(cur->coded_blocks, _mm_setr_epi32(1 << 0, 1 << 1, 1 << 4, 1 << 5),
-                  nb->coded_blocks, _mm_setr_epi32(1 << 10, 1 << 11, 1 << 14, 1 << 15));
-  store_strengths(bs, coded, moved_lanes(mv_cur, mv_nb, ref_cur, ref_nb, mvy_limit));
+  // Pairs of neighbouring blocks hold their vectors side by side.
+  constexpr int kCur[4] = {0, 1, 4, 5}, kUp[4] = {10, 11, 14, 15};
+  const auto gather = [](const MbMotion* m, const int (&b)[4]) {
+    return _mm_unpacklo_epi64(mv_pair(m, b[0]), mv_pair(m, b[2]));
+  };
+  edge_strengths(bs, cur, nb, kCur, kUp, gather(cur_motion, kCur), gather(nb_motion, kUp),
+                 _mm_shuffle_epi32(ref_pics(cur_motion), _MM_SHUFFLE(1, 1, 0, 0)),
+                 _mm_shuffle_epi32(ref_pics(nb_motion), _MM_SHUFFLE(3, 3, 2, 2)), mvy_limit);
 }
 
 void bs_clear_internal(uint8_t* bs, uint32_t) {
