@@ -60,9 +60,9 @@ void luma_normal(uint8_t* p, uint8_t* q, int alpha, int beta, const int8_t* tc0)
   const __m128i vbeta = _mm_set1_epi16(static_cast<int16_t>(beta));
   const __m128i vtc0 = luma_tc0(tc0);
   const __m128i zero = _mm_setzero_si128();
-  const __m128i on = _mm_and_si128(
-      sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(alpha)), vbeta),
-      _mm_cmpgt_epi16(vtc0, _mm_set1_epi16(-1)));
+  const __m128i on =
+      _mm_and_si128(sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(alpha)), vbeta),
+                    _mm_cmpgt_epi16(vtc0, _mm_set1_epi16(-1)));
   const __m128i ap = less(abs_diff(p2, p0), vbeta);
   const __m128i aq = less(abs_diff(q2, q0), vbeta);
   const __m128i tc = _mm_sub_epi16(_mm_sub_epi16(vtc0, ap), aq);
@@ -72,7 +72,8 @@ void luma_normal(uint8_t* p, uint8_t* q, int alpha, int beta, const int8_t* tc0)
   const __m128i half = _mm_avg_epu16(p0, q0);
   const __m128i neg_tc0 = _mm_sub_epi16(zero, vtc0);
   const auto side = [&](__m128i s2, __m128i s1) {
-    const __m128i d = _mm_srai_epi16(_mm_sub_epi16(_mm_add_epi16(s2, half), _mm_slli_epi16(s1, 1)), 1);
+    const __m128i d =
+        _mm_srai_epi16(_mm_sub_epi16(_mm_add_epi16(s2, half), _mm_slli_epi16(s1, 1)), 1);
     return _mm_add_epi16(s1, _mm_max_epi16(_mm_min_epi16(d, vtc0), neg_tc0));
   };
   store_row(p - 8, select(_mm_and_si128(on, ap), side(p2, p1), p1));
@@ -93,8 +94,8 @@ void strong_side(uint8_t* s, int step, __m128i s0, __m128i s1, __m128i s2, __m12
       _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(s3, 1), _mm_add_epi16(s2, _mm_slli_epi16(s2, 1))),
                     _mm_add_epi16(sum, four)),
       3);
-  const __m128i weak0 =
-      _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(s1, 1), s0), _mm_add_epi16(t1, two)), 2);
+  const __m128i weak0 = _mm_srli_epi16(
+      _mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(s1, 1), s0), _mm_add_epi16(t1, two)), 2);
   const __m128i strong_on = _mm_and_si128(on, strong);
   store_row(s, select(on, select(strong, n0, weak0), s0));
   store_row(s + step, select(strong_on, n1, s1));
@@ -118,10 +119,10 @@ void luma_strong(uint8_t* p, uint8_t* q, int alpha, int beta) {
 void chroma_normal_plane(uint8_t* p, uint8_t* q, const EdgeFilterParams* e) {
   const __m128i p1 = row(p - 8), p0 = row(p), q0 = row(q), q1 = row(q + 8);
   const __m128i vtc0 = chroma_tc0(e->tc0);
-  const __m128i on = _mm_and_si128(
-      sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(e->alpha)),
-                  _mm_set1_epi16(static_cast<int16_t>(e->beta))),
-      _mm_cmpgt_epi16(vtc0, _mm_set1_epi16(-1)));
+  const __m128i on =
+      _mm_and_si128(sample_gate(p1, p0, q0, q1, _mm_set1_epi16(static_cast<int16_t>(e->alpha)),
+                                _mm_set1_epi16(static_cast<int16_t>(e->beta))),
+                    _mm_cmpgt_epi16(vtc0, _mm_set1_epi16(-1)));
   const __m128i tc = _mm_add_epi16(vtc0, _mm_set1_epi16(1));
   const __m128i delta = _mm_and_si128(on, normal_delta(p1, p0, q0, q1, tc));
   store_row(p, _mm_add_epi16(p0, delta));

@@ -36,7 +36,8 @@ __m128i load_tap_row(const uint8_t* s) {
 }
 
 __m128i tap6(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f) {
-  const __m128i outer = _mm_sub_epi16(_mm_add_epi16(a, f), _mm_mullo_epi16(_mm_add_epi16(b, e), _mm_set1_epi16(5)));
+  const __m128i outer =
+      _mm_sub_epi16(_mm_add_epi16(a, f), _mm_mullo_epi16(_mm_add_epi16(b, e), _mm_set1_epi16(5)));
   return _mm_add_epi16(outer, _mm_mullo_epi16(_mm_add_epi16(c, d), _mm_set1_epi16(20)));
 }
 
@@ -152,9 +153,9 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
         } else if constexpr (xf == 2) {
           constexpr int k = (y + (yf == 3 ? 3 : 2)) % 6;  // window row of b
           const __m128i lo = window.lo[k], hi = window.hi[k];
-          const __m128i b = round_half(tap6(lo, lanes_from<1>(lo, hi), lanes_from<2>(lo, hi),
-                                            lanes_from<3>(lo, hi), lanes_from<4>(lo, hi),
-                                            lanes_from<5>(lo, hi)));
+          const __m128i b =
+              round_half(tap6(lo, lanes_from<1>(lo, hi), lanes_from<2>(lo, hi),
+                              lanes_from<3>(lo, hi), lanes_from<4>(lo, hi), lanes_from<5>(lo, hi)));
           v = _mm_avg_epu8(b, j);
         } else {
           v = _mm_avg_epu8(round_half(lanes_from<2 + kHalfColumn>(vl, vh)), j);
@@ -174,14 +175,15 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
     };
     [&]<int... y>(std::integer_sequence<int, y...>) {
       (row.template operator()<y>(), ...);
-    }(std::make_integer_sequence<int, H>());
+    }
+    (std::make_integer_sequence<int, H>());
   }
 }
 
 template <int kWidth, int kHeight, int kIndex>
 void mc_luma(const McBlockRequest* r) {
   luma_block<kWidth, kHeight, (kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride,
-                                                             r->dst_luma);
+                                                           r->dst_luma);
 }
 
 // kWidth samples of rows y and, for 4-wide blocks, y + 1 (in the upper half of the vector).

@@ -27,10 +27,9 @@ __m128i coded_lanes(uint32_t cur_bits, __m128i cur_masks, uint32_t nb_bits, __m1
 // the test exact for every 16-bit vector.
 __m128i moved_lanes(__m128i mv_a, __m128i mv_b, __m128i ref_a, __m128i ref_b, int mvy_limit) {
   const __m128i diff = _mm_max_epi16(_mm_subs_epi16(mv_a, mv_b), _mm_subs_epi16(mv_b, mv_a));
-  const __m128i limits = _mm_setr_epi16(3, static_cast<int16_t>(mvy_limit - 1), 3,
-                                        static_cast<int16_t>(mvy_limit - 1), 3,
-                                        static_cast<int16_t>(mvy_limit - 1), 3,
-                                        static_cast<int16_t>(mvy_limit - 1));
+  const __m128i limits = _mm_setr_epi16(
+      3, static_cast<int16_t>(mvy_limit - 1), 3, static_cast<int16_t>(mvy_limit - 1), 3,
+      static_cast<int16_t>(mvy_limit - 1), 3, static_cast<int16_t>(mvy_limit - 1));
   const __m128i far = _mm_cmpgt_epi16(diff, limits);
   const __m128i zero = _mm_setzero_si128();
   const __m128i any_far = _mm_xor_si128(_mm_cmpeq_epi32(far, zero), _mm_set1_epi32(-1));
@@ -64,7 +63,7 @@ void edge_strengths(uint8_t* bs, const MbInfo* cur, const MbInfo* nb, const int 
 void bs_left_edge(uint8_t* bs, const MbInfo* cur, const MbMotion* cur_motion, const MbInfo* nb,
                   const MbMotion* nb_motion, int mvy_limit) {
   constexpr int kCur[4] = {0, 2, 8, 10}, kLeft[4] = {5, 7, 13, 15};
-  const auto gather = [](const MbMotion* m, const int (&b)[4]) {
+  const auto gather = [](const MbMotion* m, const int(&b)[4]) {
     return _mm_unpacklo_epi64(_mm_unpacklo_epi32(mv_single(m, b[0]), mv_single(m, b[1])),
                               _mm_unpacklo_epi32(mv_single(m, b[2]), mv_single(m, b[3])));
   };
@@ -77,7 +76,7 @@ void bs_top_edge(uint8_t* bs, const MbInfo* cur, const MbMotion* cur_motion, con
                  const MbMotion* nb_motion, int mvy_limit) {
   // Pairs of neighbouring blocks hold their vectors side by side.
   constexpr int kCur[4] = {0, 1, 4, 5}, kUp[4] = {10, 11, 14, 15};
-  const auto gather = [](const MbMotion* m, const int (&b)[4]) {
+  const auto gather = [](const MbMotion* m, const int(&b)[4]) {
     return _mm_unpacklo_epi64(mv_pair(m, b[0]), mv_pair(m, b[2]));
   };
   edge_strengths(bs, cur, nb, kCur, kUp, gather(cur_motion, kCur), gather(nb_motion, kUp),

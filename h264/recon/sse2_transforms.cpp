@@ -67,14 +67,14 @@ void idct8_pass(__m128i* d) {
   const __m128i a6 = _mm_add_epi16(d[2], _mm_srai_epi16(d[6], 1));
   const __m128i b0 = _mm_add_epi16(a0, a6), b2 = _mm_add_epi16(a4, a2);
   const __m128i b4 = _mm_sub_epi16(a4, a2), b6 = _mm_sub_epi16(a0, a6);
-  const __m128i a1 = _mm_sub_epi16(_mm_sub_epi16(_mm_sub_epi16(d[5], d[3]), d[7]),
-                                   _mm_srai_epi16(d[7], 1));
-  const __m128i a3 = _mm_sub_epi16(_mm_sub_epi16(_mm_add_epi16(d[1], d[7]), d[3]),
-                                   _mm_srai_epi16(d[3], 1));
-  const __m128i a5 = _mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(d[7], d[1]), d[5]),
-                                   _mm_srai_epi16(d[5], 1));
-  const __m128i a7 = _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(d[3], d[5]), d[1]),
-                                   _mm_srai_epi16(d[1], 1));
+  const __m128i a1 =
+      _mm_sub_epi16(_mm_sub_epi16(_mm_sub_epi16(d[5], d[3]), d[7]), _mm_srai_epi16(d[7], 1));
+  const __m128i a3 =
+      _mm_sub_epi16(_mm_sub_epi16(_mm_add_epi16(d[1], d[7]), d[3]), _mm_srai_epi16(d[3], 1));
+  const __m128i a5 =
+      _mm_add_epi16(_mm_add_epi16(_mm_sub_epi16(d[7], d[1]), d[5]), _mm_srai_epi16(d[5], 1));
+  const __m128i a7 =
+      _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(d[3], d[5]), d[1]), _mm_srai_epi16(d[1], 1));
   const __m128i b1 = _mm_add_epi16(a1, _mm_srai_epi16(a7, 2));
   const __m128i b7 = _mm_sub_epi16(a7, _mm_srai_epi16(a1, 2));
   const __m128i b3 = _mm_add_epi16(a3, _mm_srai_epi16(a5, 2));

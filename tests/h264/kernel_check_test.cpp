@@ -33,10 +33,17 @@ class Samples {
     const int base = uniform(0, 255), spread = uniform(1, 12);
     for (size_t i = 0; i < n; ++i) {
       switch (kind) {
-        case 0: p[i] = static_cast<uint8_t>(uniform(0, 255)); break;
-        case 1: p[i] = chance(50) ? 0 : 255; break;
-        case 2: p[i] = static_cast<uint8_t>(base); break;
-        default: p[i] = static_cast<uint8_t>(std::clamp(base + uniform(-spread, spread), 0, 255));
+        case 0:
+          p[i] = static_cast<uint8_t>(uniform(0, 255));
+          break;
+        case 1:
+          p[i] = chance(50) ? 0 : 255;
+          break;
+        case 2:
+          p[i] = static_cast<uint8_t>(base);
+          break;
+        default:
+          p[i] = static_cast<uint8_t>(std::clamp(base + uniform(-spread, spread), 0, 255));
       }
     }
   }
@@ -49,11 +56,16 @@ class Samples {
   // Coefficients and residual values: small, large, the 16-bit extremes, or zero.
   int16_t value16() {
     switch (uniform(0, 5)) {
-      case 0: return static_cast<int16_t>(uniform(-32768, 32767));
-      case 1: return chance(50) ? -32768 : 32767;
-      case 2: return 0;
-      case 3: return static_cast<int16_t>(uniform(-4096, 4095));
-      default: return static_cast<int16_t>(uniform(-300, 300));
+      case 0:
+        return static_cast<int16_t>(uniform(-32768, 32767));
+      case 1:
+        return chance(50) ? -32768 : 32767;
+      case 2:
+        return 0;
+      case 3:
+        return static_cast<int16_t>(uniform(-4096, 4095));
+      default:
+        return static_cast<int16_t>(uniform(-300, 300));
     }
   }
   void fill16(int16_t* p, size_t n) {
@@ -93,13 +105,13 @@ template <typename State, typename Call>
   return ::testing::AssertionSuccess();
 }
 
-#define EXPECT_SAME(tables, state, call, what)                                     \
-  do {                                                                             \
-    auto result_ = same_result(tables, state, call);                               \
-    if (!result_) {                                                                \
-      ADD_FAILURE() << what << ": " << result_.message();                         \
-      return;                                                                      \
-    }                                                                              \
+#define EXPECT_SAME(tables, state, call, what)            \
+  do {                                                    \
+    auto result_ = same_result(tables, state, call);      \
+    if (!result_) {                                       \
+      ADD_FAILURE() << what << ": " << result_.message(); \
+      return;                                             \
+    }                                                     \
   } while (0)
 
 TEST(KernelCheck, InstanceGetsTheBuildOfItsProcessor) {
@@ -141,10 +153,12 @@ TEST(KernelCheck, InverseTransforms) {
     State st;
     s.fill16(st.coeff, 64);
     s.fill16(st.dst, 64);
-    EXPECT_SAME(t, st, [](const ReconKernels& k, State& x) { k.idct4x4(x.coeff, x.dst); },
-                "idct4x4 case " << n);
-    EXPECT_SAME(t, st, [](const ReconKernels& k, State& x) { k.idct8x8(x.coeff, x.dst); },
-                "idct8x8 case " << n);
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& x) { k.idct4x4(x.coeff, x.dst); },
+        "idct4x4 case " << n);
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& x) { k.idct8x8(x.coeff, x.dst); },
+        "idct8x8 case " << n);
   }
 }
 
@@ -167,7 +181,8 @@ TEST(KernelCheck, BoundaryStrengths) {
     for (MbMotion* m : {&st.cur_motion, &st.nb_motion}) {
       for (int q = 0; q < 4; ++q) {
         m->ref_idx[q] = static_cast<int8_t>(s.uniform(0, 2));
-        m->ref_pic[q] = s.chance(80) ? 7 : (s.chance(50) ? s.uniform(0, 3) : s.uniform(INT32_MIN, INT32_MAX));
+        m->ref_pic[q] =
+            s.chance(80) ? 7 : (s.chance(50) ? s.uniform(0, 3) : s.uniform(INT32_MIN, INT32_MAX));
       }
       for (auto& mv : m->mv) {
         for (int c = 0; c < 2; ++c) {
@@ -180,18 +195,26 @@ TEST(KernelCheck, BoundaryStrengths) {
     }
     s.fill(st.bs);
     const int mvy_limit = s.chance(50) ? 4 : 2;
-    EXPECT_SAME(t, st, [&](const ReconKernels& k, State& x) {
-      k.bs_left_edge(x.bs, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
-    }, "left edge case " << n);
-    EXPECT_SAME(t, st, [&](const ReconKernels& k, State& x) {
-      k.bs_top_edge(x.bs + 4, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
-    }, "top edge case " << n);
-    EXPECT_SAME(t, st, [](const ReconKernels& k, State& x) {
-      k.bs_internal_16x16(x.bs, x.cur.coded_blocks);
-    }, "internal 16x16 case " << n);
-    EXPECT_SAME(t, st, [](const ReconKernels& k, State& x) {
-      k.bs_clear_internal(x.bs, x.cur.coded_blocks);
-    }, "clear internal case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_left_edge(x.bs, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
+        },
+        "left edge case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_top_edge(x.bs + 4, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
+        },
+        "top edge case " << n);
+    EXPECT_SAME(
+        t, st,
+        [](const ReconKernels& k, State& x) { k.bs_internal_16x16(x.bs, x.cur.coded_blocks); },
+        "internal 16x16 case " << n);
+    EXPECT_SAME(
+        t, st,
+        [](const ReconKernels& k, State& x) { k.bs_clear_internal(x.bs, x.cur.coded_blocks); },
+        "clear internal case " << n);
   }
 }
 
@@ -221,12 +244,18 @@ TEST(KernelCheck, EdgeFilters) {
     s.fill(l.rows);
     const int alpha = pick_alpha(s), beta = pick_beta(s);
     const int8_t tc0[4] = {pick_tc0(s), pick_tc0(s), pick_tc0(s), pick_tc0(s)};
-    EXPECT_SAME(t, l, [&](const ReconKernels& k, LumaState& x) {
-      k.luma_normal(x.rows + 24, x.rows + 32, alpha, beta, tc0);
-    }, "luma normal case " << n);
-    EXPECT_SAME(t, l, [&](const ReconKernels& k, LumaState& x) {
-      k.luma_strong(x.rows + 24, x.rows + 32, alpha, beta);
-    }, "luma strong case " << n);
+    EXPECT_SAME(
+        t, l,
+        [&](const ReconKernels& k, LumaState& x) {
+          k.luma_normal(x.rows + 24, x.rows + 32, alpha, beta, tc0);
+        },
+        "luma normal case " << n);
+    EXPECT_SAME(
+        t, l,
+        [&](const ReconKernels& k, LumaState& x) {
+          k.luma_strong(x.rows + 24, x.rows + 32, alpha, beta);
+        },
+        "luma strong case " << n);
 
     ChromaState c{};
     s.fill(c.cb);
@@ -236,12 +265,18 @@ TEST(KernelCheck, EdgeFilters) {
       e->beta = pick_beta(s);
       for (int8_t& v : e->tc0) v = pick_tc0(s);
     }
-    EXPECT_SAME(t, c, [](const ReconKernels& k, ChromaState& x) {
-      k.chroma_normal(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
-    }, "chroma normal case " << n);
-    EXPECT_SAME(t, c, [](const ReconKernels& k, ChromaState& x) {
-      k.chroma_strong(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
-    }, "chroma strong case " << n);
+    EXPECT_SAME(
+        t, c,
+        [](const ReconKernels& k, ChromaState& x) {
+          k.chroma_normal(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
+        },
+        "chroma normal case " << n);
+    EXPECT_SAME(
+        t, c,
+        [](const ReconKernels& k, ChromaState& x) {
+          k.chroma_strong(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
+        },
+        "chroma strong case " << n);
   }
 }
 
@@ -264,8 +299,9 @@ TEST(KernelCheck, TransposesLoadsAndStores) {
     const int stride = s.uniform(16, 40);
     const int x = s.uniform(0, stride - 16), y = s.uniform(0, 20 - 16);
     const int at = y * stride + x;
-    EXPECT_SAME(t, st, [](const ReconKernels& k, State& v) { k.transpose8x8(v.edge); },
-                "transpose case " << n);
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& v) { k.transpose8x8(v.edge); },
+        "transpose case " << n);
     const struct {
       NeighbourLoadKernel ReconKernels::*load;
       NeighbourStoreKernel ReconKernels::*store;
@@ -277,19 +313,23 @@ TEST(KernelCheck, TransposesLoadsAndStores) {
          "top rows chroma"},
     };
     for (const auto& m : moves) {
-      EXPECT_SAME(t, st, [&](const ReconKernels& k, State& v) {
-        (k.*m.load)(v.edge, v.pic + at, stride);
-      }, m.name << " load case " << n);
-      EXPECT_SAME(t, st, [&](const ReconKernels& k, State& v) {
-        (k.*m.store)(v.edge, v.pic + at, stride);
-      }, m.name << " store case " << n);
+      EXPECT_SAME(
+          t, st, [&](const ReconKernels& k, State& v) { (k.*m.load)(v.edge, v.pic + at, stride); },
+          m.name << " load case " << n);
+      EXPECT_SAME(
+          t, st, [&](const ReconKernels& k, State& v) { (k.*m.store)(v.edge, v.pic + at, stride); },
+          m.name << " store case " << n);
     }
-    EXPECT_SAME(t, st, [&](const ReconKernels& k, State& v) {
-      k.store_mb_luma(v.pic + at, stride, v.luma);
-    }, "macroblock luma store case " << n);
-    EXPECT_SAME(t, st, [&](const ReconKernels& k, State& v) {
-      k.store_mb_chroma(v.pic + at, v.pic + at + 8 * stride + 1, stride, v.cb, v.cr);
-    }, "macroblock chroma store case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& v) { k.store_mb_luma(v.pic + at, stride, v.luma); },
+        "macroblock luma store case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& v) {
+          k.store_mb_chroma(v.pic + at, v.pic + at + 8 * stride + 1, stride, v.cb, v.cr);
+        },
+        "macroblock chroma store case " << n);
   }
 }
 
@@ -313,25 +353,35 @@ TEST(KernelCheck, IntraPredictors) {
     const int cbp = s.uniform(0, 15);
     for (int mode = 0; mode < 9; ++mode) {
       for (int blk = 0; blk < 16; ++blk) {
-        EXPECT_SAME(t, wa, [&](const ReconKernels& k, MbWorkArea& x) {
-          k.intra4x4[mode](blk, x.luma, x.residual, cbp);
-        }, "intra 4x4 mode " << mode << " block " << blk << " case " << n);
+        EXPECT_SAME(
+            t, wa,
+            [&](const ReconKernels& k, MbWorkArea& x) {
+              k.intra4x4[mode](blk, x.luma, x.residual, cbp);
+            },
+            "intra 4x4 mode " << mode << " block " << blk << " case " << n);
       }
       for (int blk = 0; blk < 4; ++blk) {
-        EXPECT_SAME(t, wa, [&](const ReconKernels& k, MbWorkArea& x) {
-          k.intra8x8[mode](blk, x.luma, x.residual, cbp);
-        }, "intra 8x8 mode " << mode << " block " << blk << " case " << n);
+        EXPECT_SAME(
+            t, wa,
+            [&](const ReconKernels& k, MbWorkArea& x) {
+              k.intra8x8[mode](blk, x.luma, x.residual, cbp);
+            },
+            "intra 8x8 mode " << mode << " block " << blk << " case " << n);
       }
     }
     const int chroma_pattern = s.uniform(0, 2);
     for (int mode = 0; mode < 4; ++mode) {
-      EXPECT_SAME(t, wa, [&](const ReconKernels& k, MbWorkArea& x) {
-        k.intra16x16[mode](x.luma, x.residual);
-      }, "intra 16x16 mode " << mode << " case " << n);
-      EXPECT_SAME(t, wa, [&](const ReconKernels& k, MbWorkArea& x) {
-        k.intra_chroma[mode](&x, x.cb, x.cr, x.residual + kResidualCb, x.residual + kResidualCr,
-                             chroma_pattern);
-      }, "intra chroma mode " << mode << " case " << n);
+      EXPECT_SAME(
+          t, wa,
+          [&](const ReconKernels& k, MbWorkArea& x) { k.intra16x16[mode](x.luma, x.residual); },
+          "intra 16x16 mode " << mode << " case " << n);
+      EXPECT_SAME(
+          t, wa,
+          [&](const ReconKernels& k, MbWorkArea& x) {
+            k.intra_chroma[mode](&x, x.cb, x.cr, x.residual + kResidualCb, x.residual + kResidualCr,
+                                 chroma_pattern);
+          },
+          "intra chroma mode " << mode << " case " << n);
     }
   }
 }
@@ -385,14 +435,18 @@ TEST(KernelCheck, Interpolation) {
         McBlockRequest req{};
         req.src_luma = ref.origin;
         req.src_luma_stride = ref.stride;
-        const int dst = shape.h == 16 ? 64 * s.uniform(0, 1)
-                                      : luma_sample_offset(4 * s.uniform(0, 3), 8 * s.uniform(0, 1)) +
-                                            8 * s.uniform(0, 8 - shape.h);
-        EXPECT_SAME(t, st, [&](const ReconKernels& k, McState& x) {
-          McBlockRequest r = req;
-          r.dst_luma = x.luma + dst;
-          (k.*shape.table)[index](&r);
-        }, shape.name << " fraction " << index << " case " << n);
+        const int dst = shape.h == 16
+                            ? 64 * s.uniform(0, 1)
+                            : luma_sample_offset(4 * s.uniform(0, 3), 8 * s.uniform(0, 1)) +
+                                  8 * s.uniform(0, 8 - shape.h);
+        EXPECT_SAME(
+            t, st,
+            [&](const ReconKernels& k, McState& x) {
+              McBlockRequest r = req;
+              r.dst_luma = x.luma + dst;
+              (k.*shape.table)[index](&r);
+            },
+            shape.name << " fraction " << index << " case " << n);
       }
     }
   }
@@ -420,12 +474,15 @@ TEST(KernelCheck, Interpolation) {
         req.chroma_frac_x = static_cast<uint8_t>(s.uniform(0, 7));
         req.chroma_frac_y = static_cast<uint8_t>(s.uniform(0, 7));
         const int dst = 4 * s.uniform(0, 8 / shape.w - 1) + 8 * s.uniform(0, 8 - shape.h);
-        EXPECT_SAME(t, st, [&](const ReconKernels& k, McState& x) {
-          McBlockRequest r = req;
-          r.dst_cb = x.cb + dst;
-          r.dst_cr = x.cr + dst;
-          (k.*shape.table)[index](&r);
-        }, shape.name << " fraction " << index << " case " << n);
+        EXPECT_SAME(
+            t, st,
+            [&](const ReconKernels& k, McState& x) {
+              McBlockRequest r = req;
+              r.dst_cb = x.cb + dst;
+              r.dst_cr = x.cr + dst;
+              (k.*shape.table)[index](&r);
+            },
+            shape.name << " fraction " << index << " case " << n);
       }
     }
   }
@@ -438,8 +495,9 @@ TEST(KernelCheck, Combine) {
     MbWorkArea wa = random_work_area(s);
     wa.coded_block_pattern = s.uniform(0, 15) | (s.uniform(0, 2) << 4);
     const int quadrant = s.uniform(0, 3);
-    EXPECT_SAME(t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x, quadrant); },
-                "combine quadrant " << quadrant << " case " << n);
+    EXPECT_SAME(
+        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x, quadrant); },
+        "combine quadrant " << quadrant << " case " << n);
   }
 }
 
@@ -461,10 +519,13 @@ TEST(KernelCheck, DeinterlaceLine) {
     } st;
     s.fill(st.even);
     s.fill(st.odd);
-    EXPECT_SAME(t, st, [&](const ReconKernels& k, State& x) {
-      k.deinterlace_line(x.even, x.odd, pic.data() + stride, history.data() + stride,
-                         counter.data(), stride, width);
-    }, "de-interlace width " << width << " case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.deinterlace_line(x.even, x.odd, pic.data() + stride, history.data() + stride,
+                             counter.data(), stride, width);
+        },
+        "de-interlace width " << width << " case " << n);
   }
 }
 

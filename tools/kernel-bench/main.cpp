@@ -26,7 +26,8 @@ void fill(uint8_t* p, size_t n) {
 }
 
 void fill16(int16_t* p, size_t n, int range) {
-  for (size_t i = 0; i < n; ++i) p[i] = static_cast<int16_t>(static_cast<int>(rng() % (2 * range + 1)) - range);
+  for (size_t i = 0; i < n; ++i)
+    p[i] = static_cast<int16_t>(static_cast<int>(rng() % (2 * range + 1)) - range);
 }
 
 // Everything a kernel call reads or writes; reset before each timed run.
@@ -140,9 +141,8 @@ int main() {
   using I = Inputs&;
   bench(b, in, "idct4x4", kCalls, [](K k, I x) { k.idct4x4(x.coeff, x.dst16); });
   bench(b, in, "idct8x8", kCalls, [](K k, I x) { k.idct8x8(x.coeff, x.dst16); });
-  bench(b, in, "bs_left_edge", kCalls, [](K k, I x) {
-    k.bs_left_edge(x.wa.bs, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, 4);
-  });
+  bench(b, in, "bs_left_edge", kCalls,
+        [](K k, I x) { k.bs_left_edge(x.wa.bs, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, 4); });
   bench(b, in, "bs_top_edge", kCalls, [](K k, I x) {
     k.bs_top_edge(x.wa.bs + 4, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, 4);
   });
