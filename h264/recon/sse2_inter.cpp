@@ -49,7 +49,7 @@ __m128i round_half(__m128i sum) {
 
 // Horizontal half samples b of the row starting at s.
 template <int W>
-__m128i half_b(const uint8_t* s) {
+[[gnu::always_inline]] inline __m128i half_b(const uint8_t* s) {
   const __m128i v = load_tap_row<W>(s);
   return round_half(tap6(widen(v), widen(_mm_srli_si128(v, 1)), widen(_mm_srli_si128(v, 2)),
                          widen(_mm_srli_si128(v, 3)), widen(_mm_srli_si128(v, 4)),
@@ -101,7 +101,7 @@ struct RowWindow {
 
 // Centre samples j from the unrounded vertical sums of the columns -2 .. W + 2 (vl:vh): the
 // horizontal filter over them with 32-bit sums.
-__m128i centre_j(__m128i vl, __m128i vh) {
+[[gnu::always_inline]] inline __m128i centre_j(__m128i vl, __m128i vh) {
   const __m128i af = _mm_add_epi16(vl, lanes_from<5>(vl, vh));
   const __m128i be = _mm_add_epi16(lanes_from<1>(vl, vh), lanes_from<4>(vl, vh));
   const __m128i cd = _mm_add_epi16(lanes_from<2>(vl, vh), lanes_from<3>(vl, vh));
