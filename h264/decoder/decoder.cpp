@@ -6,7 +6,7 @@
 #include "h264/decoder/cpu_features.h"
 #include "h264/decoder/decoder_context.h"
 #include "h264/decoder/decoder_memory.h"
-#include "h264/stream/deinterlace.h"
+#include "h264/decoder/kernel_select.h"
 #include "h264/stream/slice_data.h"
 
 namespace {
@@ -124,8 +124,7 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
   }
   scanner_reset(ctx->scanner);
   reset_stream_state(*ctx);
-  decoder_recon_kernels_portable(&ctx->kernels);
-  ctx->kernels.deinterlace_line = deinterlace_line_portable;
+  decoder_fill_kernels(&ctx->kernels, decoder_kernel_build_for_level(cpu_level));
   return ctx;
 }
 

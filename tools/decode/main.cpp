@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "h264/decoder/decoder.h"
+#include "h264/decoder/cpu_features.h"
 #include "h264/decoder/decoder_context.h"
+#include "h264/decoder/kernel_select.h"
 #include "tools/decode/md5.h"
 
 namespace {
@@ -18,6 +20,7 @@ struct Options {
   std::string output_path;
   bool md5 = false;
   bool info = false;
+  int kernels = -1;  // the processor's build unless --kernels names one
   std::string input;
 };
 
@@ -32,6 +35,8 @@ void usage(const char* message) {
                "  --decode-order      output in decoding order\n"
                "  --deinterlace       de-interlaced output of interlaced sequences\n"
                "  --threads           decode slices on worker threads\n"
+               "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
+               "                      where the processor has it, else portable)\n"
                "  -o FILE             write every picture as raw planar 4:2:0\n"
                "  --md5               print 'index md5' for every picture\n"
                "  --info              print parameter sets and a line per picture\n",
@@ -76,6 +81,17 @@ bool parse_options(int argc, char** argv, Options& options) {
       options.config.flags |= DECODER_DEINTERLACE;
     } else if (arg == "--threads") {
       options.config.flags |= DECODER_WORKER_THREADS;
+    } else if (arg == "--kernels") {
+      const std::string build = i + 1 < argc ? argv[i + 1] : "";
+      if (build == "portable") {
+        options.kernels = KERNELS_PORTABLE;
+      } else if (build == "sse2") {
+        options.kernels = KERNELS_SSE2;
+      } else {
+        usage("option --kernels needs portable or sse2");
+        return false;
+      }
+      ++i;
     } else if (arg == "-o") {
       if (i + 1 >= argc) {
         usage("option -o needs a file name");
@@ -185,6 +201,11 @@ bool read_input(const std::string& path, std::vector<uint8_t>& bytes) {
 int main(int argc, char** argv) {
   Options options;
   if (!parse_options(argc, argv, options)) return 2;
+  if (options.kernels == KERNELS_SSE2 &&
+      decoder_kernel_build_for_level(decoder_cpu_level()) != KERNELS_SSE2) {
+    std::fprintf(stderr, "scopemark-decode: this processor has no SSE2\n");
+    return 2;
+  }
   std::vector<uint8_t> stream;
   if (!read_input(options.input, stream)) {
     std::fprintf(stderr, "scopemark-decode: cannot read %s\n", options.input.c_str());
@@ -204,6 +225,7 @@ int main(int argc, char** argv) {
     if (output) std::fclose(output);
     return 2;
   }
+  if (options.kernels >= 0) decoder_select_kernels(decoder, options.kernels);
 
   ParameterSetWatch watch;
   uint32_t pictures = 0;

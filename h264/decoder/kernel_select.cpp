@@ -1,0 +1,26 @@
+#include "h264/decoder/kernel_select.h"
+
+#include "h264/decoder/decoder_context.h"
+#include "h264/recon/sse2_kernels.h"
+#include "h264/stream/deinterlace.h"
+
+KernelBuild decoder_kernel_build_for_level(uint32_t cpu_level) {
+  return cpu_level >= 4 ? KERNELS_SSE2 : KERNELS_PORTABLE;
+}
+
+bool decoder_fill_kernels(ReconKernels* kernels, int build) {
+  if (build == KERNELS_PORTABLE) {
+    decoder_recon_kernels_portable(kernels);
+    kernels->deinterlace_line = deinterlace_line_portable;
+    return true;
+  }
+  if (build == KERNELS_SSE2) {
+    decoder_recon_kernels_sse2(kernels);
+    return true;
+  }
+  return false;
+}
+
+bool decoder_select_kernels(DecoderContext* ctx, int build) {
+  return ctx && decoder_fill_kernels(&ctx->kernels, build);
+}

@@ -1,0 +1,300 @@
+// Inter kernels on 128-bit vectors: luma interpolation (clause 8.4.2.2.1) in 16-bit lanes, with
+// the centre sample's second pass in 32-bit lanes; chroma interpolation; the residual addition;
+// the de-interlacing line.
+#include <utility>
+
+#include "h264/recon/recon_tables.h"
+#include "h264/recon/sse2_kernels.h"
+#include "h264/stream/deinterlace.h"
+
+namespace {
+
+using namespace sse2;
+
+template <int W>
+__m128i load_row(const uint8_t* s) {
+  if constexpr (W == 8) {
+    return load64(s);
+  } else {
+    return load32(s);
+  }
+}
+
+template <int W>
+void store_row(uint8_t* d, __m128i v) {
+  if constexpr (W == 8) {
+    store64(d, v);
+  } else {
+    store32(d, v);
+  }
+}
+
+// Samples s[-2] .. s[W + 2] of one row in bytes 0 .. W + 4, read without touching anything else.
+template <int W>
+__m128i load_tap_row(const uint8_t* s) {
+  return _mm_or_si128(load64(s - 2), _mm_slli_si128(load_row<W>(s + 3), 5));
+}
+
+__m128i tap6(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f) {
+  const __m128i outer =
+      _mm_sub_epi16(_mm_add_epi16(a, f), _mm_mullo_epi16(_mm_add_epi16(b, e), _mm_set1_epi16(5)));
+  return _mm_add_epi16(outer, _mm_mullo_epi16(_mm_add_epi16(c, d), _mm_set1_epi16(20)));
+}
+
+// (sum + 16) >> 5 clipped, as bytes.
+__m128i round_half(__m128i sum) {
+  const __m128i v = _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(16)), 5);
+  return _mm_packus_epi16(v, v);
+}
+
+// Horizontal half samples b of the row starting at s.
+template <int W>
+[[gnu::always_inline]] inline __m128i half_b(const uint8_t* s) {
+  const __m128i v = load_tap_row<W>(s);
+  return round_half(tap6(widen(v), widen(_mm_srli_si128(v, 1)), widen(_mm_srli_si128(v, 2)),
+                         widen(_mm_srli_si128(v, 3)), widen(_mm_srli_si128(v, 4)),
+                         widen(_mm_srli_si128(v, 5))));
+}
+
+// Lanes k .. k + 7 of the 16-lane concatenation lo:hi.
+template <int k>
+__m128i lanes_from(__m128i lo, __m128i hi) {
+  if constexpr (k == 0) {
+    return lo;
+  } else {
+    return _mm_or_si128(_mm_srli_si128(lo, 2 * k), _mm_slli_si128(hi, 16 - 2 * k));
+  }
+}
+
+// Six consecutive rows (y - 2 .. y + 3) of widened samples in a ring, one new row per output
+// row: columns 0 .. W - 1 from the block's column kOffset (vertical half samples), or with kTaps
+// columns -2 .. W + 2 in lo:hi (centre samples). Callers index it with compile-time rows, so the
+// ring stays in registers.
+template <int W, int kOffset, bool kTaps>
+struct RowWindow {
+  __m128i lo[6], hi[6];
+
+  RowWindow(const uint8_t* s, int stride) {
+    for (int k = 0; k < 6; ++k) set(k, s + (k - 2) * stride);
+  }
+  void set(int k, const uint8_t* row) {
+    if constexpr (kTaps) {
+      const __m128i v = load_tap_row<W>(row);
+      lo[k] = _mm_unpacklo_epi8(v, _mm_setzero_si128());
+      hi[k] = _mm_unpackhi_epi8(v, _mm_setzero_si128());
+    } else {
+      lo[k] = widen(load_row<W>(row + kOffset));
+    }
+  }
+  // Vertical sums for output row y.
+  template <int y>
+  __m128i sums(const __m128i* r) const {
+    return tap6(r[y % 6], r[(y + 1) % 6], r[(y + 2) % 6], r[(y + 3) % 6], r[(y + 4) % 6],
+                r[(y + 5) % 6]);
+  }
+  // After output row y: the oldest row gives way to row y + 4; next is its first sample.
+  template <int y>
+  void advance(const uint8_t* next) {
+    set(y % 6, next);
+  }
+};
+
+// Centre samples j from the unrounded vertical sums of the columns -2 .. W + 2 (vl:vh): the
+// horizontal filter over them with 32-bit sums.
+[[gnu::always_inline]] inline __m128i centre_j(__m128i vl, __m128i vh) {
+  const __m128i af = _mm_add_epi16(vl, lanes_from<5>(vl, vh));
+  const __m128i be = _mm_add_epi16(lanes_from<1>(vl, vh), lanes_from<4>(vl, vh));
+  const __m128i cd = _mm_add_epi16(lanes_from<2>(vl, vh), lanes_from<3>(vl, vh));
+  const __m128i outer_weights = _mm_setr_epi16(1, -5, 1, -5, 1, -5, 1, -5);
+  const __m128i inner_weights = _mm_setr_epi16(20, 1, 20, 1, 20, 1, 20, 1);
+  const __m128i round = _mm_set1_epi16(512);
+  const __m128i sum_lo =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(af, be), outer_weights),
+                    _mm_madd_epi16(_mm_unpacklo_epi16(cd, round), inner_weights));
+  const __m128i sum_hi =
+      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(af, be), outer_weights),
+                    _mm_madd_epi16(_mm_unpackhi_epi16(cd, round), inner_weights));
+  const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sum_lo, 10), _mm_srai_epi32(sum_hi, 10));
+  return _mm_packus_epi16(v, v);
+}
+
+// Prediction at fraction (xf, yf), as in the portable kernel: a, b, c from one row; every
+// position with a vertical part from a window of six rows that moves down the block.
+template <int W, int H, int xf, int yf>
+void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
+  constexpr bool kCentre = (xf == 2 && yf != 0) || (yf == 2 && xf != 0);
+  constexpr int kHalfColumn = xf == 3 ? 1 : 0;  // column of h averaged with the quarter samples
+  const auto row_out = [dst](int y) { return dst + 8 * y + (y >= 8 ? 64 : 0); };
+  if constexpr (yf == 0) {
+    for (int y = 0; y < H; ++y) {
+      const uint8_t* s = src + y * stride;
+      __m128i v;
+      if constexpr (xf == 0) {
+        v = load_row<W>(s);
+      } else if constexpr (xf == 2) {
+        v = half_b<W>(s);
+      } else {
+        v = _mm_avg_epu8(load_row<W>(s + kHalfColumn), half_b<W>(s));
+      }
+      store_row<W>(row_out(y), v);
+    }
+  } else {
+    RowWindow<W, kCentre ? 0 : kHalfColumn, kCentre> window(src, stride);
+    const auto row = [&]<int y>() {
+      const uint8_t* s = src + y * stride;
+      const uint8_t* b_row = yf == 3 ? s + stride : s;  // row of b averaged with the others
+      __m128i v;
+      if constexpr (kCentre) {
+        const __m128i vl = window.template sums<y>(window.lo);
+        const __m128i vh = window.template sums<y>(window.hi);
+        const __m128i j = centre_j(vl, vh);
+        if constexpr (xf == 2 && yf == 2) {
+          v = j;
+        } else if constexpr (xf == 2) {
+          constexpr int k = (y + (yf == 3 ? 3 : 2)) % 6;  // window row of b
+          const __m128i lo = window.lo[k], hi = window.hi[k];
+          const __m128i b =
+              round_half(tap6(lo, lanes_from<1>(lo, hi), lanes_from<2>(lo, hi),
+                              lanes_from<3>(lo, hi), lanes_from<4>(lo, hi), lanes_from<5>(lo, hi)));
+          v = _mm_avg_epu8(b, j);
+        } else {
+          v = _mm_avg_epu8(round_half(lanes_from<2 + kHalfColumn>(vl, vh)), j);
+        }
+      } else {
+        const __m128i h = round_half(window.template sums<y>(window.lo));
+        if constexpr (xf == 0 && yf == 2) {
+          v = h;
+        } else if constexpr (xf == 0) {
+          v = _mm_avg_epu8(load_row<W>(yf == 1 ? s : s + stride), h);
+        } else {
+          v = _mm_avg_epu8(half_b<W>(b_row), h);
+        }
+      }
+      store_row<W>(row_out(y), v);
+      if constexpr (y + 1 < H) window.template advance<y>(s + 4 * stride);
+    };
+    [&]<int... y>(std::integer_sequence<int, y...>) {
+      (row.template operator()<y>(), ...);
+    }
+    (std::make_integer_sequence<int, H>());
+  }
+}
+
+template <int kWidth, int kHeight, int kIndex>
+void mc_luma(const McBlockRequest* r) {
+  luma_block<kWidth, kHeight, (kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride,
+                                                           r->dst_luma);
+}
+
+// kWidth samples of rows y and, for 4-wide blocks, y + 1 (in the upper half of the vector).
+template <int kWidth>
+__m128i chroma_rows(const uint8_t* s, int stride) {
+  if constexpr (kWidth == 8) {
+    return load64(s);
+  } else {
+    return _mm_unpacklo_epi32(load32(s), load32(s + stride));
+  }
+}
+
+template <int kWidth, int kHeight, int kIndex>
+void mc_chroma(const McBlockRequest* r) {
+  const int xf = (kIndex & 1) ? r->chroma_frac_x : 0, yf = (kIndex & 2) ? r->chroma_frac_y : 0;
+  const __m128i wa = _mm_set1_epi16(static_cast<int16_t>((8 - xf) * (8 - yf)));
+  const __m128i wb = _mm_set1_epi16(static_cast<int16_t>(xf * (8 - yf)));
+  const __m128i wc = _mm_set1_epi16(static_cast<int16_t>((8 - xf) * yf));
+  const __m128i wd = _mm_set1_epi16(static_cast<int16_t>(xf * yf));
+  const __m128i round = _mm_set1_epi16(32);
+  const int stride = r->src_chroma_stride;
+  constexpr int kRowsPerStep = kWidth == 8 ? 1 : 2;
+  for (int plane = 0; plane < 2; ++plane) {
+    const uint8_t* src = plane == 0 ? r->src_cb : r->src_cr;
+    uint8_t* dst = plane == 0 ? r->dst_cb : r->dst_cr;
+    for (int y = 0; y < kHeight; y += kRowsPerStep) {
+      const uint8_t* s = src + y * stride;
+      __m128i v = chroma_rows<kWidth>(s, stride);
+      if constexpr (kIndex != 0) {
+        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(widen(v), wa), round);
+        if constexpr (kIndex & 1) {
+          sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + 1, stride)), wb));
+        }
+        if constexpr (kIndex & 2) {
+          sum = _mm_add_epi16(sum,
+                              _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride, stride)), wc));
+        }
+        if constexpr (kIndex == 3) {
+          sum = _mm_add_epi16(
+              sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride + 1, stride)), wd));
+        }
+        v = _mm_srli_epi16(sum, 6);
+        v = _mm_packus_epi16(v, v);
+      }
+      store_row<kWidth>(dst + 8 * y, v);
+      if constexpr (kWidth == 4) store32(dst + 8 * y + 8, _mm_srli_si128(v, 4));
+    }
+  }
+}
+
+void combine(MbWorkArea* wa, int quadrant) {
+  if ((wa->coded_block_pattern >> quadrant) & 1) {
+    uint8_t* luma = wa->luma + 64 * quadrant;
+    const int16_t* residual = wa->residual + 64 * quadrant;
+    for (int y = 0; y < 8; y += 2)
+      store128(luma + 8 * y, add_residual_16(load128(luma + 8 * y), residual + 8 * y));
+  }
+  if (wa->coded_block_pattern >> 4) {
+    const int offset = decoder_chroma4x4_offset[quadrant];
+    add_residual_4x4(wa->cb + offset, wa->residual + kResidualCb + offset);
+    add_residual_4x4(wa->cr + offset, wa->residual + kResidualCr + offset);
+  }
+}
+
+// The rule of deinterlace_line_portable on 16 samples at a time; the portable kernel takes the
+// last width % 16 samples.
+void deinterlace_line(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
+                      const uint8_t* history, const uint8_t* counter, int stride, int width) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i still_limit = _mm_set1_epi8(9);
+  const __m128i progressive = _mm_set1_epi8(3);
+  int x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i even = load128(pic + x);
+    const __m128i odd = load128(pic + stride + x);
+    const __m128i next = load128(pic + 2 * stride + x);
+    const __m128i seen = load128(history + stride + x);
+    const __m128i count = load128(counter + x);
+    const __m128i diff = _mm_or_si128(_mm_subs_epu8(odd, seen), _mm_subs_epu8(seen, odd));
+    const __m128i still = _mm_cmpeq_epi8(_mm_subs_epu8(diff, still_limit), zero);
+    const __m128i counted = _mm_cmpeq_epi8(_mm_max_epu8(count, progressive), count);
+    const __m128i keep = _mm_or_si128(still, counted);
+    const __m128i odd_out =
+        _mm_or_si128(_mm_and_si128(keep, odd), _mm_andnot_si128(keep, _mm_avg_epu8(even, next)));
+    store128(out_even + x, even);
+    store128(out_odd + x, odd_out);
+  }
+  if (x < width) {
+    deinterlace_line_portable(out_even + x, out_odd + x, pic + x, history + x, counter + x, stride,
+                              width - x);
+  }
+}
+
+template <int... kIndex>
+void fill_luma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
+  ((k->mc_luma_4x4[kIndex] = mc_luma<4, 4, kIndex>), ...);
+  ((k->mc_luma_4x8[kIndex] = mc_luma<4, 8, kIndex>), ...);
+  ((k->mc_luma_8x16[kIndex] = mc_luma<8, 16, kIndex>), ...);
+}
+
+template <int... kIndex>
+void fill_chroma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
+  ((k->mc_chroma_4x2[kIndex] = mc_chroma<4, 2, kIndex>), ...);
+  ((k->mc_chroma_8x4[kIndex] = mc_chroma<8, 4, kIndex>), ...);
+}
+
+}  // namespace
+
+void decoder_install_sse2_inter(ReconKernels* kernels) {
+  fill_luma(kernels, std::make_integer_sequence<int, 16>());
+  fill_chroma(kernels, std::make_integer_sequence<int, 4>());
+  kernels->combine = combine;
+  kernels->deinterlace_line = deinterlace_line;
+}

@@ -1,0 +1,532 @@
+// Every slot of the SSE2 kernel table against the portable table, byte for byte, on many random
+// inputs with the extremes mixed in. Each case runs both kernels on identical copies of its
+// buffers and compares every byte the kernels could touch.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "h264/decoder/cpu_features.h"
+#include "h264/decoder/decoder.h"
+#include "h264/decoder/decoder_context.h"
+#include "h264/decoder/kernel_select.h"
+#include "h264/recon/mb_work_area.h"
+#include "h264/recon/recon_kernels.h"
+#include "h264/recon/recon_tables.h"
+
+namespace {
+
+// Random data whose character varies from case to case: noise, the two extremes, a flat area,
+// or a smooth area with a little noise (which is what opens the deblocking filters).
+class Samples {
+ public:
+  explicit Samples(uint32_t seed) : rng_(seed) {}
+
+  int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
+  bool chance(int percent) { return uniform(0, 99) < percent; }
+
+  void fill(uint8_t* p, size_t n) {
+    const int kind = uniform(0, 4);
+    const int base = uniform(0, 255), spread = uniform(1, 12);
+    for (size_t i = 0; i < n; ++i) {
+      switch (kind) {
+        case 0:
+          p[i] = static_cast<uint8_t>(uniform(0, 255));
+          break;
+        case 1:
+          p[i] = chance(50) ? 0 : 255;
+          break;
+        case 2:
+          p[i] = static_cast<uint8_t>(base);
+          break;
+        default:
+          p[i] = static_cast<uint8_t>(std::clamp(base + uniform(-spread, spread), 0, 255));
+      }
+    }
+  }
+  template <size_t N>
+  void fill(uint8_t (&p)[N]) {
+    fill(p, N);
+  }
+  void fill(std::vector<uint8_t>& v) { fill(v.data(), v.size()); }
+
+  // Coefficients and residual values: small, large, the 16-bit extremes, or zero.
+  int16_t value16() {
+    switch (uniform(0, 5)) {
+      case 0:
+        return static_cast<int16_t>(uniform(-32768, 32767));
+      case 1:
+        return chance(50) ? -32768 : 32767;
+      case 2:
+        return 0;
+      case 3:
+        return static_cast<int16_t>(uniform(-4096, 4095));
+      default:
+        return static_cast<int16_t>(uniform(-300, 300));
+    }
+  }
+  void fill16(int16_t* p, size_t n) {
+    const bool sparse = chance(30);
+    for (size_t i = 0; i < n; ++i) p[i] = sparse && chance(80) ? 0 : value16();
+  }
+
+ private:
+  std::mt19937 rng_;
+};
+
+struct Tables {
+  Tables() {
+    EXPECT_TRUE(decoder_fill_kernels(&portable, KERNELS_PORTABLE));
+    EXPECT_TRUE(decoder_fill_kernels(&sse2, KERNELS_SSE2));
+  }
+  ReconKernels portable;
+  ReconKernels sse2;
+};
+
+// Runs `call(kernels, state)` on two copies of `state` and reports the first differing byte.
+template <typename State, typename Call>
+::testing::AssertionResult same_result(const Tables& t, const State& state, Call&& call) {
+  State a, b;
+  std::memcpy(&a, &state, sizeof a);
+  std::memcpy(&b, &state, sizeof b);
+  call(t.portable, a);
+  call(t.sse2, b);
+  const auto* pa = reinterpret_cast<const uint8_t*>(&a);
+  const auto* pb = reinterpret_cast<const uint8_t*>(&b);
+  for (size_t i = 0; i < sizeof(State); ++i) {
+    if (pa[i] != pb[i]) {
+      return ::testing::AssertionFailure()
+             << "byte " << i << ": portable " << int{pa[i]} << ", sse2 " << int{pb[i]};
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+#define EXPECT_SAME(tables, state, call, what)            \
+  do {                                                    \
+    auto result_ = same_result(tables, state, call);      \
+    if (!result_) {                                       \
+      ADD_FAILURE() << what << ": " << result_.message(); \
+      return;                                             \
+    }                                                     \
+  } while (0)
+
+TEST(KernelCheck, InstanceGetsTheBuildOfItsProcessor) {
+  EXPECT_EQ(decoder_kernel_build_for_level(4), KERNELS_SSE2);
+  EXPECT_EQ(decoder_kernel_build_for_level(3), KERNELS_PORTABLE);
+  EXPECT_EQ(decoder_kernel_build_for_level(2), KERNELS_PORTABLE);
+  ReconKernels k{};
+  EXPECT_FALSE(decoder_fill_kernels(&k, 7));
+  EXPECT_EQ(k.idct4x4, nullptr);
+  EXPECT_FALSE(decoder_select_kernels(nullptr, KERNELS_SSE2));
+
+  Tables t;
+  const DecoderConfig config{0, 0, 8, 8, 1, 0, nullptr};
+  DecoderContext* ctx = decoder_create(&config);
+  ASSERT_NE(ctx, nullptr);
+  const ReconKernels& expected =
+      decoder_kernel_build_for_level(decoder_cpu_level()) == KERNELS_SSE2 ? t.sse2 : t.portable;
+  EXPECT_EQ(std::memcmp(&ctx->kernels, &expected, sizeof expected), 0);
+  ASSERT_TRUE(decoder_select_kernels(ctx, KERNELS_PORTABLE));
+  EXPECT_EQ(std::memcmp(&ctx->kernels, &t.portable, sizeof t.portable), 0);
+  decoder_destroy(ctx);
+}
+
+TEST(KernelCheck, EverySlotIsFilled) {
+  Tables t;
+  const auto* slots = reinterpret_cast<const void* const*>(&t.sse2);
+  for (size_t i = 0; i < sizeof(ReconKernels) / sizeof(void*); ++i)
+    EXPECT_NE(slots[i], nullptr) << "slot " << i;
+}
+
+TEST(KernelCheck, InverseTransforms) {
+  Tables t;
+  Samples s(1);
+  struct State {
+    int16_t coeff[64];
+    int16_t dst[64];
+  };
+  for (int n = 0; n < 4000; ++n) {
+    State st;
+    s.fill16(st.coeff, 64);
+    s.fill16(st.dst, 64);
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& x) { k.idct4x4(x.coeff, x.dst); },
+        "idct4x4 case " << n);
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& x) { k.idct8x8(x.coeff, x.dst); },
+        "idct8x8 case " << n);
+  }
+}
+
+TEST(KernelCheck, BoundaryStrengths) {
+  Tables t;
+  Samples s(2);
+  struct State {
+    MbInfo cur, nb;
+    MbMotion cur_motion, nb_motion;
+    uint8_t bs[kBsSize];
+  };
+  for (int n = 0; n < 20000; ++n) {
+    State st{};
+    for (MbInfo* m : {&st.cur, &st.nb}) {
+      m->coded_blocks = static_cast<uint16_t>(s.chance(40) ? 0 : s.uniform(0, 0xFFFF));
+    }
+    // Vectors near each other (around the thresholds), anywhere, or at the 16-bit extremes.
+    const int kind = s.uniform(0, 2);
+    const int base_x = s.uniform(-2000, 2000), base_y = s.uniform(-500, 500);
+    for (MbMotion* m : {&st.cur_motion, &st.nb_motion}) {
+      for (int q = 0; q < 4; ++q) {
+        m->ref_idx[q] = static_cast<int8_t>(s.uniform(0, 2));
+        m->ref_pic[q] =
+            s.chance(80) ? 7 : (s.chance(50) ? s.uniform(0, 3) : s.uniform(INT32_MIN, INT32_MAX));
+      }
+      for (auto& mv : m->mv) {
+        for (int c = 0; c < 2; ++c) {
+          const int base = c == 0 ? base_x : base_y;
+          mv[c] = static_cast<int16_t>(kind == 0   ? base + s.uniform(-5, 5)
+                                       : kind == 1 ? s.uniform(-32768, 32767)
+                                                   : (s.chance(50) ? -32768 : 32767));
+        }
+      }
+    }
+    s.fill(st.bs);
+    const int mvy_limit = s.chance(50) ? 4 : 2;
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_left_edge(x.bs, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
+        },
+        "left edge case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_top_edge(x.bs + 4, &x.cur, &x.cur_motion, &x.nb, &x.nb_motion, mvy_limit);
+        },
+        "top edge case " << n);
+    EXPECT_SAME(
+        t, st,
+        [](const ReconKernels& k, State& x) { k.bs_internal_16x16(x.bs, x.cur.coded_blocks); },
+        "internal 16x16 case " << n);
+    EXPECT_SAME(
+        t, st,
+        [](const ReconKernels& k, State& x) { k.bs_clear_internal(x.bs, x.cur.coded_blocks); },
+        "clear internal case " << n);
+  }
+}
+
+// Thresholds as the filter tables produce them, their limits included.
+int pick_alpha(Samples& s) {
+  return s.chance(20) ? (s.chance(50) ? 0 : 255) : s.uniform(0, 255);
+}
+int pick_beta(Samples& s) {
+  return s.chance(20) ? (s.chance(50) ? 0 : 18) : s.uniform(0, 18);
+}
+int8_t pick_tc0(Samples& s) {
+  return static_cast<int8_t>(s.chance(20) ? (s.chance(50) ? -1 : 25) : s.uniform(-1, 25));
+}
+
+TEST(KernelCheck, EdgeFilters) {
+  Tables t;
+  Samples s(3);
+  struct LumaState {
+    uint8_t rows[64];  // p3 p2 p1 p0 q0 q1 q2 q3, stride 8
+  };
+  struct ChromaState {
+    uint8_t cb[32], cr[32];  // p1 p0 q0 q1
+    EdgeFilterParams pcb, pcr;
+  };
+  for (int n = 0; n < 30000; ++n) {
+    LumaState l;
+    s.fill(l.rows);
+    const int alpha = pick_alpha(s), beta = pick_beta(s);
+    const int8_t tc0[4] = {pick_tc0(s), pick_tc0(s), pick_tc0(s), pick_tc0(s)};
+    EXPECT_SAME(
+        t, l,
+        [&](const ReconKernels& k, LumaState& x) {
+          k.luma_normal(x.rows + 24, x.rows + 32, alpha, beta, tc0);
+        },
+        "luma normal case " << n);
+    EXPECT_SAME(
+        t, l,
+        [&](const ReconKernels& k, LumaState& x) {
+          k.luma_strong(x.rows + 24, x.rows + 32, alpha, beta);
+        },
+        "luma strong case " << n);
+
+    ChromaState c{};
+    s.fill(c.cb);
+    s.fill(c.cr);
+    for (EdgeFilterParams* e : {&c.pcb, &c.pcr}) {
+      e->alpha = pick_alpha(s);
+      e->beta = pick_beta(s);
+      for (int8_t& v : e->tc0) v = pick_tc0(s);
+    }
+    EXPECT_SAME(
+        t, c,
+        [](const ReconKernels& k, ChromaState& x) {
+          k.chroma_normal(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
+        },
+        "chroma normal case " << n);
+    EXPECT_SAME(
+        t, c,
+        [](const ReconKernels& k, ChromaState& x) {
+          k.chroma_strong(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
+        },
+        "chroma strong case " << n);
+  }
+}
+
+TEST(KernelCheck, TransposesLoadsAndStores) {
+  Tables t;
+  Samples s(4);
+  struct State {
+    uint8_t pic[40 * 20];
+    uint8_t edge[64];
+    uint8_t luma[kLumaArraySize];
+    uint8_t cb[kChromaArraySize], cr[kChromaArraySize];
+  };
+  for (int n = 0; n < 3000; ++n) {
+    State st;
+    s.fill(st.pic);
+    s.fill(st.edge);
+    s.fill(st.luma);
+    s.fill(st.cb);
+    s.fill(st.cr);
+    const int stride = s.uniform(16, 40);
+    const int x = s.uniform(0, stride - 16), y = s.uniform(0, 20 - 16);
+    const int at = y * stride + x;
+    EXPECT_SAME(
+        t, st, [](const ReconKernels& k, State& v) { k.transpose8x8(v.edge); },
+        "transpose case " << n);
+    const struct {
+      NeighbourLoadKernel ReconKernels::*load;
+      NeighbourStoreKernel ReconKernels::*store;
+      const char* name;
+    } moves[] = {
+        {&ReconKernels::load_left_columns, &ReconKernels::store_left_columns, "left columns"},
+        {&ReconKernels::load_top_rows_luma, &ReconKernels::store_top_rows_luma, "top rows luma"},
+        {&ReconKernels::load_top_rows_chroma, &ReconKernels::store_top_rows_chroma,
+         "top rows chroma"},
+    };
+    for (const auto& m : moves) {
+      EXPECT_SAME(
+          t, st, [&](const ReconKernels& k, State& v) { (k.*m.load)(v.edge, v.pic + at, stride); },
+          m.name << " load case " << n);
+      EXPECT_SAME(
+          t, st, [&](const ReconKernels& k, State& v) { (k.*m.store)(v.edge, v.pic + at, stride); },
+          m.name << " store case " << n);
+    }
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& v) { k.store_mb_luma(v.pic + at, stride, v.luma); },
+        "macroblock luma store case " << n);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& v) {
+          k.store_mb_chroma(v.pic + at, v.pic + at + 8 * stride + 1, stride, v.cb, v.cr);
+        },
+        "macroblock chroma store case " << n);
+  }
+}
+
+// A work area with random samples, border, availability flags and residual.
+MbWorkArea random_work_area(Samples& s) {
+  MbWorkArea wa{};
+  s.fill(wa.luma);
+  s.fill(wa.cb);
+  s.fill(wa.cr);
+  for (int i = kFlagOne; i < kLumaArraySize; ++i) wa.luma[i] = s.chance(70) ? 1 : 0;
+  wa.luma[kFlagOne] = 1;
+  s.fill16(wa.residual, kResidualSize);
+  return wa;
+}
+
+TEST(KernelCheck, IntraPredictors) {
+  Tables t;
+  Samples s(5);
+  for (int n = 0; n < 1500; ++n) {
+    const MbWorkArea wa = random_work_area(s);
+    const int cbp = s.uniform(0, 15);
+    for (int mode = 0; mode < 9; ++mode) {
+      for (int blk = 0; blk < 16; ++blk) {
+        EXPECT_SAME(
+            t, wa,
+            [&](const ReconKernels& k, MbWorkArea& x) {
+              k.intra4x4[mode](blk, x.luma, x.residual, cbp);
+            },
+            "intra 4x4 mode " << mode << " block " << blk << " case " << n);
+      }
+      for (int blk = 0; blk < 4; ++blk) {
+        EXPECT_SAME(
+            t, wa,
+            [&](const ReconKernels& k, MbWorkArea& x) {
+              k.intra8x8[mode](blk, x.luma, x.residual, cbp);
+            },
+            "intra 8x8 mode " << mode << " block " << blk << " case " << n);
+      }
+    }
+    const int chroma_pattern = s.uniform(0, 2);
+    for (int mode = 0; mode < 4; ++mode) {
+      EXPECT_SAME(
+          t, wa,
+          [&](const ReconKernels& k, MbWorkArea& x) { k.intra16x16[mode](x.luma, x.residual); },
+          "intra 16x16 mode " << mode << " case " << n);
+      EXPECT_SAME(
+          t, wa,
+          [&](const ReconKernels& k, MbWorkArea& x) {
+            k.intra_chroma[mode](&x, x.cb, x.cr, x.residual + kResidualCb, x.residual + kResidualCr,
+                                 chroma_pattern);
+          },
+          "intra chroma mode " << mode << " case " << n);
+    }
+  }
+}
+
+// Reference samples in a buffer of exactly the rectangle the kernel may read, so that a read
+// outside it leaves the allocation (and trips the address sanitizer).
+struct Reference {
+  std::vector<uint8_t> bytes;
+  int stride;
+  const uint8_t* origin;  // the block's integer sample
+};
+
+Reference make_reference(Samples& s, int width, int height, int before_x, int before_y, int after_x,
+                         int after_y) {
+  Reference r;
+  const int w = before_x + width + after_x, h = before_y + height + after_y;
+  r.stride = w + (s.chance(50) ? 0 : s.uniform(1, 20));
+  // The last row holds only the readable samples.
+  r.bytes.resize(static_cast<size_t>(r.stride) * (h - 1) + w);
+  s.fill(r.bytes);
+  r.origin = r.bytes.data() + before_y * r.stride + before_x;
+  return r;
+}
+
+struct McState {
+  uint8_t luma[256];
+  uint8_t cb[64];
+  uint8_t cr[64];
+};
+
+TEST(KernelCheck, Interpolation) {
+  Tables t;
+  Samples s(6);
+  struct Shape {
+    McKernel (ReconKernels::*table)[16];
+    int w, h;
+    const char* name;
+  };
+  const Shape luma[] = {{&ReconKernels::mc_luma_4x4, 4, 4, "luma 4x4"},
+                        {&ReconKernels::mc_luma_4x8, 4, 8, "luma 4x8"},
+                        {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"}};
+  for (const auto& shape : luma) {
+    for (int index = 0; index < 16; ++index) {
+      const bool wide = (index >> 2) != 0, tall = (index & 3) != 0;
+      for (int n = 0; n < 300; ++n) {
+        // Kernels of a fraction read 2 samples before and 3 after the block in its direction.
+        const Reference ref = make_reference(s, shape.w, shape.h, wide ? 2 : 0, tall ? 2 : 0,
+                                             wide ? 3 : 0, tall ? 3 : 0);
+        McState st;
+        s.fill(st.luma);
+        McBlockRequest req{};
+        req.src_luma = ref.origin;
+        req.src_luma_stride = ref.stride;
+        const int dst = shape.h == 16
+                            ? 64 * s.uniform(0, 1)
+                            : luma_sample_offset(4 * s.uniform(0, 3), 8 * s.uniform(0, 1)) +
+                                  8 * s.uniform(0, 8 - shape.h);
+        EXPECT_SAME(
+            t, st,
+            [&](const ReconKernels& k, McState& x) {
+              McBlockRequest r = req;
+              r.dst_luma = x.luma + dst;
+              (k.*shape.table)[index](&r);
+            },
+            shape.name << " fraction " << index << " case " << n);
+      }
+    }
+  }
+  struct ChromaShape {
+    McKernel (ReconKernels::*table)[4];
+    int w, h;
+    const char* name;
+  };
+  const ChromaShape chroma[] = {{&ReconKernels::mc_chroma_4x2, 4, 2, "chroma 4x2"},
+                                {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"}};
+  for (const auto& shape : chroma) {
+    for (int index = 0; index < 4; ++index) {
+      for (int n = 0; n < 800; ++n) {
+        const int right = index & 1, below = (index >> 1) & 1;
+        const Reference cb = make_reference(s, shape.w, shape.h, 0, 0, right, below);
+        std::vector<uint8_t> cr_bytes(cb.bytes.size());
+        s.fill(cr_bytes);
+        McState st;
+        s.fill(st.cb);
+        s.fill(st.cr);
+        McBlockRequest req{};
+        req.src_cb = cb.origin;
+        req.src_cr = cr_bytes.data();
+        req.src_chroma_stride = cb.stride;
+        req.chroma_frac_x = static_cast<uint8_t>(s.uniform(0, 7));
+        req.chroma_frac_y = static_cast<uint8_t>(s.uniform(0, 7));
+        const int dst = 4 * s.uniform(0, 8 / shape.w - 1) + 8 * s.uniform(0, 8 - shape.h);
+        EXPECT_SAME(
+            t, st,
+            [&](const ReconKernels& k, McState& x) {
+              McBlockRequest r = req;
+              r.dst_cb = x.cb + dst;
+              r.dst_cr = x.cr + dst;
+              (k.*shape.table)[index](&r);
+            },
+            shape.name << " fraction " << index << " case " << n);
+      }
+    }
+  }
+}
+
+TEST(KernelCheck, Combine) {
+  Tables t;
+  Samples s(7);
+  for (int n = 0; n < 5000; ++n) {
+    MbWorkArea wa = random_work_area(s);
+    wa.coded_block_pattern = s.uniform(0, 15) | (s.uniform(0, 2) << 4);
+    const int quadrant = s.uniform(0, 3);
+    EXPECT_SAME(
+        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x, quadrant); },
+        "combine quadrant " << quadrant << " case " << n);
+  }
+}
+
+TEST(KernelCheck, DeinterlaceLine) {
+  Tables t;
+  Samples s(8);
+  for (int n = 0; n < 3000; ++n) {
+    const int width = s.chance(50) ? 16 * s.uniform(1, 6) : s.uniform(1, 100);
+    const int stride = width + (s.chance(50) ? 0 : s.uniform(1, 16));
+    // Picture rows 2k - 1 .. 2k + 2, history near the picture, counters around 3.
+    std::vector<uint8_t> pic(static_cast<size_t>(stride) * 3 + width);
+    s.fill(pic);
+    std::vector<uint8_t> history(pic);
+    for (uint8_t& h : history) h = static_cast<uint8_t>(std::clamp(h + s.uniform(-12, 12), 0, 255));
+    std::vector<uint8_t> counter(width);
+    for (uint8_t& c : counter) c = static_cast<uint8_t>(s.uniform(0, 5));
+    struct State {
+      uint8_t even[100], odd[100];
+    } st;
+    s.fill(st.even);
+    s.fill(st.odd);
+    EXPECT_SAME(
+        t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.deinterlace_line(x.even, x.odd, pic.data() + stride, history.data() + stride,
+                             counter.data(), stride, width);
+        },
+        "de-interlace width " << width << " case " << n);
+  }
+}
+
+}  // namespace
