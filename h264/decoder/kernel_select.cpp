@@ -2,7 +2,6 @@
 
 #include "h264/decoder/decoder_context.h"
 #include "h264/recon/sse2_kernels.h"
-#include "h264/stream/deinterlace.h"
 
 KernelBuild decoder_kernel_build_for_level(uint32_t cpu_level) {
   return cpu_level >= 4 ? KERNELS_SSE2 : KERNELS_PORTABLE;
@@ -11,7 +10,6 @@ KernelBuild decoder_kernel_build_for_level(uint32_t cpu_level) {
 bool decoder_fill_kernels(ReconKernels* kernels, int build) {
   if (build == KERNELS_PORTABLE) {
     decoder_recon_kernels_portable(kernels);
-    kernels->deinterlace_line = deinterlace_line_portable;
     return true;
   }
   if (build == KERNELS_SSE2) {

@@ -1,6 +1,4 @@
-// Inter kernels: fractional sample interpolation (clause 8.4.2.2), the residual addition, and
-// the de-interlacing line.
-#include <cstdlib>
+// Inter kernels: fractional sample interpolation (clause 8.4.2.2) and the residual addition.
 #include <cstring>
 #include <utility>
 
@@ -149,20 +147,6 @@ void mc_chroma(const McBlockRequest* r) {
   }
 }
 
-// Largest difference from the history at which a sample counts as still.
-constexpr int kStillThreshold = 10;
-
-void deinterlace_line(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
-                      const uint8_t* history, const uint8_t*, int stride, int width) {
-  for (int x = 0; x < width; ++x) {
-    const int top = pic[x], bottom = pic[stride + x], next = pic[2 * stride + x];
-    const bool still = std::abs(top - history[x]) <= kStillThreshold &&
-                       std::abs(bottom - history[stride + x]) <= kStillThreshold;
-    out_even[x] = static_cast<uint8_t>(top);
-    out_odd[x] = static_cast<uint8_t>(still ? bottom : average(top, next));
-  }
-}
-
 template <int... kIndex>
 void fill_luma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_luma_4x4[kIndex] = mc_luma<4, 4, kIndex>), ...);
@@ -185,5 +169,4 @@ void decoder_install_portable_inter(ReconKernels* kernels) {
   fill_luma(kernels, std::make_integer_sequence<int, 16>());
   fill_chroma(kernels, std::make_integer_sequence<int, 4>());
   kernels->combine = combine;
-  kernels->deinterlace_line = deinterlace_line;
 }

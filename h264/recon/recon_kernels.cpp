@@ -1,6 +1,7 @@
 #include "h264/recon/recon_kernels.h"
 
 #include "h264/recon/portable_kernels.h"
+#include "h264/stream/deinterlace.h"
 
 void decoder_recon_kernels_portable(ReconKernels* kernels) {
   *kernels = ReconKernels{};
@@ -9,4 +10,5 @@ void decoder_recon_kernels_portable(ReconKernels* kernels) {
   decoder_install_portable_deblock(kernels);
   decoder_install_portable_strengths(kernels);
   decoder_install_portable_inter(kernels);
+  kernels->deinterlace_line = deinterlace_line_portable;
 }

@@ -91,9 +91,7 @@ using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
 
 // One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
 // the history plane (the previous picture's luma) and the counter plane at the same offsets.
-// The portable kernel copies row 2k to the even line and, per sample, row 2k + 1 to the odd line
-// where rows 2k and 2k + 1 match the history, else the average of rows 2k and 2k + 2; it does
-// not consult the counter plane.
+// The rule is at deinterlace_line_portable (h264/stream/deinterlace.cpp).
 using DeinterlaceLineKernel = void (*)(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
                                        const uint8_t* history, const uint8_t* counter, int stride,
                                        int width);

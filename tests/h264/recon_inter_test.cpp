@@ -180,21 +180,4 @@ TEST(ReconKernelTable, PortableBuildFillsEverySlot) {
   for (size_t i = 0; i < std::size(slots); ++i) EXPECT_NE(slots[i], 0u) << "slot " << i;
 }
 
-TEST(ReconDeinterlace, StillSamplesWeaveMovingSamplesInterpolate) {
-  ReconKernels k;
-  decoder_recon_kernels_portable(&k);
-  constexpr int kStride = 4;
-  // Rows 2k, 2k + 1, 2k + 2 of the picture and rows 2k, 2k + 1 of the history.
-  const uint8_t pic[3 * kStride] = {100, 100, 100, 100, 60, 60, 60, 60, 120, 120, 120, 120};
-  const uint8_t history[2 * kStride] = {100, 95, 100, 200, 60, 69, 71, 60};
-  const uint8_t counter[2 * kStride] = {};
-  uint8_t even[kStride], odd[kStride];
-  k.deinterlace_line(even, odd, pic, history, counter, kStride, kStride);
-  for (uint8_t v : even) EXPECT_EQ(v, 100);
-  EXPECT_EQ(odd[0], 60);   // unchanged: weave the bottom field
-  EXPECT_EQ(odd[1], 60);   // differences of 5 and 9 still count as still
-  EXPECT_EQ(odd[2], 110);  // the bottom field moved by 11: average of rows 2k and 2k + 2
-  EXPECT_EQ(odd[3], 110);  // the top field moved
-}
-
 }  // namespace
