@@ -6,6 +6,7 @@
 #include "h264/decoder/cpu_features.h"
 #include "h264/decoder/decoder_context.h"
 #include "h264/decoder/decoder_memory.h"
+#include "h264/decoder/decoder_workers.h"
 #include "h264/decoder/kernel_select.h"
 #include "h264/stream/slice_data.h"
 
@@ -93,7 +94,13 @@ bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
       if (result == NAL_RESULT_NEW_PICTURE || result == NAL_RESULT_SAME_PICTURE) {
         save_last_slice_values(ctx);
         // SEI units answer "new picture" too; only slices carry slice data.
-        if (ctx.nal_unit_type == 1 || ctx.nal_unit_type == 5) decode_slice_data(ctx);
+        if (ctx.nal_unit_type == 1 || ctx.nal_unit_type == 5) {
+          if (ctx.workers) {
+            hand_over_slice(ctx);
+          } else {
+            decode_slice_data(ctx);
+          }
+        }
       }
     }
     if (take_output_picture(ctx, out)) return true;
@@ -118,7 +125,8 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
   auto* ctx = new (block) DecoderContext();
   clamp_config(*config, *ctx);
   ctx->cpu_level = cpu_level;
-  if (!allocate_buffers(*ctx)) {
+  if (!allocate_buffers(*ctx) ||
+      ((ctx->flags & DECODER_WORKER_THREADS) && !decoder_workers_create(*ctx))) {
     decoder_destroy(ctx);
     return nullptr;
   }
@@ -162,6 +170,7 @@ int decoder_decode(DecoderContext* ctx, const uint8_t* bytes, uint32_t length, u
 
 void decoder_destroy(DecoderContext* ctx) {
   if (!ctx) return;
+  decoder_workers_destroy(*ctx);
   release_buffers(*ctx);
   decoder_free(ctx);
 }

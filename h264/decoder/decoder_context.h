@@ -15,6 +15,8 @@
 #include "h264/stream/slice_header.h"
 #include "h264/recon/residual.h"
 
+struct DecoderWorkers;
+
 constexpr uint32_t MAX_REF_FRAMES = 16;
 constexpr uint32_t MAX_PICTURE_STORES = 2 * MAX_REF_FRAMES + 4;
 constexpr uint32_t NAL_BUFFER_SPARE = 4096;
@@ -63,6 +65,7 @@ struct DecoderContext {
   uint32_t current_frame_num;
   uint32_t current_pic_size;  // PicSizeInMbs
   uint32_t mb_count;          // macroblocks decoded in the current picture
+  uint32_t slice_num;         // number of the current slice within its picture
   int32_t current_poc_msb;
   uint32_t current_poc_lsb;
   uint32_t current_frame_num_offset;
@@ -98,4 +101,6 @@ struct DecoderContext {
 
   MbWorkArea work_area;
   ReconKernels kernels;
+
+  DecoderWorkers* workers;  // null without DECODER_WORKER_THREADS
 };

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "h264/decoder/decoder_context.h"
+#include "h264/decoder/decoder_workers.h"
 
 void scanner_reset(NalScanner& scanner) {
   scanner = NalScanner{};
@@ -82,13 +83,16 @@ uint32_t dispatch_nal_unit(DecoderContext& ctx, uint32_t unit_bytes) {
     case 5:
       return decode_slice_nal(ctx, unit_bytes);
     case 6:
+      wait_all_workers(ctx);
       decode_sei(ctx);
       return NAL_RESULT_NEW_PICTURE;
     case 7: {
+      wait_all_workers(ctx);
       uint32_t result = parse_sequence_parameter_set(ctx);
       return result ? result : NAL_RESULT_SPS;
     }
     case 8: {
+      wait_all_workers(ctx);
       uint32_t result = parse_picture_parameter_set(ctx);
       return result ? result : NAL_RESULT_PPS;
     }

@@ -568,7 +568,7 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
   *s = SliceDataParams{};
   s->slice_type = static_cast<int32_t>(h.slice_type);
   s->first_mb_in_slice = static_cast<int32_t>(std::min<uint32_t>(h.first_mb_in_slice, INT32_MAX));
-  s->slice_num = static_cast<int32_t>(ctx.mb_count);
+  s->slice_num = static_cast<int32_t>(ctx.slice_num);
   s->pic_width_in_mbs = static_cast<int32_t>(h.PicWidthInMbs);
   s->pic_height_in_mbs = static_cast<int32_t>(h.PicHeightInMbs);
   s->field_pic_flag = static_cast<int32_t>(h.field_pic_flag);

@@ -54,8 +54,8 @@ inline constexpr uint32_t kMbErrorIntra = 1u << 3;     // an intra mode without 
 inline constexpr uint32_t kMbErrorSlice = 1u << 4;  // slice QP, picture size or planes unusable
 
 // The loops' view of the context's current slice: header, active picture parameter set, level
-// scale tables, current picture store and reference list 0. slice_num identifies the slice within
-// its picture by the macroblocks decoded before it. Without a current picture, or with a size
+// scale tables, current picture store and reference list 0. slice_num is the context's running
+// number of the slice within its picture. Without a current picture, or with a size
 // beyond the configured maximum, the planes stay null and the loops refuse the slice.
 void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* s);
 

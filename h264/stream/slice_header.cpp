@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "h264/decoder/decoder_context.h"
+#include "h264/decoder/decoder_workers.h"
 #include "h264/stream/zigzag.h"
 
 namespace {
@@ -145,6 +146,9 @@ uint32_t parse_slice_header(DecoderContext& ctx) {
       }
     }
   }
+  // Slices on different workers are not filtered across their common edges.
+  if (h.disable_deblocking_filter_idc == 0 && (ctx.flags & DECODER_WORKER_THREADS))
+    h.disable_deblocking_filter_idc = 2;
   return 0;
 }
 
@@ -394,6 +398,7 @@ void build_level_scale(DecoderContext& ctx) {
 }  // namespace
 
 void finish_current_picture(DecoderContext& ctx) {
+  wait_all_workers(ctx);
   if (ctx.current_store < 0) return;
   PictureStore& s = ctx.stores[ctx.current_store];
   if (ctx.mb_count < ctx.current_pic_size) s.frame.info.incomplete = 1;
@@ -412,6 +417,8 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
     if (h.slice_type != SLICE_I) return SLICE_NOT_STARTED;
     ctx.stream_state = STREAM_DECODING;
   }
+  // The test for a complete picture needs the macroblocks of every slice handed over.
+  if (h.first_mb_in_slice == 0) wait_all_workers(ctx);
   const bool new_picture = is_new_picture(ctx);
   if (new_picture) {
     finish_current_picture(ctx);
@@ -421,6 +428,7 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
   if (uint32_t code = reorder_reference_lists(ctx)) return code;
   ctx.stores[ctx.current_store].frame.statistics[0] += unit_bytes;
   build_level_scale(ctx);
+  ctx.slice_num = new_picture ? 0 : ctx.slice_num + 1;
   return new_picture ? NAL_RESULT_NEW_PICTURE : NAL_RESULT_SAME_PICTURE;
 }
 

@@ -9,6 +9,7 @@
 
 #include "h264/decoder/decoder.h"
 #include "h264/decoder/decoder_context.h"
+#include "h264/decoder/decoder_memory.h"
 
 namespace front_test {
 
@@ -41,6 +42,21 @@ struct DecoderHandle {
   DecoderContext* ctx;
   DecodedPicture out{};
 };
+
+// Makes the first, second, ... allocation of decoder_create fail until creation succeeds;
+// returns the number of allocations creation takes. Each failed creation must give null and
+// release what it took (the sanitizer build sees leaks).
+inline int allocations_of_create(const DecoderConfig& config) {
+  for (int failing = 0;; ++failing) {
+    decoder_alloc_fail_after(failing);
+    DecoderContext* ctx = decoder_create(&config);
+    decoder_alloc_fail_after(-1);
+    if (ctx) {
+      decoder_destroy(ctx);
+      return failing;
+    }
+  }
+}
 
 }  // namespace front_test
 
