@@ -1,7 +1,6 @@
 #include "h264/stream/cabac.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace {
 
@@ -39,18 +38,6 @@ constexpr uint32_t kMaxRefIdx = 31;
 constexpr uint32_t kMaxQpDeltaCode = 104;
 // Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
 constexpr uint32_t kMaxExpGolombOrder = 17;
-
-inline void refill(CabacDecoder& c) {
-  uint32_t byte = c.next < c.size ? c.data[c.next] : 0;
-  ++c.next;
-  c.range <<= 8;
-  c.offset = (c.offset << 8) | byte;
-}
-
-// The bits read ahead: the range's leading one sits that far above bit 8.
-inline uint32_t lookahead_bits(uint32_t range) {
-  return static_cast<uint32_t>(std::bit_width(range)) - 9;
-}
 
 // k-th order Exp-Golomb suffix in bypass bins (clause 9.3.2.3).
 uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
@@ -104,51 +91,22 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
   c.error = 0;
   c.range = 0;
   c.offset = 0;
-  refill(c);
-  refill(c);
+  cabac_refill(c);
+  cabac_refill(c);
   // 16 bits read: the 9 of codIOffset and 7 ahead.
   c.range = 510u << 7;
   if (c.offset >= c.range) c.error = 1;
 }
 
 uint32_t cabac_bit_position(const CabacDecoder& c) {
-  return 8 * c.next - lookahead_bits(c.range);
-}
-
-uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
-  uint32_t state = c.state[ctx_idx];
-  uint32_t p_state = state >> 1;
-  uint32_t mps = state & 1;
-  uint32_t ahead = lookahead_bits(c.range);
-  uint32_t lps = uint32_t{kRangeTabLps[p_state][(c.range >> (ahead + 6)) & 3]} << ahead;
-  c.range -= lps;
-  uint32_t bin;
-  if (c.offset < c.range) {
-    bin = mps;
-    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
-  } else {
-    bin = mps ^ 1;
-    c.offset -= c.range;
-    c.range = lps;
-    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
-  }
-  if (c.range < 256) refill(c);
-  return bin;
-}
-
-uint32_t cabac_decode_bypass(CabacDecoder& c) {
-  if (c.range < 512) refill(c);
-  c.range >>= 1;
-  if (c.offset < c.range) return 0;
-  c.offset -= c.range;
-  return 1;
+  return 8 * c.next - cabac_lookahead_bits(c.range);
 }
 
 uint32_t cabac_decode_terminate(CabacDecoder& c) {
-  uint32_t range = c.range - (2u << lookahead_bits(c.range));
+  uint32_t range = c.range - (2u << cabac_lookahead_bits(c.range));
   if (c.offset >= range) return 1;
   c.range = range;
-  if (c.range < 256) refill(c);
+  if (c.range < 256) cabac_refill(c);
   return 0;
 }
 

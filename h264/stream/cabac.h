@@ -8,6 +8,7 @@
 // macroblock.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "h264/stream/entropy_tables.h"
@@ -36,8 +37,48 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
 // terminate bin equal to 1 this is just past the last bit of the arithmetic codeword.
 uint32_t cabac_bit_position(const CabacDecoder& c);
 
-uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx);
-uint32_t cabac_decode_bypass(CabacDecoder& c);
+// Brings the next byte into the offset; bytes beyond `size` read as zero.
+inline void cabac_refill(CabacDecoder& c) {
+  uint32_t byte = c.next < c.size ? c.data[c.next] : 0;
+  ++c.next;
+  c.range <<= 8;
+  c.offset = (c.offset << 8) | byte;
+}
+
+// The bits read ahead: the range's leading one sits that far above bit 8.
+inline uint32_t cabac_lookahead_bits(uint32_t range) {
+  return static_cast<uint32_t>(std::bit_width(range)) - 9;
+}
+
+inline uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
+  const uint32_t state = c.state[ctx_idx];
+  const uint32_t p_state = state >> 1;
+  const uint32_t mps = state & 1;
+  const uint32_t ahead = cabac_lookahead_bits(c.range);
+  const uint32_t lps = uint32_t{kRangeTabLps[p_state][(c.range >> (ahead + 6)) & 3]} << ahead;
+  c.range -= lps;
+  uint32_t bin;
+  if (c.offset < c.range) {
+    bin = mps;
+    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
+  } else {
+    bin = mps ^ 1;
+    c.offset -= c.range;
+    c.range = lps;
+    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
+  }
+  if (c.range < 256) cabac_refill(c);
+  return bin;
+}
+
+inline uint32_t cabac_decode_bypass(CabacDecoder& c) {
+  if (c.range < 512) cabac_refill(c);
+  c.range >>= 1;
+  if (c.offset < c.range) return 0;
+  c.offset -= c.range;
+  return 1;
+}
+
 // A bin equal to 1 leaves the engine as it was: decoding ends or the engine is restarted.
 uint32_t cabac_decode_terminate(CabacDecoder& c);
 
