@@ -15,12 +15,17 @@ struct EdgeParams {
   EdgeFilterParams cr;
 };
 
-EdgeParams edge_params(const MbFinishContext* c, const MbInfo* p, const uint8_t* bs) {
+// Luma thresholds, and the chroma ones only for edges that have chroma samples.
+EdgeParams edge_params(const MbFinishContext* c, const MbInfo* p, const uint8_t* bs, bool chroma) {
   EdgeParams e;
   const MbInfo* q = c->cur;
   decoder_edge_filter_params(&e.luma, p->qp, q->qp, c->filter_offset_a, c->filter_offset_b, bs);
-  decoder_edge_filter_params(&e.cb, p->qp_cb, q->qp_cb, c->filter_offset_a, c->filter_offset_b, bs);
-  decoder_edge_filter_params(&e.cr, p->qp_cr, q->qp_cr, c->filter_offset_a, c->filter_offset_b, bs);
+  if (chroma) {
+    decoder_edge_filter_params(&e.cb, p->qp_cb, q->qp_cb, c->filter_offset_a, c->filter_offset_b,
+                               bs);
+    decoder_edge_filter_params(&e.cr, p->qp_cr, q->qp_cr, c->filter_offset_a, c->filter_offset_b,
+                               bs);
+  }
   return e;
 }
 
@@ -53,7 +58,7 @@ void filter_internal(const MbFinishContext* c, MbWorkArea* wa, const uint8_t* bs
   for (int edge = 1; edge <= 3; ++edge) {
     const uint8_t* s = bs + 4 * (edge - 1);
     if (!any_strength(s)) continue;
-    const EdgeParams e = edge_params(c, c->cur, s);
+    const EdgeParams e = edge_params(c, c->cur, s, edge == 2);
     const int first = edge == 3 ? 1 : 0;  // edge 1 in quadrants a/b, edge 3 in the next ones
     uint8_t* p[2];
     uint8_t* q[2];
@@ -94,7 +99,7 @@ void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
   transpose_all(k, wa);
   const uint8_t* left = wa->bs + kBsLeft;
   if (any_strength(left)) {
-    const EdgeParams e = edge_params(c, c->left, left);
+    const EdgeParams e = edge_params(c, c->left, left, true);
     k->load_left_columns(wa->edge_luma, c->luma - 4, ls);
     k->load_left_columns(wa->edge_luma + 32, c->luma + 8 * ls - 4, ls);
     k->load_left_columns(wa->edge_cb, c->cb - 4, cs);
@@ -112,7 +117,7 @@ void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
   transpose_all(k, wa);
   const uint8_t* top = wa->bs + kBsTop;
   if (any_strength(top)) {
-    const EdgeParams e = edge_params(c, c->top, top);
+    const EdgeParams e = edge_params(c, c->top, top, true);
     k->load_top_rows_luma(wa->edge_luma, c->luma - 4 * ls, ls);
     k->load_top_rows_chroma(wa->edge_cb, c->cb - 2 * cs, cs);
     k->load_top_rows_chroma(wa->edge_cr, c->cr - 2 * cs, cs);
