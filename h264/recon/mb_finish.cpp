@@ -9,6 +9,13 @@ bool any_strength(const uint8_t* bs) {
   return (bs[0] | bs[1] | bs[2] | bs[3]) != 0;
 }
 
+// Whether any of `count` strengths from bs on is non-zero.
+bool any_strength_in(const uint8_t* bs, int count) {
+  uint8_t any = 0;
+  for (int i = 0; i < count; ++i) any |= bs[i];
+  return any != 0;
+}
+
 struct EdgeParams {
   EdgeFilterParams luma;
   EdgeFilterParams cb;
@@ -90,9 +97,8 @@ void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
   c->kernels->store_mb_chroma(c->cb, c->cr, c->chroma_stride, wa->cb, wa->cr);
 }
 
-}  // namespace
-
-void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
+// Left and internal vertical edges, filtered as rows of the transposed macroblock.
+void filter_vertical_edges(const MbFinishContext* c, MbWorkArea* wa) {
   const ReconKernels* k = c->kernels;
   const int ls = c->luma_stride, cs = c->chroma_stride;
   uint8_t* l = wa->luma;
@@ -115,6 +121,19 @@ void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
   }
   filter_internal(c, wa, wa->bs + kBsVertical, 0, 2, 1, 3);
   transpose_all(k, wa);
+}
+
+}  // namespace
+
+void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
+  const ReconKernels* k = c->kernels;
+  const int ls = c->luma_stride, cs = c->chroma_stride;
+  uint8_t* l = wa->luma;
+  // Without a non-zero strength on the vertical edges the transposes are left out.
+  if (any_strength(wa->bs + kBsLeft) ||
+      any_strength_in(wa->bs + kBsVertical, kBsHorizontal - kBsVertical)) {
+    filter_vertical_edges(c, wa);
+  }
   const uint8_t* top = wa->bs + kBsTop;
   if (any_strength(top)) {
     const EdgeParams e = edge_params(c, c->top, top, true);
