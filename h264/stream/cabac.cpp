@@ -55,8 +55,10 @@ uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
 
 // Count of 1 bins before a 0, at most `limit`; bin i uses ctx[min(i, 2)].
 uint32_t decode_unary(CabacDecoder& c, const uint32_t (&ctx)[3], uint32_t limit) {
+  CabacRegisters r = cabac_registers(c);
   uint32_t value = 0;
-  while (value < limit && cabac_decode_decision(c, ctx[std::min(value, 2u)])) ++value;
+  while (value < limit && cabac_decision(r, c.state[ctx[std::min(value, 2u)]])) ++value;
+  cabac_store_registers(c, r);
   return value;
 }
 
@@ -156,8 +158,10 @@ int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
   uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
   if (!cabac_decode_decision(c, base + inc)) return 0;
   // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6.
+  CabacRegisters r = cabac_registers(c);
   uint32_t prefix = 1;
-  while (prefix < 9 && cabac_decode_decision(c, base + std::min(prefix + 2, 6u))) ++prefix;
+  while (prefix < 9 && cabac_decision(r, c.state[base + std::min(prefix + 2, 6u)])) ++prefix;
+  cabac_store_registers(c, r);
   uint32_t magnitude = prefix;
   if (prefix == 9) magnitude += decode_exp_golomb_bypass(c, 3);
   int32_t value =
