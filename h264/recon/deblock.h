@@ -1,10 +1,12 @@
 // Boundary strengths and filter thresholds of the deblocking filter (clause 8.7.2).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "h264/recon/mb_work_area.h"
 #include "h264/recon/recon_kernels.h"
+#include "h264/recon/recon_tables.h"
 
 // Strengths of an intra macroblock: 4 on the left edge and on the top edge (3 on the top edge of
 // a field macroblock), 3 on internal edges, 0 on internal edges 1 and 3 with the 8x8 transform.
@@ -41,8 +43,17 @@ void decoder_bs_clear_transform_8x8_edges(uint8_t* bs);
 
 // Thresholds of one edge for one component: qPav from the QPs on both sides, indexA and indexB
 // with the slice's filter offsets, tC0 per segment from the four strengths (-1 where bS is 0).
-void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int offset_a, int offset_b,
-                                const uint8_t* bs);
+inline void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int offset_a,
+                                       int offset_b, const uint8_t* bs) {
+  const int qpav = (qp_p + qp_q + 1) >> 1;
+  const int index_a = std::clamp(qpav + offset_a, 0, 51);
+  const int index_b = std::clamp(qpav + offset_b, 0, 51);
+  e->alpha = decoder_alpha[index_a];
+  e->beta = decoder_beta[index_b];
+  const uint8_t* tc0 = decoder_tc0[index_a];
+  for (int i = 0; i < 4; ++i)
+    e->tc0[i] = static_cast<int8_t>(bs[i] == 0 ? -1 : (bs[i] < 4 ? tc0[bs[i] - 1] : 0));
+}
 
 // What the macroblock finish step needs besides the work area.
 struct MbFinishContext {

@@ -9,18 +9,30 @@ bool any_strength(const uint8_t* bs) {
   return (bs[0] | bs[1] | bs[2] | bs[3]) != 0;
 }
 
+// Whether any of `count` strengths from bs on is non-zero.
+bool any_strength_in(const uint8_t* bs, int count) {
+  uint8_t any = 0;
+  for (int i = 0; i < count; ++i) any |= bs[i];
+  return any != 0;
+}
+
 struct EdgeParams {
   EdgeFilterParams luma;
   EdgeFilterParams cb;
   EdgeFilterParams cr;
 };
 
-EdgeParams edge_params(const MbFinishContext* c, const MbInfo* p, const uint8_t* bs) {
+// Luma thresholds, and the chroma ones only for edges that have chroma samples.
+EdgeParams edge_params(const MbFinishContext* c, const MbInfo* p, const uint8_t* bs, bool chroma) {
   EdgeParams e;
   const MbInfo* q = c->cur;
   decoder_edge_filter_params(&e.luma, p->qp, q->qp, c->filter_offset_a, c->filter_offset_b, bs);
-  decoder_edge_filter_params(&e.cb, p->qp_cb, q->qp_cb, c->filter_offset_a, c->filter_offset_b, bs);
-  decoder_edge_filter_params(&e.cr, p->qp_cr, q->qp_cr, c->filter_offset_a, c->filter_offset_b, bs);
+  if (chroma) {
+    decoder_edge_filter_params(&e.cb, p->qp_cb, q->qp_cb, c->filter_offset_a, c->filter_offset_b,
+                               bs);
+    decoder_edge_filter_params(&e.cr, p->qp_cr, q->qp_cr, c->filter_offset_a, c->filter_offset_b,
+                               bs);
+  }
   return e;
 }
 
@@ -53,7 +65,7 @@ void filter_internal(const MbFinishContext* c, MbWorkArea* wa, const uint8_t* bs
   for (int edge = 1; edge <= 3; ++edge) {
     const uint8_t* s = bs + 4 * (edge - 1);
     if (!any_strength(s)) continue;
-    const EdgeParams e = edge_params(c, c->cur, s);
+    const EdgeParams e = edge_params(c, c->cur, s, edge == 2);
     const int first = edge == 3 ? 1 : 0;  // edge 1 in quadrants a/b, edge 3 in the next ones
     uint8_t* p[2];
     uint8_t* q[2];
@@ -85,16 +97,15 @@ void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
   c->kernels->store_mb_chroma(c->cb, c->cr, c->chroma_stride, wa->cb, wa->cr);
 }
 
-}  // namespace
-
-void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
+// Left and internal vertical edges, filtered as rows of the transposed macroblock.
+void filter_vertical_edges(const MbFinishContext* c, MbWorkArea* wa) {
   const ReconKernels* k = c->kernels;
   const int ls = c->luma_stride, cs = c->chroma_stride;
   uint8_t* l = wa->luma;
   transpose_all(k, wa);
   const uint8_t* left = wa->bs + kBsLeft;
   if (any_strength(left)) {
-    const EdgeParams e = edge_params(c, c->left, left);
+    const EdgeParams e = edge_params(c, c->left, left, true);
     k->load_left_columns(wa->edge_luma, c->luma - 4, ls);
     k->load_left_columns(wa->edge_luma + 32, c->luma + 8 * ls - 4, ls);
     k->load_left_columns(wa->edge_cb, c->cb - 4, cs);
@@ -110,9 +121,22 @@ void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
   }
   filter_internal(c, wa, wa->bs + kBsVertical, 0, 2, 1, 3);
   transpose_all(k, wa);
+}
+
+}  // namespace
+
+void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa) {
+  const ReconKernels* k = c->kernels;
+  const int ls = c->luma_stride, cs = c->chroma_stride;
+  uint8_t* l = wa->luma;
+  // Without a non-zero strength on the vertical edges the transposes are left out.
+  if (any_strength(wa->bs + kBsLeft) ||
+      any_strength_in(wa->bs + kBsVertical, kBsHorizontal - kBsVertical)) {
+    filter_vertical_edges(c, wa);
+  }
   const uint8_t* top = wa->bs + kBsTop;
   if (any_strength(top)) {
-    const EdgeParams e = edge_params(c, c->top, top);
+    const EdgeParams e = edge_params(c, c->top, top, true);
     k->load_top_rows_luma(wa->edge_luma, c->luma - 4 * ls, ls);
     k->load_top_rows_chroma(wa->edge_cb, c->cb - 2 * cs, cs);
     k->load_top_rows_chroma(wa->edge_cr, c->cr - 2 * cs, cs);

@@ -1,11 +1,9 @@
 // Boundary-strength derivation of clause 8.7.2.1.
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
 #include "h264/recon/deblock.h"
 #include "h264/recon/portable_kernels.h"
-#include "h264/recon/recon_tables.h"
 
 namespace {
 
@@ -100,18 +98,6 @@ void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* m
   set_internal(
       bs, [&](int p, int q) { return inter_strength(cur, motion, p, cur, motion, q, mvy_limit); });
   if (cur->transform_size_8x8_flag) decoder_bs_clear_transform_8x8_edges(bs);
-}
-
-void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int offset_a, int offset_b,
-                                const uint8_t* bs) {
-  const int qpav = (qp_p + qp_q + 1) >> 1;
-  const int index_a = std::clamp(qpav + offset_a, 0, 51);
-  const int index_b = std::clamp(qpav + offset_b, 0, 51);
-  e->alpha = decoder_alpha[index_a];
-  e->beta = decoder_beta[index_b];
-  for (int i = 0; i < 4; ++i)
-    e->tc0[i] =
-        static_cast<int8_t>(bs[i] == 0 ? -1 : (bs[i] < 4 ? decoder_tc0[index_a][bs[i] - 1] : 0));
 }
 
 void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,

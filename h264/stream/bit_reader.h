@@ -1,7 +1,9 @@
 // Bit-level reads over one NAL unit (its header first, emulation prevention removed).
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 struct BitReader {
   const uint8_t* data;  // first byte of the NAL unit header
@@ -20,10 +22,11 @@ uint32_t rbsp_length_bits(const uint8_t* data, uint32_t size);
 uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index);
 
 inline uint64_t bit_reader_load40(const BitReader& br, uint32_t index) {
-  if (br.size >= 5 && index <= br.size - 5) {
-    const uint8_t* p = br.data + index;
-    return (uint64_t{p[0]} << 32) | (uint64_t{p[1]} << 24) | (uint64_t{p[2]} << 16) |
-           (uint64_t{p[3]} << 8) | uint64_t{p[4]};
+  if (br.size >= 8 && index <= br.size - 8) {
+    uint64_t word;
+    std::memcpy(&word, br.data + index, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word >> 24;
   }
   return bit_reader_load_tail(br, index);
 }

@@ -1,7 +1,6 @@
 #include "h264/stream/cabac.h"
 
 #include <algorithm>
-#include <bit>
 
 namespace {
 
@@ -40,18 +39,6 @@ constexpr uint32_t kMaxQpDeltaCode = 104;
 // Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
 constexpr uint32_t kMaxExpGolombOrder = 17;
 
-inline void refill(CabacDecoder& c) {
-  uint32_t byte = c.next < c.size ? c.data[c.next] : 0;
-  ++c.next;
-  c.range <<= 8;
-  c.offset = (c.offset << 8) | byte;
-}
-
-// The bits read ahead: the range's leading one sits that far above bit 8.
-inline uint32_t lookahead_bits(uint32_t range) {
-  return static_cast<uint32_t>(std::bit_width(range)) - 9;
-}
-
 // k-th order Exp-Golomb suffix in bypass bins (clause 9.3.2.3).
 uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
   uint32_t value = 0;
@@ -68,8 +55,10 @@ uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
 
 // Count of 1 bins before a 0, at most `limit`; bin i uses ctx[min(i, 2)].
 uint32_t decode_unary(CabacDecoder& c, const uint32_t (&ctx)[3], uint32_t limit) {
+  CabacRegisters r = cabac_registers(c);
   uint32_t value = 0;
-  while (value < limit && cabac_decode_decision(c, ctx[std::min(value, 2u)])) ++value;
+  while (value < limit && cabac_decision(r, c.state[ctx[std::min(value, 2u)]])) ++value;
+  cabac_store_registers(c, r);
   return value;
 }
 
@@ -102,53 +91,28 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
   c.size = size;
   c.next = byte_index;
   c.error = 0;
-  c.range = 0;
-  c.offset = 0;
-  refill(c);
-  refill(c);
+  CabacRegisters r = cabac_registers(c);
+  r.range = 0;
+  r.offset = 0;
+  cabac_refill(r);
+  cabac_refill(r);
+  cabac_store_registers(c, r);
   // 16 bits read: the 9 of codIOffset and 7 ahead.
   c.range = 510u << 7;
   if (c.offset >= c.range) c.error = 1;
 }
 
 uint32_t cabac_bit_position(const CabacDecoder& c) {
-  return 8 * c.next - lookahead_bits(c.range);
-}
-
-uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
-  uint32_t state = c.state[ctx_idx];
-  uint32_t p_state = state >> 1;
-  uint32_t mps = state & 1;
-  uint32_t ahead = lookahead_bits(c.range);
-  uint32_t lps = uint32_t{kRangeTabLps[p_state][(c.range >> (ahead + 6)) & 3]} << ahead;
-  c.range -= lps;
-  uint32_t bin;
-  if (c.offset < c.range) {
-    bin = mps;
-    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
-  } else {
-    bin = mps ^ 1;
-    c.offset -= c.range;
-    c.range = lps;
-    c.state[ctx_idx] = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
-  }
-  if (c.range < 256) refill(c);
-  return bin;
-}
-
-uint32_t cabac_decode_bypass(CabacDecoder& c) {
-  if (c.range < 512) refill(c);
-  c.range >>= 1;
-  if (c.offset < c.range) return 0;
-  c.offset -= c.range;
-  return 1;
+  return 8 * c.next - cabac_lookahead_bits(c.range);
 }
 
 uint32_t cabac_decode_terminate(CabacDecoder& c) {
-  uint32_t range = c.range - (2u << lookahead_bits(c.range));
+  uint32_t range = c.range - (2u << cabac_lookahead_bits(c.range));
   if (c.offset >= range) return 1;
-  c.range = range;
-  if (c.range < 256) refill(c);
+  CabacRegisters r = cabac_registers(c);
+  r.range = range;
+  if (r.range < 256) cabac_refill(r);
+  cabac_store_registers(c, r);
   return 0;
 }
 
@@ -194,8 +158,10 @@ int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
   uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
   if (!cabac_decode_decision(c, base + inc)) return 0;
   // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6.
+  CabacRegisters r = cabac_registers(c);
   uint32_t prefix = 1;
-  while (prefix < 9 && cabac_decode_decision(c, base + std::min(prefix + 2, 6u))) ++prefix;
+  while (prefix < 9 && cabac_decision(r, c.state[base + std::min(prefix + 2, 6u)])) ++prefix;
+  cabac_store_registers(c, r);
   uint32_t magnitude = prefix;
   if (prefix == 9) magnitude += decode_exp_golomb_bypass(c, 3);
   int32_t value =
@@ -261,6 +227,7 @@ uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b)
 int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,
                                 uint8_t* run) {
   const int max_num_coeff = kCabacMaxNumCoeff[cat];
+  CabacRegisters r = cabac_registers(c);
   int count = 0;
   int previous = -1;
   auto significant_at = [&](int i) {
@@ -270,45 +237,54 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* l
   int i = 0;
   if (cat == kCatLuma8x8) {
     const uint8_t* sig_inc = kSignificantCoeffCtxInc8x8[field];
+    uint8_t* significant = c.state + kSignificant8x8[field];
+    uint8_t* last = c.state + kLast8x8[field];
     for (; i < max_num_coeff - 1; ++i) {
-      if (!cabac_decode_decision(c, kSignificant8x8[field] + sig_inc[i])) continue;
+      if (!cabac_decision(r, significant[sig_inc[i]])) continue;
       significant_at(i);
-      if (cabac_decode_decision(c, kLast8x8[field] + kLastCoeffCtxInc8x8[i])) break;
+      if (cabac_decision(r, last[kLastCoeffCtxInc8x8[i]])) break;
     }
   } else {
-    const uint32_t significant = kSignificant[field] + kMapCatOffset[cat];
-    const uint32_t last = kLast[field] + kMapCatOffset[cat];
+    uint8_t* significant = c.state + kSignificant[field] + kMapCatOffset[cat];
+    uint8_t* last = c.state + kLast[field] + kMapCatOffset[cat];
     for (; i < max_num_coeff - 1; ++i) {
-      if (!cabac_decode_decision(c, significant + i)) continue;
+      if (!cabac_decision(r, significant[i])) continue;
       significant_at(i);
-      if (cabac_decode_decision(c, last + i)) break;
+      if (cabac_decision(r, last[i])) break;
     }
   }
   if (i == max_num_coeff - 1) significant_at(i);
 
-  const uint32_t abs_base = cat == kCatLuma8x8 ? kAbsLevel8x8 : kAbsLevel + kAbsLevelCatOffset[cat];
+  uint8_t* abs_level =
+      c.state + (cat == kCatLuma8x8 ? kAbsLevel8x8 : kAbsLevel + kAbsLevelCatOffset[cat]);
   const uint32_t max_gt1_inc = cat == kCatChromaDc ? 3 : 4;
   uint32_t num_eq1 = 0;
   uint32_t num_gt1 = 0;
   for (int j = count - 1; j >= 0; --j) {
     uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
     uint32_t abs_minus1 = 0;
-    if (cabac_decode_decision(c, abs_base + inc0)) {
-      uint32_t ctx = abs_base + 5 + std::min(max_gt1_inc, num_gt1);
+    if (cabac_decision(r, abs_level[inc0])) {
+      uint8_t& greater = abs_level[5 + std::min(max_gt1_inc, num_gt1)];
       abs_minus1 = 1;
-      while (abs_minus1 < 14 && cabac_decode_decision(c, ctx)) ++abs_minus1;
-      if (abs_minus1 == 14) abs_minus1 += decode_exp_golomb_bypass(c, 0);
+      while (abs_minus1 < 14 && cabac_decision(r, greater)) ++abs_minus1;
+      if (abs_minus1 == 14) {
+        cabac_store_registers(c, r);
+        abs_minus1 += decode_exp_golomb_bypass(c, 0);
+        r = cabac_registers(c);
+      }
       ++num_gt1;
     } else {
       ++num_eq1;
     }
     int32_t value = static_cast<int32_t>(abs_minus1) + 1;
-    if (cabac_decode_bypass(c)) value = -value;
+    if (cabac_bypass(r)) value = -value;
     if (value > 32767 || value < -32768) {
+      cabac_store_registers(c, r);
       c.error = 1;
       return 0;
     }
     level[j] = value;
   }
+  cabac_store_registers(c, r);
   return count;
 }

@@ -8,6 +8,7 @@
 // macroblock.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 
 #include "h264/stream/entropy_tables.h"
@@ -36,8 +37,82 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
 // terminate bin equal to 1 this is just past the last bit of the arithmetic codeword.
 uint32_t cabac_bit_position(const CabacDecoder& c);
 
-uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx);
-uint32_t cabac_decode_bypass(CabacDecoder& c);
+// The engine's moving parts. Residual decoding keeps them in locals: the context states are
+// bytes, and a byte store could otherwise alias the decoder's own fields.
+struct CabacRegisters {
+  const uint8_t* data;
+  uint32_t size;
+  uint32_t next;
+  uint32_t range;
+  uint32_t offset;
+};
+
+inline CabacRegisters cabac_registers(const CabacDecoder& c) {
+  return {c.data, c.size, c.next, c.range, c.offset};
+}
+
+inline void cabac_store_registers(CabacDecoder& c, const CabacRegisters& r) {
+  c.next = r.next;
+  c.range = r.range;
+  c.offset = r.offset;
+}
+
+// Brings the next byte into the offset; bytes beyond `size` read as zero.
+inline void cabac_refill(CabacRegisters& r) {
+  uint32_t byte = r.next < r.size ? r.data[r.next] : 0;
+  ++r.next;
+  r.range <<= 8;
+  r.offset = (r.offset << 8) | byte;
+}
+
+// The bits read ahead: the range's leading one sits that far above bit 8.
+inline uint32_t cabac_lookahead_bits(uint32_t range) {
+  return static_cast<uint32_t>(std::bit_width(range)) - 9;
+}
+
+inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
+  const uint32_t state = context;
+  const uint32_t p_state = state >> 1;
+  const uint32_t mps = state & 1;
+  const uint32_t ahead = cabac_lookahead_bits(r.range);
+  const uint32_t lps = uint32_t{kRangeTabLps[p_state][(r.range >> (ahead + 6)) & 3]} << ahead;
+  r.range -= lps;
+  uint32_t bin;
+  if (r.offset < r.range) {
+    bin = mps;
+    context = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
+  } else {
+    bin = mps ^ 1;
+    r.offset -= r.range;
+    r.range = lps;
+    context = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
+  }
+  if (r.range < 256) cabac_refill(r);
+  return bin;
+}
+
+inline uint32_t cabac_bypass(CabacRegisters& r) {
+  if (r.range < 512) cabac_refill(r);
+  r.range >>= 1;
+  if (r.offset < r.range) return 0;
+  r.offset -= r.range;
+  return 1;
+}
+
+inline uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
+  CabacRegisters r = cabac_registers(c);
+  const uint32_t bin = cabac_decision(r, c.state[ctx_idx]);
+  cabac_store_registers(c, r);
+  return bin;
+}
+
+inline uint32_t cabac_decode_bypass(CabacDecoder& c) {
+  CabacRegisters r = cabac_registers(c);
+  const uint32_t bin = cabac_bypass(r);
+  cabac_store_registers(c, r);
+  return bin;
+}
+
 // A bin equal to 1 leaves the engine as it was: decoding ends or the engine is restarted.
 uint32_t cabac_decode_terminate(CabacDecoder& c);
 

@@ -13,14 +13,15 @@ struct MvCandidate {
   int16_t mv[2];
 };
 
-MvCandidate from_block(const MbMotion* m, int blk) {
+[[gnu::always_inline]] inline MvCandidate from_block(const MbMotion* m, int blk) {
   if (m == nullptr) return {false, -1, {0, 0}};
   return {true, m->ref_idx[blk >> 2], {m->mv[blk][0], m->mv[blk][1]}};
 }
 
 // The 4x4 block at (x4, y4) relative to the current macroblock, -1 <= x4 <= 4, -1 <= y4 <= 3;
 // first_blk is the first block of the partition being predicted.
-MvCandidate candidate_at(const MvNeighbours& n, int x4, int y4, int first_blk) {
+[[gnu::always_inline]] inline MvCandidate candidate_at(const MvNeighbours& n, int x4, int y4,
+                                                      int first_blk) {
   if (y4 < 0) {
     if (x4 < 0) return from_block(n.d, luma4x4_at(3, 3));
     if (x4 < 4) return from_block(n.b, luma4x4_at(x4, 3));
