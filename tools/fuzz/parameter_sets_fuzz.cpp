@@ -1,6 +1,7 @@
 // The sequence and picture parameter set parsers alone. The input is a byte stream; every
 // unit after a 00 00 01 start code whose type is 7 or 8 goes to its parser, in order, in the
-// unit buffer of a decoder instance as the scanner leaves it.
+// unit buffer of a decoder instance as the scanner leaves it. The instance is made once; its
+// tables and stream state start empty for every input.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -23,12 +24,18 @@ size_t next_unit(const uint8_t* data, size_t size, size_t from) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  DecoderConfig config{};
-  config.max_width_mbs = 22;
-  config.max_height_mbs = 18;
-  config.max_ref_frames = 1;
-  DecoderContext* decoder = decoder_create(&config);
+  static DecoderContext* const decoder = [] {
+    DecoderConfig config{};
+    config.max_width_mbs = 22;
+    config.max_height_mbs = 18;
+    config.max_ref_frames = 4;
+    return decoder_create(&config);
+  }();
   if (!decoder) return 0;
+  std::memset(decoder->sps_table, 0, SPS_TABLE_SIZE * sizeof(SequenceParameterSet));
+  std::memset(decoder->pps_table, 0, PPS_TABLE_SIZE * sizeof(PictureParameterSet));
+  std::memset(decoder->nal_buffer, 0, decoder->nal_capacity);
+  decoder->stream_state = 0;
   uint32_t previous = 0;
   for (size_t begin = next_unit(data, size, 0); begin < size;) {
     const size_t following = next_unit(data, size, begin);
@@ -47,6 +54,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (type == 8) parse_picture_parameter_set(*decoder);
     begin = following;
   }
-  decoder_destroy(decoder);
   return 0;
 }
