@@ -7,32 +7,19 @@
 #include <span>
 
 #include "events/picture_server.h"
-#include "fuzz_folder.h"
+#include "server_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace scopemark;
   static PictureAssembler assembler;
   const std::filesystem::path folder = fuzz::fuzz_folder() / "record";
-  std::filesystem::create_directories(folder);
-  std::atomic<bool> capture_requested{false};
-  std::atomic<bool> display_frozen{false};
-  const std::atomic<bool> stop_requested{false};
-  ReceivedPicturePath received;
-  EventActions actions{
+  const fuzz::ServerState state(EventActions{
       .decode_and_save_bmp =
           [&folder](std::span<const std::uint8_t> picture, const std::filesystem::path& path) {
             if (path.parent_path() != folder || picture.size() > kMaxPictureSize) std::abort();
             return false;
           },
-  };
-  const EventServerContext ctx{
-      .record_folder = folder,
-      .capture_requested = capture_requested,
-      .display_frozen = display_frozen,
-      .stop_requested = stop_requested,
-      .received_picture_path = received,
-      .actions = actions,
-  };
+  });
   assembler.reset();
   auto step = PictureAssembler::Step::more;
   for (size_t offset = 0; offset + PicturePacket::kSize <= size; offset += PicturePacket::kSize) {
@@ -41,8 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (step != PictureAssembler::Step::more) break;
   }
   if (step != PictureAssembler::Step::refused && assembler.named()) {
-    store_received_picture(ctx, assembler);
-    if (received.get().parent_path() != folder) std::abort();
+    store_received_picture(state.context, assembler);
+    if (state.received.get().parent_path() != folder) std::abort();
   }
   return 0;
 }
