@@ -110,8 +110,9 @@ bool writable_name(std::string_view name, char forbidden) {
   }
   if (forbidden == '=' && trimmed.front() == '[') return false;
   std::size_t last = 0;
-  for (std::size_t pos = 0; pos < trimmed.size(); pos += cp936_char_length(trimmed, pos))
+  for (std::size_t pos = 0; pos < trimmed.size(); pos += cp936_char_length(trimmed, pos)) {
     last = pos;
+  }
   return last + 1 < trimmed.size() || !cp936_lead_byte(trimmed[last]);
 }
 
@@ -140,12 +141,8 @@ std::string profile_find_string(std::string_view content, std::string_view secti
 std::string profile_get_string(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& default_value,
                                std::size_t buffer_size) {
-  const std::optional<std::string> content = read_file(path);
-  if (!content) {
-    const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
-    return std::string(cp936_prefix(default_value, limit));
-  }
-  return profile_find_string(*content, section, key, default_value, buffer_size);
+  return profile_find_string(read_file(path).value_or(std::string()), section, key, default_value,
+                             buffer_size);
 }
 
 std::optional<std::string> profile_set_string(std::string content, std::string_view section,
