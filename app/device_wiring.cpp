@@ -23,7 +23,6 @@ void show_video_area(MainDialog& dialog, bool video) {
 
 }  // namespace
 
-
 LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base) {
   base.message = [&dialog](const std::string& text, const std::string& caption) {
     post_to_window(dialog, [&dialog, text, caption] {
@@ -33,8 +32,7 @@ LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base) {
   return base;
 }
 
-DeviceWiring::DeviceWiring(Options options)
-    : options_(std::move(options)) {
+DeviceWiring::DeviceWiring(Options options) : options_(std::move(options)) {
   if (!options_.adapters) options_.adapters = std::make_shared<SystemAdapterSource>();
 }
 
@@ -42,12 +40,13 @@ void DeviceWiring::install(MainDialogHooks& hooks) {
   hooks.find_wireless_adapter = [this] { return find_adapter(); };
   hooks.start_stream_receiver = [this](MainDialog& dialog) { start_stream_receiver(dialog); };
   hooks.start_event_server = [this](MainDialog& dialog) {
-    event_server_ =
-        std::thread([context = server_context(dialog, event_port_)] { run_event_server(context); });
+    event_server_ = std::thread(
+        [context = server_context(dialog, "command", event_port_)] { run_event_server(context); });
   };
   hooks.start_picture_server = [this](MainDialog& dialog) {
-    picture_server_ = std::thread(
-        [context = server_context(dialog, picture_port_)] { run_picture_server(context); });
+    picture_server_ = std::thread([context = server_context(dialog, "picture", picture_port_)] {
+      run_picture_server(context);
+    });
   };
   hooks.stop_workers = [this](MainDialog&) { join_workers(); };
 }
@@ -68,7 +67,7 @@ void DeviceWiring::start_stream_receiver(MainDialog& dialog) {
   });
 }
 
-EventServerContext DeviceWiring::server_context(MainDialog& dialog,
+EventServerContext DeviceWiring::server_context(MainDialog& dialog, const char* server,
                                                 std::atomic<uint16_t>& bound_port) {
   EventServerConfig config = event_server_config(options_.link);
   if (!options_.server_listen_address.empty()) {
@@ -95,7 +94,11 @@ EventServerContext DeviceWiring::server_context(MainDialog& dialog,
       .received_picture_path = received_picture_path_,
       .actions = std::move(actions),
       .log = options_.link_hooks.log,
-      .listening = [&bound_port](uint16_t port) { bound_port = port; },
+      .listening =
+          [&bound_port, server, told = options_.server_listening](uint16_t port) {
+            bound_port = port;
+            if (told) told(server, port);
+          },
   };
 }
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -12,7 +13,6 @@
 #include "link/packet_ring.h"
 
 namespace scopemark {
-
 
 // Link hooks whose message boxes reach the user through the window's thread.
 LinkHooks window_link_hooks(MainDialog& dialog, LinkHooks base = {});
@@ -32,6 +32,9 @@ class DeviceWiring {
     std::function<std::string()> record_folder;
     // Local address of the two servers; empty: as event_server_config decides.
     std::string server_listen_address;
+    // Told each server's name ("command" or "picture") and port once it listens; runs on
+    // that server's thread.
+    std::function<void(const char* server, uint16_t port)> server_listening;
   };
 
   // The window that runs with these hooks must go before this object.
@@ -50,7 +53,8 @@ class DeviceWiring {
  private:
   std::optional<std::string> find_adapter();
   void start_stream_receiver(MainDialog& dialog);
-  EventServerContext server_context(MainDialog& dialog, std::atomic<uint16_t>& bound_port);
+  EventServerContext server_context(MainDialog& dialog, const char* server,
+                                    std::atomic<uint16_t>& bound_port);
   void join_workers();
 
   Options options_;

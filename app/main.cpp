@@ -1,5 +1,7 @@
 #include <QApplication>
 
+#include <cstdint>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -44,6 +46,12 @@ int main(int argc, char** argv) {
       return 1;
     }
     device.link = demo_camera->link_config();
+    // Camera tools (scopemark-camsim event/picture) need the servers' ephemeral ports.
+    device.server_listening = [](const char* server, uint16_t port) {
+      std::printf("scopemark: demo %s server on %s port %u\n", server,
+                  scopemark::camsim::DemoCamera::kCameraAddress, port);
+      std::fflush(stdout);
+    };
   }
   scopemark::ViewerApp viewer;
   scopemark::MainDialogHooks hooks;

@@ -100,43 +100,58 @@ std::optional<std::string> read_file(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A name that reads back as written: whole two-byte characters only (a lone lead byte at
+// the end would take the following '=' or ']'), and a key that cannot pass for a section.
 bool writable_name(std::string_view name, char forbidden) {
-  return !trim(name).empty() && name.find_first_of(kLineEnd) == std::string_view::npos &&
-         cp936_find(name, forbidden) == std::string_view::npos;
+  const std::string_view trimmed = trim(name);
+  if (trimmed.empty() || name.find_first_of(kLineEnd) != std::string_view::npos ||
+      cp936_find(name, forbidden) != std::string_view::npos) {
+    return false;
+  }
+  if (forbidden == '=' && trimmed.front() == '[') return false;
+  std::size_t last = 0;
+  for (std::size_t pos = 0; pos < trimmed.size(); pos += cp936_char_length(trimmed, pos)) {
+    last = pos;
+  }
+  return last + 1 < trimmed.size() || !cp936_lead_byte(trimmed[last]);
+}
+
+// What ends the last line of `text` before more lines follow: nothing after a line feed, the
+// line feed after a bare CR (which alone does not end a line), else CR LF.
+std::string_view line_completion(std::string_view text) {
+  if (text.empty() || text.back() == '\n') return {};
+  return text.back() == '\r' ? kLineEnd.substr(1) : kLineEnd;
 }
 
 }  // namespace
 
-std::string profile_get_string(const std::string& path, const std::string& section,
-                               const std::string& key, const std::string& default_value,
-                               std::size_t buffer_size) {
+std::string profile_find_string(std::string_view content, std::string_view section,
+                                std::string_view key, std::string_view default_value,
+                                std::size_t buffer_size) {
   const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
-  const std::optional<std::string> content = read_file(path);
-  if (content) {
-    const std::vector<Line> lines = split_lines(*content);
-    if (const auto range = find_section(lines, trim(section))) {
-      if (const Line* line = find_key(lines, *range, trim(key))) {
-        return std::string(cp936_prefix(strip_quotes(line->value), limit));
-      }
+  const std::vector<Line> lines = split_lines(content);
+  if (const auto range = find_section(lines, trim(section))) {
+    if (const Line* line = find_key(lines, *range, trim(key))) {
+      return std::string(cp936_prefix(strip_quotes(line->value), limit));
     }
   }
   return std::string(cp936_prefix(default_value, limit));
 }
 
-bool profile_write_string(const std::string& path, const std::string& section,
-                          const std::string& key, const std::string& value) {
+std::string profile_get_string(const std::string& path, const std::string& section,
+                               const std::string& key, const std::string& default_value,
+                               std::size_t buffer_size) {
+  return profile_find_string(read_file(path).value_or(std::string()), section, key, default_value,
+                             buffer_size);
+}
+
+std::optional<std::string> profile_set_string(std::string content, std::string_view section,
+                                              std::string_view key, std::string_view value) {
   if (!writable_name(section, ']') || !writable_name(key, '=') ||
-      value.find_first_of(kLineEnd) != std::string::npos) {
-    return false;
+      value.find_first_of(kLineEnd) != std::string_view::npos) {
+    return std::nullopt;
   }
-  std::string content;
-  std::error_code error;
-  if (std::filesystem::exists(path, error)) {
-    std::optional<std::string> existing = read_file(path);
-    if (!existing) return false;
-    content = std::move(*existing);
-  }
-  const std::string key_line = std::string(trim(key)) + "=" + value;
+  const std::string key_line = std::string(trim(key)) + "=" + std::string(value);
   const std::vector<Line> lines = split_lines(content);
   if (const auto range = find_section(lines, trim(section))) {
     if (const Line* line = find_key(lines, *range, trim(key))) {
@@ -150,17 +165,32 @@ bool profile_write_string(const std::string& path, const std::string& section,
         }
       }
       const Line& after = lines[last_text];
-      const bool terminated = after.next > after.end;
+      const std::string_view before = std::string_view(content).substr(0, after.next);
       content.insert(after.next,
-                     (terminated ? "" : std::string(kLineEnd)) + key_line + std::string(kLineEnd));
+                     std::string(line_completion(before)) + key_line + std::string(kLineEnd));
     }
   } else {
-    if (!content.empty() && content.back() != '\n') content += kLineEnd;
+    content += line_completion(content);
     content += "[" + std::string(trim(section)) + "]" + std::string(kLineEnd) + key_line +
                std::string(kLineEnd);
   }
+  return content;
+}
+
+bool profile_write_string(const std::string& path, const std::string& section,
+                          const std::string& key, const std::string& value) {
+  std::string content;
+  std::error_code error;
+  if (std::filesystem::exists(path, error)) {
+    std::optional<std::string> existing = read_file(path);
+    if (!existing) return false;
+    content = std::move(*existing);
+  }
+  const std::optional<std::string> updated =
+      profile_set_string(std::move(content), section, key, value);
+  if (!updated) return false;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
+  out.write(updated->data(), static_cast<std::streamsize>(updated->size()));
   out.close();
   return static_cast<bool>(out);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace scopemark {
 
@@ -9,17 +11,25 @@ namespace scopemark {
 // code page 936: sections and keys match without regard to letter case, the first match
 // counts, values lose surrounding blanks and one pair of enclosing quotes.
 
-// The value of `key` in `section`, or `default_value` when the file, the section or the key
-// is missing; at most buffer_size - 1 bytes, never ending in half a two-byte character.
+// The value of `key` in `section` of the file content, or `default_value` when the section or
+// the key is missing; at most buffer_size - 1 bytes, never ending in half a two-byte
+// character.
+std::string profile_find_string(std::string_view content, std::string_view section,
+                                std::string_view key, std::string_view default_value,
+                                std::size_t buffer_size);
+// The same for the file at `path`; a missing or unreadable file gives the default.
 std::string profile_get_string(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& default_value,
                                std::size_t buffer_size);
 
-// Sets `key` in `section` to `value`. An existing key line is replaced in place, a new key
-// goes after the section's last line, a new section at the end of the file; every other
-// byte of the file is kept and new lines end in CR LF. A missing file is created. False
-// when the file cannot be read or written, or when a name or the value would break the
-// file's lines (CR or LF anywhere, '=' in the key, ']' in the section, empty names).
+// The file content with `key` in `section` set to `value`. An existing key line is replaced
+// in place, a new key goes after the section's last line, a new section at the end; every
+// other byte is kept and new lines end in CR LF. Nullopt when a name or the value would break
+// the file's lines (CR or LF anywhere, '=' in the key, ']' in the section, empty names).
+std::optional<std::string> profile_set_string(std::string content, std::string_view section,
+                                              std::string_view key, std::string_view value);
+// The same change made to the file at `path`; a missing file is created. False when the
+// file cannot be read or written, or when profile_set_string refuses the change.
 bool profile_write_string(const std::string& path, const std::string& section,
                           const std::string& key, const std::string& value);
 

@@ -130,6 +130,27 @@ TEST_F(ProfileFileTest, WriteRefusesTextThatWouldBreakTheLines) {
   EXPECT_EQ(read_bytes(path_), "[S]\r\nk=1\r\n");
 }
 
+TEST(ProfileContent, WrittenNamesReadBack) {
+  // A key ending in half a two-byte character would swallow its '=' (found by fuzzing).
+  const std::string half_character_key = "ID" + std::string(11, '\x81');
+  EXPECT_FALSE(profile_set_string("", "String", half_character_key, "v"));
+  EXPECT_FALSE(profile_set_string("", "S\x81", "k", "v"));
+  // A key line starting with '[' would read as a section header.
+  EXPECT_FALSE(profile_set_string("", "S", "[k", "v"));
+
+  const std::string pair_key = "k\x81\x5d";
+  const auto written = profile_set_string("", "S\xb5\x5d", pair_key, " 'v' ");
+  ASSERT_TRUE(written);
+  EXPECT_EQ(profile_find_string(*written, "S\xb5\x5d", pair_key, "", 100), "v");
+}
+
+TEST(ProfileContent, FileEndingInABareCarriageReturnGetsItsLineCompleted) {
+  // A bare CR does not end a line: the new key went onto the last line (found by fuzzing).
+  EXPECT_EQ(profile_set_string("[String]\r\nA=1\r", "String", "B", "2"),
+            "[String]\r\nA=1\r\nB=2\r\n");
+  EXPECT_EQ(profile_set_string("[S]\r\nA=1\r", "T", "B", "2"), "[S]\r\nA=1\r\n[T]\r\nB=2\r\n");
+}
+
 TEST_F(ProfileFileTest, WriteFailsInAMissingFolder) {
   EXPECT_FALSE(profile_write_string(folder_.file("no/such.ini"), "S", "k", "v"));
 }
