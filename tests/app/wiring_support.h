@@ -12,9 +12,10 @@
 
 namespace scopemark::testing {
 
-// Runs the window's events until done() holds; false after five seconds.
-inline bool process_events_until(const std::function<bool()>& done) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+// Runs the window's events until done() holds; false after `limit`.
+inline bool process_events_until(const std::function<bool()>& done,
+                                 std::chrono::seconds limit = std::chrono::seconds(5)) {
+  const auto give_up = std::chrono::steady_clock::now() + limit;
   while (!done()) {
     if (std::chrono::steady_clock::now() > give_up) return false;
     QCoreApplication::processEvents();
