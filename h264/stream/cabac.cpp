@@ -18,7 +18,6 @@ constexpr uint32_t kPrevIntraPredModeFlag = 68;
 constexpr uint32_t kRemIntraPredMode = 69;
 constexpr uint32_t kCbpLuma = 73;
 constexpr uint32_t kCbpChroma = 77;
-constexpr uint32_t kCodedBlockFlag = 85;
 constexpr uint32_t kTransformSize8x8Flag = 399;
 
 // Residual contexts: [frame, field] offsets of significant_coeff_flag and
@@ -218,10 +217,6 @@ uint32_t cabac_decode_coded_block_pattern(CabacDecoder& c, uint32_t cbp_a, uint3
 
 uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b) {
   return cabac_decode_decision(c, kTransformSize8x8Flag + a + b);
-}
-
-uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
-  return cabac_decode_decision(c, kCodedBlockFlag + 4 * cat + a + 2 * b);
 }
 
 int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,

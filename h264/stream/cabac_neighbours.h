@@ -59,6 +59,25 @@ CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo&
 uint32_t cabac_abs_mvd_sum(int blk, int comp, const int16_t (*cur_mvd)[2], const MbInfo& a,
                            const MbMotion& motion_a, const MbInfo& b, const MbMotion& motion_b);
 
+// Where the coded_block_flag context of a block looks: the block's own bit in
+// coded_block_flags, and the bits of its left and upper neighbours, where 0..26 are bits of the
+// current macroblock and 32 + k is bit k of the neighbouring macroblock (A for left, B for up).
+struct CbfNeighbourBits {
+  uint8_t own;
+  uint8_t left;
+  uint8_t up;
+};
+
+// By category 0..4 and blk as for cabac_coded_block_flag_conds.
+const CbfNeighbourBits& cabac_cbf_neighbour_bits(int cat, int blk);
+
+// A neighbouring macroblock's coded_block_flags as the context selection reads them, shifted
+// to bit 32: an unavailable neighbour counts as coded for intra macroblocks only.
+inline uint64_t cabac_cbf_neighbour_word(const MbInfo& n, bool cur_intra) {
+  const uint32_t flags = n.available ? n.coded_block_flags : (cur_intra ? kCbfAllBlocks : 0);
+  return uint64_t{flags} << 32;
+}
+
 // coded_block_flag of a block of category cat (0..4). blk is the luma4x4BlkIdx for categories
 // 1 and 2, iCbCr for 3 and 4 * iCbCr + chroma4x4BlkIdx for 4. cur_flags holds the current
 // macroblock's coded_block_flags so far; cur_intra its prediction mode.
