@@ -153,18 +153,30 @@ uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
 }
 
 int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
-  uint32_t base = kMvdL0[comp];
-  uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
-  if (!cabac_decode_decision(c, base + inc)) return 0;
-  // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6.
+  uint8_t* ctx = c.state + kMvdL0[comp];
+  const uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
   CabacRegisters r = cabac_registers(c);
-  uint32_t prefix = 1;
-  while (prefix < 9 && cabac_decision(r, c.state[base + std::min(prefix + 2, 6u)])) ++prefix;
+  int32_t value = 0;
+  if (cabac_decision(r, ctx[inc])) {
+    // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6; then a third-order Exp-Golomb
+    // suffix and the sign, all in bypass bins.
+    uint32_t magnitude = 1;
+    while (magnitude < 9 && cabac_decision(r, ctx[std::min(magnitude + 2, 6u)])) ++magnitude;
+    if (magnitude == 9) {
+      uint32_t k = 3;
+      while (cabac_bypass(r)) {
+        magnitude += 1u << k;
+        if (++k > kMaxExpGolombOrder) {
+          cabac_store_registers(c, r);
+          c.error = 1;
+          return 0;
+        }
+      }
+      while (k--) magnitude += cabac_bypass(r) << k;
+    }
+    value = cabac_bypass(r) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+  }
   cabac_store_registers(c, r);
-  uint32_t magnitude = prefix;
-  if (prefix == 9) magnitude += decode_exp_golomb_bypass(c, 3);
-  int32_t value =
-      cabac_decode_bypass(c) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
   if (value >= -32768 && value <= 32767) return value;
   c.error = 1;
   return 0;

@@ -8,20 +8,9 @@
 
 namespace {
 
-// An inter partition of a neighbouring macroblock that is not skipped.
-bool coded_inter(const MbInfo& n) {
-  return n.available && n.mb_type != kMbPSkip && !mb_is_intra(n.mb_type);
-}
-
 bool ref_idx_cond(NeighbourBlock r, const int8_t* cur_ref_idx, const MbInfo& n, const MbMotion& m) {
   if (r.inside) return cur_ref_idx[r.blk >> 2] > 0;
-  return coded_inter(n) && m.ref_idx[r.blk >> 2] > 0;
-}
-
-uint32_t abs_mvd(NeighbourBlock r, int comp, const int16_t (*cur_mvd)[2], const MbInfo& n,
-                 const MbMotion& m) {
-  if (r.inside) return static_cast<uint32_t>(std::abs(cur_mvd[r.blk][comp]));
-  return coded_inter(n) ? static_cast<uint32_t>(std::abs(m.mvd[r.blk][comp])) : 0;
+  return cabac_coded_inter(n) && m.ref_idx[r.blk >> 2] > 0;
 }
 
 constexpr int kCbfBitCount = 27;
@@ -80,14 +69,8 @@ uint32_t cabac_cbp_neighbour(const MbInfo& n) {
 CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo& a,
                                const MbMotion& motion_a, const MbInfo& b,
                                const MbMotion& motion_b) {
-  return {ref_idx_cond(luma4x4_left(blk), cur_ref_idx, a, motion_a),
-          ref_idx_cond(luma4x4_up(blk), cur_ref_idx, b, motion_b)};
-}
-
-uint32_t cabac_abs_mvd_sum(int blk, int comp, const int16_t (*cur_mvd)[2], const MbInfo& a,
-                           const MbMotion& motion_a, const MbInfo& b, const MbMotion& motion_b) {
-  return abs_mvd(luma4x4_left(blk), comp, cur_mvd, a, motion_a) +
-         abs_mvd(luma4x4_up(blk), comp, cur_mvd, b, motion_b);
+  return {ref_idx_cond(kLuma4x4Left[blk], cur_ref_idx, a, motion_a),
+          ref_idx_cond(kLuma4x4Up[blk], cur_ref_idx, b, motion_b)};
 }
 
 const CbfNeighbourBits& cabac_cbf_neighbour_bits(int cat, int blk) {
