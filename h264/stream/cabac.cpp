@@ -229,19 +229,21 @@ uint32_t cabac_decode_coded_block_pattern(CabacDecoder& c, uint32_t cbp_a, uint3
   // A luma bin counts a neighbouring 8x8 block whose bit is 0: blocks 1 and 3 look left inside
   // the macroblock, 0 and 2 at blocks 1 and 3 of A; blocks 2 and 3 look up inside, 0 and 1 at
   // blocks 2 and 3 of B.
-  uint32_t luma = 0;
-  for (uint32_t b8 = 0; b8 < 4; ++b8) {
-    uint32_t left = (b8 & 1) ? luma >> (b8 - 1) : cbp_a >> (b8 + 1);
-    uint32_t up = (b8 & 2) ? luma >> (b8 - 2) : cbp_b >> (b8 + 2);
-    uint32_t ctx = kCbpLuma + (~left & 1) + 2 * (~up & 1);
-    luma |= cabac_decode_decision(c, ctx) << b8;
+  CabacRegisters r = cabac_registers(c);
+  uint8_t* luma_ctx = c.state + kCbpLuma;
+  const uint32_t b0 = cabac_decision(r, luma_ctx[(~cbp_a >> 1 & 1) + 2 * (~cbp_b >> 2 & 1)]);
+  const uint32_t b1 = cabac_decision(r, luma_ctx[(~b0 & 1) + 2 * (~cbp_b >> 3 & 1)]);
+  const uint32_t b2 = cabac_decision(r, luma_ctx[(~cbp_a >> 3 & 1) + 2 * (~b0 & 1)]);
+  const uint32_t b3 = cabac_decision(r, luma_ctx[(~b2 & 1) + 2 * (~b1 & 1)]);
+  uint32_t cbp = b0 | b1 << 1 | b2 << 2 | b3 << 3;
+  const uint32_t chroma_a = cbp_a >> 4;
+  const uint32_t chroma_b = cbp_b >> 4;
+  uint8_t* chroma_ctx = c.state + kCbpChroma;
+  if (cabac_decision(r, chroma_ctx[(chroma_a != 0) + 2 * (chroma_b != 0)])) {
+    cbp += 16 * (1 + cabac_decision(r, chroma_ctx[4 + (chroma_a == 2) + 2 * (chroma_b == 2)]));
   }
-  uint32_t chroma_a = cbp_a >> 4;
-  uint32_t chroma_b = cbp_b >> 4;
-  uint32_t ctx = kCbpChroma + (chroma_a != 0) + 2 * (chroma_b != 0);
-  if (!cabac_decode_decision(c, ctx)) return luma;
-  ctx = kCbpChroma + 4 + (chroma_a == 2) + 2 * (chroma_b == 2);
-  return luma + 16 * (1 + cabac_decode_decision(c, ctx));
+  cabac_store_registers(c, r);
+  return cbp;
 }
 
 uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b) {
