@@ -18,7 +18,6 @@ constexpr uint32_t kPrevIntraPredModeFlag = 68;
 constexpr uint32_t kRemIntraPredMode = 69;
 constexpr uint32_t kCbpLuma = 73;
 constexpr uint32_t kCbpChroma = 77;
-constexpr uint32_t kCodedBlockFlag = 85;
 constexpr uint32_t kTransformSize8x8Flag = 399;
 
 // Residual contexts: [frame, field] offsets of significant_coeff_flag and
@@ -38,20 +37,6 @@ constexpr uint32_t kMaxRefIdx = 31;
 constexpr uint32_t kMaxQpDeltaCode = 104;
 // Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
 constexpr uint32_t kMaxExpGolombOrder = 17;
-
-// k-th order Exp-Golomb suffix in bypass bins (clause 9.3.2.3).
-uint32_t decode_exp_golomb_bypass(CabacDecoder& c, uint32_t k) {
-  uint32_t value = 0;
-  while (cabac_decode_bypass(c)) {
-    value += 1u << k;
-    if (++k > kMaxExpGolombOrder) {
-      c.error = 1;
-      return 0;
-    }
-  }
-  while (k--) value += cabac_decode_bypass(c) << k;
-  return value;
-}
 
 // Count of 1 bins before a 0, at most `limit`; bin i uses ctx[min(i, 2)].
 uint32_t decode_unary(CabacDecoder& c, const uint32_t (&ctx)[3], uint32_t limit) {
@@ -73,6 +58,37 @@ uint32_t decode_intra_mb_type_rest(CabacDecoder& c, const uint32_t (&ctx)[5]) {
   uint32_t mode = cabac_decode_decision(c, ctx[3]) << 1;
   mode |= cabac_decode_decision(c, ctx[4]);
   return 1 + mode + 4 * chroma + 12 * luma;
+}
+
+// The significance map of a block: run[k] zeros before the k-th significant coefficient.
+// Returns the number of significant coefficients.
+template <bool kIs8x8>
+int decode_significance_map(CabacRegisters& r, uint8_t* significant, uint8_t* last,
+                            const uint8_t* significant_inc, int max_num_coeff, uint8_t* run) {
+  int count = 0;
+  int previous = -1;
+  int i = 0;
+  for (; i < max_num_coeff - 1; ++i) {
+    if (!cabac_decision(r, significant[kIs8x8 ? significant_inc[i] : i])) continue;
+    run[count++] = static_cast<uint8_t>(i - previous - 1);
+    previous = i;
+    if (cabac_decision(r, last[kIs8x8 ? kLastCoeffCtxInc8x8[i] : i])) return count;
+  }
+  run[count++] = static_cast<uint8_t>(i - previous - 1);
+  return count;
+}
+
+// The level of a coefficient whose unary prefix reached 14 (coeff_abs_level_minus1 >= 14):
+// 15 plus the zeroth-order Exp-Golomb suffix, or 0 when the suffix is too long.
+[[gnu::noinline]] int32_t decode_level_escape(CabacRegisters& r) {
+  uint32_t suffix = 0;
+  uint32_t k = 0;
+  while (cabac_bypass(r)) {
+    suffix += 1u << k;
+    if (++k > kMaxExpGolombOrder) return 0;
+  }
+  while (k--) suffix += cabac_bypass(r) << k;
+  return static_cast<int32_t>(15 + suffix);
 }
 
 }  // namespace
@@ -154,18 +170,30 @@ uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
 }
 
 int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
-  uint32_t base = kMvdL0[comp];
-  uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
-  if (!cabac_decode_decision(c, base + inc)) return 0;
-  // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6.
+  uint8_t* ctx = c.state + kMvdL0[comp];
+  const uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
   CabacRegisters r = cabac_registers(c);
-  uint32_t prefix = 1;
-  while (prefix < 9 && cabac_decision(r, c.state[base + std::min(prefix + 2, 6u)])) ++prefix;
+  int32_t value = 0;
+  if (cabac_decision(r, ctx[inc])) {
+    // Prefix bins 1..8 use ctxIdxInc 3, 4, 5, 6, 6, 6, 6, 6; then a third-order Exp-Golomb
+    // suffix and the sign, all in bypass bins.
+    uint32_t magnitude = 1;
+    while (magnitude < 9 && cabac_decision(r, ctx[std::min(magnitude + 2, 6u)])) ++magnitude;
+    if (magnitude == 9) {
+      uint32_t k = 3;
+      while (cabac_bypass(r)) {
+        magnitude += 1u << k;
+        if (++k > kMaxExpGolombOrder) {
+          cabac_store_registers(c, r);
+          c.error = 1;
+          return 0;
+        }
+      }
+      while (k--) magnitude += cabac_bypass(r) << k;
+    }
+    value = cabac_bypass(r) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+  }
   cabac_store_registers(c, r);
-  uint32_t magnitude = prefix;
-  if (prefix == 9) magnitude += decode_exp_golomb_bypass(c, 3);
-  int32_t value =
-      cabac_decode_bypass(c) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
   if (value >= -32768 && value <= 32767) return value;
   c.error = 1;
   return 0;
@@ -201,89 +229,70 @@ uint32_t cabac_decode_coded_block_pattern(CabacDecoder& c, uint32_t cbp_a, uint3
   // A luma bin counts a neighbouring 8x8 block whose bit is 0: blocks 1 and 3 look left inside
   // the macroblock, 0 and 2 at blocks 1 and 3 of A; blocks 2 and 3 look up inside, 0 and 1 at
   // blocks 2 and 3 of B.
-  uint32_t luma = 0;
-  for (uint32_t b8 = 0; b8 < 4; ++b8) {
-    uint32_t left = (b8 & 1) ? luma >> (b8 - 1) : cbp_a >> (b8 + 1);
-    uint32_t up = (b8 & 2) ? luma >> (b8 - 2) : cbp_b >> (b8 + 2);
-    uint32_t ctx = kCbpLuma + (~left & 1) + 2 * (~up & 1);
-    luma |= cabac_decode_decision(c, ctx) << b8;
+  CabacRegisters r = cabac_registers(c);
+  uint8_t* luma_ctx = c.state + kCbpLuma;
+  const uint32_t b0 = cabac_decision(r, luma_ctx[(~cbp_a >> 1 & 1) + 2 * (~cbp_b >> 2 & 1)]);
+  const uint32_t b1 = cabac_decision(r, luma_ctx[(~b0 & 1) + 2 * (~cbp_b >> 3 & 1)]);
+  const uint32_t b2 = cabac_decision(r, luma_ctx[(~cbp_a >> 3 & 1) + 2 * (~b0 & 1)]);
+  const uint32_t b3 = cabac_decision(r, luma_ctx[(~b2 & 1) + 2 * (~b1 & 1)]);
+  uint32_t cbp = b0 | b1 << 1 | b2 << 2 | b3 << 3;
+  const uint32_t chroma_a = cbp_a >> 4;
+  const uint32_t chroma_b = cbp_b >> 4;
+  uint8_t* chroma_ctx = c.state + kCbpChroma;
+  if (cabac_decision(r, chroma_ctx[(chroma_a != 0) + 2 * (chroma_b != 0)])) {
+    cbp += 16 * (1 + cabac_decision(r, chroma_ctx[4 + (chroma_a == 2) + 2 * (chroma_b == 2)]));
   }
-  uint32_t chroma_a = cbp_a >> 4;
-  uint32_t chroma_b = cbp_b >> 4;
-  uint32_t ctx = kCbpChroma + (chroma_a != 0) + 2 * (chroma_b != 0);
-  if (!cabac_decode_decision(c, ctx)) return luma;
-  ctx = kCbpChroma + 4 + (chroma_a == 2) + 2 * (chroma_b == 2);
-  return luma + 16 * (1 + cabac_decode_decision(c, ctx));
+  cabac_store_registers(c, r);
+  return cbp;
 }
 
 uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b) {
   return cabac_decode_decision(c, kTransformSize8x8Flag + a + b);
 }
 
-uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
-  return cabac_decode_decision(c, kCodedBlockFlag + 4 * cat + a + 2 * b);
-}
-
 int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,
                                 uint8_t* run) {
-  const int max_num_coeff = kCabacMaxNumCoeff[cat];
   CabacRegisters r = cabac_registers(c);
-  int count = 0;
-  int previous = -1;
-  auto significant_at = [&](int i) {
-    run[count++] = static_cast<uint8_t>(i - previous - 1);
-    previous = i;
-  };
-  int i = 0;
+  int count;
+  uint8_t* abs_level;
   if (cat == kCatLuma8x8) {
-    const uint8_t* sig_inc = kSignificantCoeffCtxInc8x8[field];
-    uint8_t* significant = c.state + kSignificant8x8[field];
-    uint8_t* last = c.state + kLast8x8[field];
-    for (; i < max_num_coeff - 1; ++i) {
-      if (!cabac_decision(r, significant[sig_inc[i]])) continue;
-      significant_at(i);
-      if (cabac_decision(r, last[kLastCoeffCtxInc8x8[i]])) break;
-    }
+    count = decode_significance_map<true>(r, c.state + kSignificant8x8[field],
+                                          c.state + kLast8x8[field], kSignificantCoeffCtxInc8x8[field],
+                                          kCabacMaxNumCoeff[cat], run);
+    abs_level = c.state + kAbsLevel8x8;
   } else {
-    uint8_t* significant = c.state + kSignificant[field] + kMapCatOffset[cat];
-    uint8_t* last = c.state + kLast[field] + kMapCatOffset[cat];
-    for (; i < max_num_coeff - 1; ++i) {
-      if (!cabac_decision(r, significant[i])) continue;
-      significant_at(i);
-      if (cabac_decision(r, last[i])) break;
-    }
+    count = decode_significance_map<false>(r, c.state + kSignificant[field] + kMapCatOffset[cat],
+                                           c.state + kLast[field] + kMapCatOffset[cat], nullptr,
+                                           kCabacMaxNumCoeff[cat], run);
+    abs_level = c.state + kAbsLevel + kAbsLevelCatOffset[cat];
   }
-  if (i == max_num_coeff - 1) significant_at(i);
-
-  uint8_t* abs_level =
-      c.state + (cat == kCatLuma8x8 ? kAbsLevel8x8 : kAbsLevel + kAbsLevelCatOffset[cat]);
   const uint32_t max_gt1_inc = cat == kCatChromaDc ? 3 : 4;
   uint32_t num_eq1 = 0;
   uint32_t num_gt1 = 0;
   for (int j = count - 1; j >= 0; --j) {
-    uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
-    uint32_t abs_minus1 = 0;
-    if (cabac_decision(r, abs_level[inc0])) {
-      uint8_t& greater = abs_level[5 + std::min(max_gt1_inc, num_gt1)];
-      abs_minus1 = 1;
-      while (abs_minus1 < 14 && cabac_decision(r, greater)) ++abs_minus1;
-      if (abs_minus1 == 14) {
-        cabac_store_registers(c, r);
-        abs_minus1 += decode_exp_golomb_bypass(c, 0);
-        r = cabac_registers(c);
-      }
-      ++num_gt1;
-    } else {
+    const uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
+    if (!cabac_decision(r, abs_level[inc0])) {
       ++num_eq1;
+      level[j] = cabac_bypass(r) ? -1 : 1;
+      continue;
     }
-    int32_t value = static_cast<int32_t>(abs_minus1) + 1;
-    if (cabac_bypass(r)) value = -value;
-    if (value > 32767 || value < -32768) {
-      cabac_store_registers(c, r);
-      c.error = 1;
-      return 0;
+    ++num_gt1;
+    uint8_t& greater = abs_level[5 + std::min(max_gt1_inc, num_gt1 - 1)];
+    int32_t value = 2;
+    while (value < 15 && cabac_decision(r, greater)) ++value;
+    if (value == 15) {
+      // Rare: an Exp-Golomb suffix, and a level that may leave 16 bits.
+      value = decode_level_escape(r);
+      if (value > 0 && cabac_bypass(r)) value = -value;
+      if (value == 0 || value > 32767 || value < -32768) {
+        cabac_store_registers(c, r);
+        c.error = 1;
+        return 0;
+      }
+      level[j] = value;
+      continue;
     }
-    level[j] = value;
+    level[j] = cabac_bypass(r) ? -value : value;
   }
   cabac_store_registers(c, r);
   return count;

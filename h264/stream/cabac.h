@@ -72,23 +72,16 @@ inline uint32_t cabac_lookahead_bits(uint32_t range) {
 
 inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   const uint32_t state = context;
-  const uint32_t p_state = state >> 1;
-  const uint32_t mps = state & 1;
   const uint32_t ahead = cabac_lookahead_bits(r.range);
-  const uint32_t lps = uint32_t{kRangeTabLps[p_state][(r.range >> (ahead + 6)) & 3]} << ahead;
+  const uint32_t lps = uint32_t{kRangeTabLps[state >> 1][(r.range >> (ahead + 6)) & 3]} << ahead;
   r.range -= lps;
-  uint32_t bin;
-  if (r.offset < r.range) {
-    bin = mps;
-    context = static_cast<uint8_t>((kTransIdxMps[p_state] << 1) | mps);
-  } else {
-    bin = mps ^ 1;
-    r.offset -= r.range;
-    r.range = lps;
-    context = static_cast<uint8_t>((kTransIdxLps[p_state] << 1) | (p_state ? mps : bin));
-  }
+  // Branch-free: the bin is close to random, so a jump would often be mispredicted.
+  const uint32_t is_lps = r.offset >= r.range;
+  r.offset -= r.range & (0u - is_lps);
+  r.range = is_lps ? lps : r.range;
+  context = kCabacNextContext[is_lps][state];
   if (r.range < 256) cabac_refill(r);
-  return bin;
+  return (state & 1) ^ is_lps;
 }
 
 inline uint32_t cabac_bypass(CabacRegisters& r) {
@@ -178,7 +171,12 @@ inline constexpr int kCabacMaxNumCoeff[6] = {16, 15, 16, 4, 15, 64};
 
 // coded_block_flag of categories 0..4; a, b: condTermFlagA and condTermFlagB of clause
 // 9.3.3.1.1.9.
-uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b);
+// ctxIdxOffset of coded_block_flag for categories 0..4.
+inline constexpr uint32_t kCabacCodedBlockFlagCtx = 85;
+
+inline uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
+  return cabac_decode_decision(c, kCabacCodedBlockFlagCtx + 4 * static_cast<uint32_t>(cat) + a + 2 * b);
+}
 
 // The significance map and levels of a block whose coded_block_flag is 1, in increasing
 // list order (levelListIdx): level[i] after run[i] zero coefficients, both arrays with

@@ -1,5 +1,6 @@
 #include "h264/stream/cabac_neighbours.h"
 
+#include <array>
 #include <cstdlib>
 
 #include "h264/stream/cabac.h"
@@ -7,29 +8,53 @@
 
 namespace {
 
-// An inter partition of a neighbouring macroblock that is not skipped.
-bool coded_inter(const MbInfo& n) {
-  return n.available && n.mb_type != kMbPSkip && !mb_is_intra(n.mb_type);
-}
-
 bool ref_idx_cond(NeighbourBlock r, const int8_t* cur_ref_idx, const MbInfo& n, const MbMotion& m) {
   if (r.inside) return cur_ref_idx[r.blk >> 2] > 0;
-  return coded_inter(n) && m.ref_idx[r.blk >> 2] > 0;
+  return cabac_coded_inter(n) && m.ref_idx[r.blk >> 2] > 0;
 }
 
-uint32_t abs_mvd(NeighbourBlock r, int comp, const int16_t (*cur_mvd)[2], const MbInfo& n,
-                 const MbMotion& m) {
-  if (r.inside) return static_cast<uint32_t>(std::abs(cur_mvd[r.blk][comp]));
-  return coded_inter(n) ? static_cast<uint32_t>(std::abs(m.mvd[r.blk][comp])) : 0;
+constexpr int kCbfBitCount = 27;
+
+// Bit of a neighbouring block: inside the current macroblock, or 32 up in the neighbour's.
+constexpr uint8_t neighbour_bit(NeighbourBlock r, int base) {
+  return static_cast<uint8_t>((r.inside ? 0 : 32) + base + r.blk);
 }
 
-// Flag bit `bit` of a block in the current macroblock or in neighbour n; an unavailable
-// neighbour counts as coded for intra macroblocks only.
-bool flag_cond(NeighbourBlock r, int base, uint32_t cur_flags, bool cur_intra, const MbInfo& n) {
-  int bit = base + r.blk;
-  if (r.inside) return (cur_flags >> bit) & 1;
-  if (!n.available) return cur_intra;
-  return (n.coded_block_flags >> bit) & 1;
+constexpr std::array<CbfNeighbourBits, kCbfBitCount> make_cbf_neighbour_bits() {
+  std::array<CbfNeighbourBits, kCbfBitCount> t{};
+  for (int blk = 0; blk < 16; ++blk) {
+    t[kCbfBitLuma + blk] = {static_cast<uint8_t>(kCbfBitLuma + blk),
+                            neighbour_bit(luma4x4_left(blk), kCbfBitLuma),
+                            neighbour_bit(luma4x4_up(blk), kCbfBitLuma)};
+  }
+  for (int blk = 0; blk < 8; ++blk) {
+    const int base = kCbfBitChromaAc + (blk & 4);
+    t[kCbfBitChromaAc + blk] = {static_cast<uint8_t>(kCbfBitChromaAc + blk),
+                                neighbour_bit(chroma4x4_left(blk & 3), base),
+                                neighbour_bit(chroma4x4_up(blk & 3), base)};
+  }
+  t[kCbfBitLumaDc] = {kCbfBitLumaDc, 32 + kCbfBitLumaDc, 32 + kCbfBitLumaDc};
+  for (int comp = 0; comp < 2; ++comp) {
+    const auto bit = static_cast<uint8_t>(kCbfBitChromaDc + comp);
+    t[bit] = {bit, static_cast<uint8_t>(32 + bit), static_cast<uint8_t>(32 + bit)};
+  }
+  return t;
+}
+
+constexpr std::array<CbfNeighbourBits, kCbfBitCount> kCbfNeighbourBits = make_cbf_neighbour_bits();
+
+// Own bit of a block by category and blk.
+constexpr int cbf_bit(int cat, int blk) {
+  switch (cat) {
+    case kCatLumaDc:
+      return kCbfBitLumaDc;
+    case kCatChromaDc:
+      return kCbfBitChromaDc + (blk & 1);
+    case kCatChromaAc:
+      return kCbfBitChromaAc + (blk & 7);
+    default:
+      return kCbfBitLuma + (blk & 15);
+  }
 }
 
 }  // namespace
@@ -44,34 +69,19 @@ uint32_t cabac_cbp_neighbour(const MbInfo& n) {
 CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo& a,
                                const MbMotion& motion_a, const MbInfo& b,
                                const MbMotion& motion_b) {
-  return {ref_idx_cond(luma4x4_left(blk), cur_ref_idx, a, motion_a),
-          ref_idx_cond(luma4x4_up(blk), cur_ref_idx, b, motion_b)};
+  return {ref_idx_cond(kLuma4x4Left[blk], cur_ref_idx, a, motion_a),
+          ref_idx_cond(kLuma4x4Up[blk], cur_ref_idx, b, motion_b)};
 }
 
-uint32_t cabac_abs_mvd_sum(int blk, int comp, const int16_t (*cur_mvd)[2], const MbInfo& a,
-                           const MbMotion& motion_a, const MbInfo& b, const MbMotion& motion_b) {
-  return abs_mvd(luma4x4_left(blk), comp, cur_mvd, a, motion_a) +
-         abs_mvd(luma4x4_up(blk), comp, cur_mvd, b, motion_b);
+const CbfNeighbourBits& cabac_cbf_neighbour_bits(int cat, int blk) {
+  return kCbfNeighbourBits[cbf_bit(cat, blk)];
 }
 
 CabacConds cabac_coded_block_flag_conds(int cat, int blk, uint32_t cur_flags, bool cur_intra,
                                         const MbInfo& a, const MbInfo& b) {
-  switch (cat) {
-    case kCatLumaDc:
-      return {flag_cond({false, 0}, kCbfBitLumaDc, cur_flags, cur_intra, a),
-              flag_cond({false, 0}, kCbfBitLumaDc, cur_flags, cur_intra, b)};
-    case kCatChromaDc:
-      return {flag_cond({false, blk}, kCbfBitChromaDc, cur_flags, cur_intra, a),
-              flag_cond({false, blk}, kCbfBitChromaDc, cur_flags, cur_intra, b)};
-    case kCatChromaAc: {
-      int base = kCbfBitChromaAc + (blk & 4);
-      return {flag_cond(chroma4x4_left(blk & 3), base, cur_flags, cur_intra, a),
-              flag_cond(chroma4x4_up(blk & 3), base, cur_flags, cur_intra, b)};
-    }
-    default:
-      return {flag_cond(luma4x4_left(blk), kCbfBitLuma, cur_flags, cur_intra, a),
-              flag_cond(luma4x4_up(blk), kCbfBitLuma, cur_flags, cur_intra, b)};
-  }
+  const CbfNeighbourBits& bits = cabac_cbf_neighbour_bits(cat, blk);
+  return {((cur_flags | cabac_cbf_neighbour_word(a, cur_intra)) >> bits.left & 1) != 0,
+          ((cur_flags | cabac_cbf_neighbour_word(b, cur_intra)) >> bits.up & 1) != 0};
 }
 
 uint32_t cabac_coded_block_bits(int cat, int blk) {

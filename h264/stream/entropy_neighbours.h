@@ -2,6 +2,8 @@
 // 6.4.11.4 and 6.4.11.5, 4:2:0, no MBAFF), shared by the context selection of both entropy coders.
 #pragma once
 
+#include <array>
+
 // A neighbouring block: in the current macroblock, or in macroblock A (left) or B (above).
 struct NeighbourBlock {
   bool inside;
@@ -41,3 +43,15 @@ constexpr NeighbourBlock chroma4x4_left(int c) {
 constexpr NeighbourBlock chroma4x4_up(int c) {
   return c >= 2 ? NeighbourBlock{true, c - 2} : NeighbourBlock{false, c + 2};
 }
+
+// The same neighbours as tables by luma4x4BlkIdx.
+inline constexpr std::array<NeighbourBlock, 16> kLuma4x4Left = [] {
+  std::array<NeighbourBlock, 16> t{};
+  for (int blk = 0; blk < 16; ++blk) t[blk] = luma4x4_left(blk);
+  return t;
+}();
+inline constexpr std::array<NeighbourBlock, 16> kLuma4x4Up = [] {
+  std::array<NeighbourBlock, 16> t{};
+  for (int blk = 0; blk < 16; ++blk) t[blk] = luma4x4_up(blk);
+  return t;
+}();

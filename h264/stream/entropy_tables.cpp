@@ -481,16 +481,30 @@ const uint8_t kRangeTabLps[64][4] = {
     {6, 7, 8, 9}, {2, 2, 2, 2},
 };
 
-const uint8_t kTransIdxLps[64] = {
+constexpr uint8_t kTransIdxLps[64] = {
     0, 0, 1, 2, 2, 4, 4, 5, 6, 7, 8, 9, 9, 11, 11, 12, 13, 13, 15, 15, 16, 16, 18, 18, 19, 19, 21,
     21, 22, 22, 23, 24, 24, 25, 26, 26, 27, 27, 28, 29, 29, 30, 30, 30, 31, 32, 32, 33, 33, 33, 34,
     34, 35, 35, 35, 36, 36, 36, 37, 37, 37, 38, 38, 63,
 };
-const uint8_t kTransIdxMps[64] = {
+constexpr uint8_t kTransIdxMps[64] = {
     1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
     27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50,
     51, 52, 53, 54, 55, 56, 57, 58, 59, 60, 61, 62, 62, 63,
 };
+
+namespace {
+constexpr std::array<std::array<uint8_t, 128>, 2> make_next_context() {
+  std::array<std::array<uint8_t, 128>, 2> t{};
+  for (int context = 0; context < 128; ++context) {
+    const int p_state = context >> 1, mps = context & 1;
+    t[0][context] = static_cast<uint8_t>(kTransIdxMps[p_state] << 1 | mps);
+    t[1][context] = static_cast<uint8_t>(kTransIdxLps[p_state] << 1 | (p_state ? mps : 1 - mps));
+  }
+  return t;
+}
+}  // namespace
+
+constexpr std::array<std::array<uint8_t, 128>, 2> kCabacNextContext = make_next_context();
 
 const uint8_t kSignificantCoeffCtxInc8x8[2][63] = {
     {

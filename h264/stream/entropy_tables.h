@@ -2,6 +2,7 @@
 // macroblock parsing needs beside them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 // One variable-length code: `length` bits of `bits`, first transmitted bit highest; length 0
@@ -268,6 +269,8 @@ extern const int8_t kCabacInitMn[kCabacContextCount][4][2];
 extern const uint8_t kRangeTabLps[64][4];
 extern const uint8_t kTransIdxLps[64];
 extern const uint8_t kTransIdxMps[64];
+// A context byte (pStateIdx << 1 | valMPS) after a decision: [bin was the LPS][context byte].
+extern const std::array<std::array<uint8_t, 128>, 2> kCabacNextContext;
 
 // Table 9-43 for 8x8 blocks by levelListIdx: significant_coeff_flag ctxIdxInc [frame, field]
 // and last_significant_coeff_flag ctxIdxInc.

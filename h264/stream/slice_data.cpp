@@ -254,9 +254,8 @@ int cavlc_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run)
 struct CabacResidual {
   CabacDecoder* c;
   MbInfo* cur;
-  const MbInfo* a;
-  const MbInfo* b;
-  bool intra;
+  uint64_t a_flags;  // cabac_cbf_neighbour_word of A and B
+  uint64_t b_flags;
   bool field;
 };
 
@@ -266,13 +265,18 @@ constexpr int kCabacCat[6] = {kCatLumaDc, kCatLumaAc, kCatLuma4x4, kCatLuma8x8, 
 int cabac_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
   CabacResidual* r = static_cast<CabacResidual*>(p);
   const int cat = kCabacCat[kind];
-  if (cat != kCatLuma8x8) {
-    const CabacConds conds =
-        cabac_coded_block_flag_conds(cat, index, r->cur->coded_block_flags, r->intra, *r->a, *r->b);
-    if (!cabac_decode_coded_block_flag(*r->c, cat, conds.a, conds.b)) return r->c->error ? -1 : 0;
+  if (cat == kCatLuma8x8) {
+    const int n = cabac_decode_residual_block(*r->c, cat, r->field, level, run);
+    r->cur->coded_block_flags |= cabac_coded_block_bits(cat, index);
+    return r->c->error ? -1 : n;
   }
+  const CbfNeighbourBits& bits = cabac_cbf_neighbour_bits(cat, index);
+  const uint32_t flags = r->cur->coded_block_flags;
+  const bool a = ((flags | r->a_flags) >> bits.left & 1) != 0;
+  const bool b = ((flags | r->b_flags) >> bits.up & 1) != 0;
+  if (!cabac_decode_coded_block_flag(*r->c, cat, a, b)) return r->c->error ? -1 : 0;
   const int n = cabac_decode_residual_block(*r->c, cat, r->field, level, run);
-  r->cur->coded_block_flags |= cabac_coded_block_bits(cat, index);
+  r->cur->coded_block_flags = flags | 1u << bits.own;
   return r->c->error ? -1 : n;
 }
 
@@ -354,7 +358,9 @@ struct CabacSyntax {
   }
   bool failed() const { return c.error != 0; }
   ResidualReader residual_reader(SliceRun& r) {
-    residual_ctx = {&c, r.cur, r.a, r.b, mb_is_intra(r.wa->mb_type), r.s->field_pic_flag != 0};
+    const bool intra = mb_is_intra(r.wa->mb_type);
+    residual_ctx = {&c, r.cur, cabac_cbf_neighbour_word(*r.a, intra),
+                    cabac_cbf_neighbour_word(*r.b, intra), r.s->field_pic_flag != 0};
     return {cabac_read_block, &residual_ctx, 0};
   }
 };
