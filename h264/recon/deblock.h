@@ -15,11 +15,12 @@
 void decoder_bs_intra(uint8_t* bs, bool filter_left, bool filter_top, bool field,
                       bool transform_8x8);
 
-// Internal strengths of an inter macroblock of any partition kind: 2 where either 4x4 block has
-// coefficients, else 1 where the blocks differ in reference picture or a motion vector component
-// differs by 4 (vertical: mvy_limit) or more, else 0. Edges 1 and 3 are 0 with the 8x8 transform.
-void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
-                               int mvy_limit);
+// Internal strengths of an inter macroblock of any partition kind (through the kernel): 2 where
+// either 4x4 block has coefficients, else 1 where the blocks differ in reference picture or a
+// motion vector component differs by 4 (vertical: mvy_limit) or more, else 0. Edges 1 and 3 are 0
+// with the 8x8 transform.
+void decoder_bs_internal_inter(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                               const MbMotion* motion, int mvy_limit);
 
 // The macroblock edges of an inter macroblock as the filter sees them.
 struct InterEdgeNeighbours {

@@ -48,6 +48,10 @@ using EdgeStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, const MbMoti
                                     const MbInfo* nb, const MbMotion* nb_motion, int mvy_limit);
 // Sets the internal strengths of the strength array (clearing ignores coded_blocks).
 using InternalStrengthKernel = void (*)(uint8_t* bs, uint32_t coded_blocks);
+// Internal strengths of an inter macroblock of any partition kind from its coefficients,
+// reference pictures and vectors (edges 1 and 3 are left as computed with the 8x8 transform).
+using InternalInterStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
+                                             int mvy_limit);
 
 // Edge filters in the picture. pix points at sample q0 of the first line across the edge; along
 // a vertical edge the lines are rows (p_i = pix[-1 - i], q_i = pix[i], next line at pix + stride),
@@ -96,6 +100,7 @@ struct ReconKernels {
   EdgeStrengthKernel bs_top_edge;
   InternalStrengthKernel bs_clear_internal;
   InternalStrengthKernel bs_internal_16x16;
+  InternalInterStrengthKernel bs_internal_inter;
 
   LumaNormalFilter luma_normal_v;
   LumaNormalFilter luma_normal_h;

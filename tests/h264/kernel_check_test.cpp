@@ -213,6 +213,12 @@ TEST(KernelCheck, BoundaryStrengths) {
         "internal 16x16 case " << n);
     EXPECT_SAME(
         t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_internal_inter(x.bs, &x.cur, &x.cur_motion, mvy_limit);
+        },
+        "internal inter case " << n);
+    EXPECT_SAME(
+        t, st,
         [](const ReconKernels& k, State& x) { k.bs_clear_internal(x.bs, x.cur.coded_blocks); },
         "clear internal case " << n);
   }

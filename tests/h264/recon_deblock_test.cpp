@@ -345,7 +345,7 @@ TEST_F(ReconStrength, IntraEdgesFieldRuleAndEightByEightTransform) {
 TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   // 16x8: the lower partition moves by one sample vertically.
   set_mv(&cur_mv_, 8, 15, 0, 4);
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   for (int i = kBsVertical; i < kBsSize; ++i)
     EXPECT_EQ(bs_[i], i >= kBsHorizontal + 4 && i < kBsHorizontal + 8 ? 1 : 0) << i;
 
@@ -353,7 +353,7 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   std::memset(&cur_mv_, 0, sizeof cur_mv_);
   cur_mv_.ref_pic[1] = cur_mv_.ref_pic[3] = 9;
   cur_.coded_blocks = 1;
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   EXPECT_EQ(edge(kBsVertical), (std::vector<int>{2, 0, 0, 0}));
   EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>{1, 1, 1, 1}));
   EXPECT_EQ(edge(kBsHorizontal), (std::vector<int>{2, 0, 0, 0}));
@@ -362,7 +362,7 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   // With the 8x8 transform edges 1 and 3 carry no strength.
   cur_.transform_size_8x8_flag = 1;
   cur_.coded_blocks = 0x000F;
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   EXPECT_EQ(edge(kBsVertical), (std::vector<int>(4, 0)));
   EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>{2, 2, 1, 1}));
   EXPECT_EQ(edge(kBsHorizontal + 4), (std::vector<int>{2, 2, 0, 0}));

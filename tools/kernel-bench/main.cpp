@@ -145,6 +145,8 @@ int main() {
   bench(b, in, "bs_clear_internal", kCalls, [](K k, I x) { k.bs_clear_internal(x.wa.bs, 0); });
   bench(b, in, "bs_internal_16x16", kCalls,
         [](K k, I x) { k.bs_internal_16x16(x.wa.bs, x.cur.coded_blocks); });
+  bench(b, in, "bs_internal_inter", kCalls,
+        [](K k, I x) { k.bs_internal_inter(x.wa.bs, &x.cur, &x.cur_motion, 4); });
   const auto edge = [](I x) { return x.picture.data() + 8 * kPicStride + 16; };
   bench(b, in, "luma_normal_v", kCalls,
         [&](K k, I x) { k.luma_normal_v(edge(x), kPicStride, 40, 9, x.tc0); });
