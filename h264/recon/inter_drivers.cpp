@@ -185,9 +185,9 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
   const int cw = part.w / 2, ch = part.h / 2;
   const int index = (r.chroma_frac_x != 0) | ((r.chroma_frac_y != 0) << 1);
   const McKernel chroma_kernel =
-      cw == 8 ? k->mc_chroma_8x4[index]
+      cw == 8 ? (ch == 8 ? k->mc_chroma_8x8[index] : k->mc_chroma_8x4[index])
               : (cw == 4 ? k->mc_chroma_4x2[index] : decoder_mc_chroma_2x2[index]);
-  const int call_h = cw == 8 ? 4 : 2;
+  const int call_h = cw == 8 ? ch : 2;
   const int dst_offset = 8 * cr[3] + cr[2];
   for (int dy = 0; dy < ch; dy += call_h) {
     r.src_cb = cb_src + dy * chroma_stride;

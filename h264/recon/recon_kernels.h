@@ -123,6 +123,7 @@ struct ReconKernels {
   McKernel mc_luma_8x16[16];
   McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
   McKernel mc_chroma_8x4[4];
+  McKernel mc_chroma_8x8[4];
   CombineKernel combine;
 
   DeinterlaceLineKernel deinterlace_line;

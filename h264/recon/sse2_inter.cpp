@@ -288,6 +288,7 @@ template <int... kIndex>
 void fill_chroma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_chroma_4x2[kIndex] = mc_chroma<4, 2, kIndex>), ...);
   ((k->mc_chroma_8x4[kIndex] = mc_chroma<8, 4, kIndex>), ...);
+  ((k->mc_chroma_8x8[kIndex] = mc_chroma<8, 8, kIndex>), ...);
 }
 
 }  // namespace

@@ -444,7 +444,8 @@ TEST(KernelCheck, Interpolation) {
     const char* name;
   };
   const ChromaShape chroma[] = {{&ReconKernels::mc_chroma_4x2, 4, 2, "chroma 4x2"},
-                                {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"}};
+                                {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"},
+                                {&ReconKernels::mc_chroma_8x8, 8, 8, "chroma 8x8"}};
   for (const auto& shape : chroma) {
     for (int index = 0; index < 4; ++index) {
       for (int n = 0; n < 800; ++n) {

@@ -207,7 +207,8 @@ int main() {
     McKernel (ReconKernels::*table)[4];
     const char* name;
   } chroma[] = {{&ReconKernels::mc_chroma_4x2, "mc_chroma_4x2"},
-                {&ReconKernels::mc_chroma_8x4, "mc_chroma_8x4"}};
+                {&ReconKernels::mc_chroma_8x4, "mc_chroma_8x4"},
+                {&ReconKernels::mc_chroma_8x8, "mc_chroma_8x8"}};
   for (const auto& shape : chroma) {
     for (int index = 0; index < 4; ++index) {
       bench(b, in, std::string(shape.name) + "[" + std::to_string(index) + "]", kCalls,
