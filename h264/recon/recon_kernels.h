@@ -120,8 +120,10 @@ struct ReconKernels {
 
   McKernel mc_luma_4x4[16];  // indexed by (xFrac << 2) | yFrac
   McKernel mc_luma_4x8[16];
+  McKernel mc_luma_8x8[16];
   McKernel mc_luma_8x16[16];
   McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
+  McKernel mc_chroma_4x4[4];
   McKernel mc_chroma_8x4[4];
   McKernel mc_chroma_8x8[4];
   CombineKernel combine;

@@ -410,6 +410,7 @@ TEST(KernelCheck, Interpolation) {
   };
   const Shape luma[] = {{&ReconKernels::mc_luma_4x4, 4, 4, "luma 4x4"},
                         {&ReconKernels::mc_luma_4x8, 4, 8, "luma 4x8"},
+                        {&ReconKernels::mc_luma_8x8, 8, 8, "luma 8x8"},
                         {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
@@ -423,10 +424,10 @@ TEST(KernelCheck, Interpolation) {
         McBlockRequest req{};
         req.src_luma = ref.origin;
         req.src_luma_stride = ref.stride;
-        const int dst = shape.h == 16
-                            ? 64 * s.uniform(0, 1)
-                            : luma_sample_offset(4 * s.uniform(0, 3), 8 * s.uniform(0, 1)) +
-                                  8 * s.uniform(0, 8 - shape.h);
+        const int dst = shape.h == 16 ? 64 * s.uniform(0, 1)
+                                      : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
+                                                           8 * s.uniform(0, 1)) +
+                                            8 * s.uniform(0, 8 - shape.h);
         EXPECT_SAME(
             t, st,
             [&](const ReconKernels& k, McState& x) {
@@ -444,6 +445,7 @@ TEST(KernelCheck, Interpolation) {
     const char* name;
   };
   const ChromaShape chroma[] = {{&ReconKernels::mc_chroma_4x2, 4, 2, "chroma 4x2"},
+                                {&ReconKernels::mc_chroma_4x4, 4, 4, "chroma 4x4"},
                                 {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"},
                                 {&ReconKernels::mc_chroma_8x8, 8, 8, "chroma 8x8"}};
   for (const auto& shape : chroma) {

@@ -196,6 +196,7 @@ int main() {
     const char* name;
   } luma[] = {{&ReconKernels::mc_luma_4x4, "mc_luma_4x4"},
               {&ReconKernels::mc_luma_4x8, "mc_luma_4x8"},
+              {&ReconKernels::mc_luma_8x8, "mc_luma_8x8"},
               {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
@@ -207,6 +208,7 @@ int main() {
     McKernel (ReconKernels::*table)[4];
     const char* name;
   } chroma[] = {{&ReconKernels::mc_chroma_4x2, "mc_chroma_4x2"},
+                {&ReconKernels::mc_chroma_4x4, "mc_chroma_4x4"},
                 {&ReconKernels::mc_chroma_8x4, "mc_chroma_8x4"},
                 {&ReconKernels::mc_chroma_8x8, "mc_chroma_8x8"}};
   for (const auto& shape : chroma) {
