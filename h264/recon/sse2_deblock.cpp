@@ -211,7 +211,7 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
 }
 
 [[gnu::always_inline]] inline void store_high64(uint8_t* p, __m128i v) {
-  _mm_storeh_pd(reinterpret_cast<double*>(p), _mm_castsi128_pd(v));
+  store64(p, _mm_unpackhi_epi64(v, v));
 }
 
 // Samples -4 .. 3 of 16 rows from s (s points at sample 0 of row 0) as the eight lines.
