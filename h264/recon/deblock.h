@@ -15,11 +15,12 @@
 void decoder_bs_intra(uint8_t* bs, bool filter_left, bool filter_top, bool field,
                       bool transform_8x8);
 
-// Internal strengths of an inter macroblock of any partition kind: 2 where either 4x4 block has
-// coefficients, else 1 where the blocks differ in reference picture or a motion vector component
-// differs by 4 (vertical: mvy_limit) or more, else 0. Edges 1 and 3 are 0 with the 8x8 transform.
-void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
-                               int mvy_limit);
+// Internal strengths of an inter macroblock of any partition kind (through the kernel): 2 where
+// either 4x4 block has coefficients, else 1 where the blocks differ in reference picture or a
+// motion vector component differs by 4 (vertical: mvy_limit) or more, else 0. Edges 1 and 3 are 0
+// with the 8x8 transform.
+void decoder_bs_internal_inter(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                               const MbMotion* motion, int mvy_limit);
 
 // The macroblock edges of an inter macroblock as the filter sees them.
 struct InterEdgeNeighbours {
@@ -41,18 +42,30 @@ void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
 // Clears internal edges 1 and 3 in both directions (macroblocks with the 8x8 transform).
 void decoder_bs_clear_transform_8x8_edges(uint8_t* bs);
 
-// Thresholds of one edge for one component: qPav from the QPs on both sides, indexA and indexB
-// with the slice's filter offsets, tC0 per segment from the four strengths (-1 where bS is 0).
-inline void decoder_edge_filter_params(EdgeFilterParams* e, int qp_p, int qp_q, int offset_a,
-                                       int offset_b, const uint8_t* bs) {
+// Thresholds of one component for edges between two macroblocks: alpha and beta from qPav of
+// their QPs and the slice's filter offsets, tC0 by strength 0..4 (-1 for strength 0).
+struct EdgeThresholds {
+  int32_t alpha;
+  int32_t beta;
+  int8_t tc0[5];
+};
+
+inline EdgeThresholds decoder_edge_thresholds(int qp_p, int qp_q, int offset_a, int offset_b) {
   const int qpav = (qp_p + qp_q + 1) >> 1;
   const int index_a = std::clamp(qpav + offset_a, 0, 51);
   const int index_b = std::clamp(qpav + offset_b, 0, 51);
-  e->alpha = decoder_alpha[index_a];
-  e->beta = decoder_beta[index_b];
   const uint8_t* tc0 = decoder_tc0[index_a];
-  for (int i = 0; i < 4; ++i)
-    e->tc0[i] = static_cast<int8_t>(bs[i] == 0 ? -1 : (bs[i] < 4 ? tc0[bs[i] - 1] : 0));
+  return {decoder_alpha[index_a],
+          decoder_beta[index_b],
+          {-1, static_cast<int8_t>(tc0[0]), static_cast<int8_t>(tc0[1]),
+           static_cast<int8_t>(tc0[2]), 0}};
+}
+
+// Filter parameters of one edge with the four segment strengths bs.
+inline EdgeFilterParams decoder_edge_filter_params(const EdgeThresholds& t, const uint8_t* bs) {
+  EdgeFilterParams e{t.alpha, t.beta, {}};
+  for (int i = 0; i < 4; ++i) e.tc0[i] = t.tc0[bs[i] < 4 ? bs[i] : 4];
+  return e;
 }
 
 // What the macroblock finish step needs besides the work area.
@@ -72,11 +85,11 @@ struct MbFinishContext {
 };
 
 // Saves the unfiltered right column (into the work area) and bottom row (into cur) for intra
-// prediction of later macroblocks, then deblocks and stores the macroblock, or only stores it
-// when disable_deblocking_filter_idc is 1.
+// prediction of later macroblocks, stores the macroblock into the picture and deblocks it there
+// unless disable_deblocking_filter_idc is 1.
 void decoder_finish_mb(const MbFinishContext* c, MbWorkArea* wa);
 
-// Filters the macroblock's edges in the order of clause 8.7 (vertical edges left to right, then
-// horizontal edges top to bottom), writing the neighbours' filtered samples back into the
-// picture, and stores the macroblock.
-void decoder_deblock_mb(const MbFinishContext* c, MbWorkArea* wa);
+// Filters the edges of the macroblock stored in the picture with strengths bs, in the order of
+// clause 8.7 (vertical edges left to right, then horizontal edges top to bottom); the filter
+// reaches into the left and upper neighbours.
+void decoder_deblock_mb(const MbFinishContext* c, const uint8_t* bs);

@@ -151,10 +151,12 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
   const uint8_t* luma_src = fetch_rect(luma, r.scratch_luma, &luma_stride);
   luma_src += (part.y - lr[3]) * luma_stride + (part.x - lr[2]);
   r.src_luma_stride = luma_stride;
+  const int call_w = part.w >= 8 && part.h >= 8 ? 8 : 4;
   const McKernel* luma_table =
-      part.h == 16 ? k->mc_luma_8x16 : (part.h == 8 ? k->mc_luma_4x8 : k->mc_luma_4x4);
+      part.h == 16
+          ? k->mc_luma_8x16
+          : (part.h == 8 ? (call_w == 8 ? k->mc_luma_8x8 : k->mc_luma_4x8) : k->mc_luma_4x4);
   const McKernel luma_kernel = luma_table[(x_frac << 2) | y_frac];
-  const int call_w = part.h == 16 ? 8 : 4;
   for (int dx = 0; dx < part.w; dx += call_w) {
     r.src_luma = luma_src + dx;
     r.dst_luma = wa->luma + luma_sample_offset(part.x + dx, part.y);
@@ -185,9 +187,10 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
   const int cw = part.w / 2, ch = part.h / 2;
   const int index = (r.chroma_frac_x != 0) | ((r.chroma_frac_y != 0) << 1);
   const McKernel chroma_kernel =
-      cw == 8 ? k->mc_chroma_8x4[index]
-              : (cw == 4 ? k->mc_chroma_4x2[index] : decoder_mc_chroma_2x2[index]);
-  const int call_h = cw == 8 ? 4 : 2;
+      cw == 8   ? (ch == 8 ? k->mc_chroma_8x8[index] : k->mc_chroma_8x4[index])
+      : cw == 4 ? (ch >= 4 ? k->mc_chroma_4x4[index] : k->mc_chroma_4x2[index])
+                : decoder_mc_chroma_2x2[index];
+  const int call_h = cw == 8 ? ch : (cw == 4 && ch >= 4 ? 4 : 2);
   const int dst_offset = 8 * cr[3] + cr[2];
   for (int dy = 0; dy < ch; dy += call_h) {
     r.src_cb = cb_src + dy * chroma_stride;

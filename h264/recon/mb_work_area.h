@@ -113,8 +113,4 @@ struct MbWorkArea {
   uint8_t right_luma[16];
   uint8_t right_cb[8];
   uint8_t right_cr[8];
-  // Neighbour samples while an edge is filtered (layout in deblock.h).
-  alignas(16) uint8_t edge_luma[64];
-  alignas(16) uint8_t edge_cb[32];
-  alignas(16) uint8_t edge_cr[32];
 };

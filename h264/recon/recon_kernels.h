@@ -48,24 +48,20 @@ using EdgeStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, const MbMoti
                                     const MbInfo* nb, const MbMotion* nb_motion, int mvy_limit);
 // Sets the internal strengths of the strength array (clearing ignores coded_blocks).
 using InternalStrengthKernel = void (*)(uint8_t* bs, uint32_t coded_blocks);
+// Internal strengths of an inter macroblock of any partition kind from its coefficients,
+// reference pictures and vectors (edges 1 and 3 are left as computed with the 8x8 transform).
+using InternalInterStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
+                                             int mvy_limit);
 
-// 8x8 block of stride 8 transposed in place.
-using TransposeKernel = void (*)(uint8_t* block);
-// Edge filters work on rows of stride 8: p points at row p0 (p1 = p - 8, ...), q at row q0
-// (q1 = q + 8, ...). Luma filters cover 8 samples: two segments with tc0[0] and tc0[1].
-using LumaNormalFilter = void (*)(uint8_t* p, uint8_t* q, int alpha, int beta, const int8_t* tc0);
-using LumaStrongFilter = void (*)(uint8_t* p, uint8_t* q, int alpha, int beta);
-// Chroma filters cover 8 samples of Cb and 8 of Cr, one tc0 per 2-sample segment.
-using ChromaFilter = void (*)(uint8_t* p_cb, uint8_t* q_cb, uint8_t* p_cr, uint8_t* q_cr,
-                              const EdgeFilterParams* cb, const EdgeFilterParams* cr);
-
-// Neighbour samples around an edge. Left columns: pic points at row 0 of the first of the four
-// columns left of the macroblock; 8 rows become the 4x8 block edge (row k = column k). Top rows:
-// pic points at the first of the rows above the macroblock; luma takes 4 rows of 16 samples into
-// two 4x8 blocks (edge + 0 for x = 0..7, edge + 32 for x = 8..15), chroma 2 rows of 8 samples
-// into rows 2 and 3 of one 4x8 block.
-using NeighbourLoadKernel = void (*)(uint8_t* edge, const uint8_t* pic, int stride);
-using NeighbourStoreKernel = void (*)(const uint8_t* edge, uint8_t* pic, int stride);
+// Edge filters in the picture. pix points at sample q0 of the first line across the edge; along
+// a vertical edge the lines are rows (p_i = pix[-1 - i], q_i = pix[i], next line at pix + stride),
+// along a horizontal edge columns (p_i = pix[-(i + 1) stride], q_i = pix[i stride], next line at
+// pix + 1). Luma filters cover 16 lines, tc0[k] for lines 4k .. 4k + 3 (negative: unfiltered).
+using LumaNormalFilter = void (*)(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0);
+using LumaStrongFilter = void (*)(uint8_t* pix, int stride, int alpha, int beta);
+// Chroma filters cover 8 lines of Cb and 8 of Cr, one tc0 per 2-line segment.
+using ChromaFilter = void (*)(uint8_t* cb, uint8_t* cr, int stride,
+                              const EdgeFilterParams* cb_params, const EdgeFilterParams* cr_params);
 
 // Macroblock stores into the picture; pic points at the macroblock's first sample.
 using StoreLumaKernel = void (*)(uint8_t* pic, int stride, const uint8_t* luma);
@@ -104,18 +100,16 @@ struct ReconKernels {
   EdgeStrengthKernel bs_top_edge;
   InternalStrengthKernel bs_clear_internal;
   InternalStrengthKernel bs_internal_16x16;
+  InternalInterStrengthKernel bs_internal_inter;
 
-  TransposeKernel transpose8x8;
-  LumaNormalFilter luma_normal;
-  LumaStrongFilter luma_strong;
-  ChromaFilter chroma_normal;
-  ChromaFilter chroma_strong;
-  NeighbourLoadKernel load_left_columns;
-  NeighbourStoreKernel store_left_columns;
-  NeighbourLoadKernel load_top_rows_chroma;
-  NeighbourStoreKernel store_top_rows_chroma;
-  NeighbourLoadKernel load_top_rows_luma;
-  NeighbourStoreKernel store_top_rows_luma;
+  LumaNormalFilter luma_normal_v;
+  LumaNormalFilter luma_normal_h;
+  LumaStrongFilter luma_strong_v;
+  LumaStrongFilter luma_strong_h;
+  ChromaFilter chroma_normal_v;
+  ChromaFilter chroma_normal_h;
+  ChromaFilter chroma_strong_v;
+  ChromaFilter chroma_strong_h;
   StoreLumaKernel store_mb_luma;
   StoreChromaKernel store_mb_chroma;
 
@@ -126,9 +120,12 @@ struct ReconKernels {
 
   McKernel mc_luma_4x4[16];  // indexed by (xFrac << 2) | yFrac
   McKernel mc_luma_4x8[16];
+  McKernel mc_luma_8x8[16];
   McKernel mc_luma_8x16[16];
   McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
+  McKernel mc_chroma_4x4[4];
   McKernel mc_chroma_8x4[4];
+  McKernel mc_chroma_8x8[4];
   CombineKernel combine;
 
   DeinterlaceLineKernel deinterlace_line;

@@ -281,13 +281,16 @@ template <int... kIndex>
 void fill_luma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_luma_4x4[kIndex] = mc_luma<4, 4, kIndex>), ...);
   ((k->mc_luma_4x8[kIndex] = mc_luma<4, 8, kIndex>), ...);
+  ((k->mc_luma_8x8[kIndex] = mc_luma<8, 8, kIndex>), ...);
   ((k->mc_luma_8x16[kIndex] = mc_luma<8, 16, kIndex>), ...);
 }
 
 template <int... kIndex>
 void fill_chroma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_chroma_4x2[kIndex] = mc_chroma<4, 2, kIndex>), ...);
+  ((k->mc_chroma_4x4[kIndex] = mc_chroma<4, 4, kIndex>), ...);
   ((k->mc_chroma_8x4[kIndex] = mc_chroma<8, 4, kIndex>), ...);
+  ((k->mc_chroma_8x8[kIndex] = mc_chroma<8, 8, kIndex>), ...);
 }
 
 }  // namespace

@@ -113,16 +113,61 @@ constexpr SegmentMasks segment_masks() {
 }
 constexpr SegmentMasks kSegmentMasks = segment_masks();
 
-void bs_internal_16x16(uint8_t* bs, uint32_t coded_blocks) {
+// Per internal segment, the lanes of 2 (coefficients on either side) as 16-bit masks, in the
+// order of the strength array.
+void coded_segments(uint32_t coded_blocks, __m128i* coded) {
   const __m128i bits = _mm_set1_epi16(static_cast<int16_t>(coded_blocks));
-  const __m128i zero = _mm_setzero_si128(), two = _mm_set1_epi16(2);
-  __m128i s[3];
+  const __m128i zero = _mm_setzero_si128();
   for (int k = 0; k < 3; ++k) {
     const __m128i masks = _mm_load_si128(reinterpret_cast<const __m128i*>(kSegmentMasks.m + 8 * k));
-    s[k] = _mm_andnot_si128(_mm_cmpeq_epi16(_mm_and_si128(bits, masks), zero), two);
+    coded[k] = _mm_xor_si128(_mm_cmpeq_epi16(_mm_and_si128(bits, masks), zero), _mm_set1_epi16(-1));
+  }
+}
+
+// Vectors in raster order: rows[y] holds the four 4x4 blocks of block row y (x, y per lane),
+// cols[x] the four of block column x; reference pictures likewise.
+void bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion, int mvy_limit) {
+  __m128i rows[4];
+  for (int y = 0; y < 4; ++y) {
+    const int first = (y >> 1) * 8 + (y & 1) * 2;  // block at (0, y); (2, y) is 4 further
+    rows[y] = _mm_unpacklo_epi64(mv_pair(motion, first), mv_pair(motion, first + 4));
+  }
+  const __m128i a = _mm_unpacklo_epi32(rows[0], rows[1]), b = _mm_unpackhi_epi32(rows[0], rows[1]);
+  const __m128i c = _mm_unpacklo_epi32(rows[2], rows[3]), d = _mm_unpackhi_epi32(rows[2], rows[3]);
+  const __m128i cols[4] = {_mm_unpacklo_epi64(a, c), _mm_unpackhi_epi64(a, c),
+                           _mm_unpacklo_epi64(b, d), _mm_unpackhi_epi64(b, d)};
+  const __m128i refs = ref_pics(motion);
+  const __m128i ref_rows[2] = {_mm_shuffle_epi32(refs, _MM_SHUFFLE(1, 1, 0, 0)),
+                               _mm_shuffle_epi32(refs, _MM_SHUFFLE(3, 3, 2, 2))};
+  const __m128i ref_cols[2] = {_mm_shuffle_epi32(refs, _MM_SHUFFLE(2, 2, 0, 0)),
+                               _mm_shuffle_epi32(refs, _MM_SHUFFLE(3, 3, 1, 1))};
+  __m128i moved[6];
+  for (int e = 1; e <= 3; ++e) {
+    moved[e - 1] =
+        moved_lanes(cols[e - 1], cols[e], ref_cols[(e - 1) >> 1], ref_cols[e >> 1], mvy_limit);
+    moved[e + 2] =
+        moved_lanes(rows[e - 1], rows[e], ref_rows[(e - 1) >> 1], ref_rows[e >> 1], mvy_limit);
+  }
+  __m128i coded[3];
+  coded_segments(cur->coded_blocks, coded);
+  __m128i s[3];
+  for (int k = 0; k < 3; ++k) {
+    const __m128i m = _mm_packs_epi32(moved[2 * k], moved[2 * k + 1]);
+    s[k] = _mm_or_si128(_mm_and_si128(coded[k], _mm_set1_epi16(2)),
+                        _mm_andnot_si128(coded[k], _mm_and_si128(m, _mm_set1_epi16(1))));
   }
   store128(bs + kBsVertical, _mm_packus_epi16(s[0], s[1]));
   store64(bs + kBsVertical + 16, _mm_packus_epi16(s[2], s[2]));
+}
+
+void bs_internal_16x16(uint8_t* bs, uint32_t coded_blocks) {
+  __m128i coded[3];
+  coded_segments(coded_blocks, coded);
+  const __m128i two = _mm_set1_epi16(2);
+  store128(bs + kBsVertical,
+           _mm_packus_epi16(_mm_and_si128(coded[0], two), _mm_and_si128(coded[1], two)));
+  const __m128i last = _mm_and_si128(coded[2], two);
+  store64(bs + kBsVertical + 16, _mm_packus_epi16(last, last));
 }
 
 }  // namespace
@@ -132,4 +177,5 @@ void decoder_install_sse2_strengths(ReconKernels* kernels) {
   kernels->bs_top_edge = bs_top_edge;
   kernels->bs_clear_internal = bs_clear_internal;
   kernels->bs_internal_16x16 = bs_internal_16x16;
+  kernels->bs_internal_inter = bs_internal_inter;
 }

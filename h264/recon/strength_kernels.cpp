@@ -69,6 +69,11 @@ void bs_internal_16x16(uint8_t* bs, uint32_t coded_blocks) {
   });
 }
 
+void bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion, int mvy_limit) {
+  set_internal(
+      bs, [&](int p, int q) { return inter_strength(cur, motion, p, cur, motion, q, mvy_limit); });
+}
+
 }  // namespace
 
 void decoder_install_portable_strengths(ReconKernels* kernels) {
@@ -76,6 +81,7 @@ void decoder_install_portable_strengths(ReconKernels* kernels) {
   kernels->bs_top_edge = bs_top_edge;
   kernels->bs_clear_internal = bs_clear_internal;
   kernels->bs_internal_16x16 = bs_internal_16x16;
+  kernels->bs_internal_inter = bs_internal_inter;
 }
 
 void decoder_bs_clear_transform_8x8_edges(uint8_t* bs) {
@@ -93,10 +99,9 @@ void decoder_bs_intra(uint8_t* bs, bool filter_left, bool filter_top, bool field
   if (transform_8x8) decoder_bs_clear_transform_8x8_edges(bs);
 }
 
-void decoder_bs_internal_inter(uint8_t* bs, const MbInfo* cur, const MbMotion* motion,
-                               int mvy_limit) {
-  set_internal(
-      bs, [&](int p, int q) { return inter_strength(cur, motion, p, cur, motion, q, mvy_limit); });
+void decoder_bs_internal_inter(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
+                               const MbMotion* motion, int mvy_limit) {
+  k->bs_internal_inter(bs, cur, motion, mvy_limit);
   if (cur->transform_size_8x8_flag) decoder_bs_clear_transform_8x8_edges(bs);
 }
 
@@ -123,6 +128,6 @@ void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
     k->bs_internal_16x16(bs, cur->coded_blocks);
     if (cur->transform_size_8x8_flag) decoder_bs_clear_transform_8x8_edges(bs);
   } else {
-    decoder_bs_internal_inter(bs, cur, motion, mvy_limit);
+    decoder_bs_internal_inter(k, bs, cur, motion, mvy_limit);
   }
 }

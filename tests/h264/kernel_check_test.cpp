@@ -213,6 +213,12 @@ TEST(KernelCheck, BoundaryStrengths) {
         "internal 16x16 case " << n);
     EXPECT_SAME(
         t, st,
+        [&](const ReconKernels& k, State& x) {
+          k.bs_internal_inter(x.bs, &x.cur, &x.cur_motion, mvy_limit);
+        },
+        "internal inter case " << n);
+    EXPECT_SAME(
+        t, st,
         [](const ReconKernels& k, State& x) { k.bs_clear_internal(x.bs, x.cur.coded_blocks); },
         "clear internal case " << n);
   }
@@ -232,94 +238,76 @@ int8_t pick_tc0(Samples& s) {
 TEST(KernelCheck, EdgeFilters) {
   Tables t;
   Samples s(3);
-  struct LumaState {
-    uint8_t rows[64];  // p3 p2 p1 p0 q0 q1 q2 q3, stride 8
-  };
-  struct ChromaState {
-    uint8_t cb[32], cr[32];  // p1 p0 q0 q1
+  // Planes with room for 16 lines across an edge in either direction (pix at (8, 8)) and the
+  // samples around them, which must stay.
+  constexpr int kStride = 32;
+  struct State {
+    uint8_t luma[kStride * 28];
+    uint8_t cb[kStride * 20], cr[kStride * 20];
     EdgeFilterParams pcb, pcr;
   };
+  const int at = 8 * kStride + 8;
   for (int n = 0; n < 30000; ++n) {
-    LumaState l;
-    s.fill(l.rows);
-    const int alpha = pick_alpha(s), beta = pick_beta(s);
-    const int8_t tc0[4] = {pick_tc0(s), pick_tc0(s), pick_tc0(s), pick_tc0(s)};
-    EXPECT_SAME(
-        t, l,
-        [&](const ReconKernels& k, LumaState& x) {
-          k.luma_normal(x.rows + 24, x.rows + 32, alpha, beta, tc0);
-        },
-        "luma normal case " << n);
-    EXPECT_SAME(
-        t, l,
-        [&](const ReconKernels& k, LumaState& x) {
-          k.luma_strong(x.rows + 24, x.rows + 32, alpha, beta);
-        },
-        "luma strong case " << n);
-
-    ChromaState c{};
-    s.fill(c.cb);
-    s.fill(c.cr);
-    for (EdgeFilterParams* e : {&c.pcb, &c.pcr}) {
+    State st;
+    s.fill(st.luma);
+    s.fill(st.cb);
+    s.fill(st.cr);
+    for (EdgeFilterParams* e : {&st.pcb, &st.pcr}) {
       e->alpha = pick_alpha(s);
       e->beta = pick_beta(s);
       for (int8_t& v : e->tc0) v = pick_tc0(s);
     }
-    EXPECT_SAME(
-        t, c,
-        [](const ReconKernels& k, ChromaState& x) {
-          k.chroma_normal(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
-        },
-        "chroma normal case " << n);
-    EXPECT_SAME(
-        t, c,
-        [](const ReconKernels& k, ChromaState& x) {
-          k.chroma_strong(x.cb + 8, x.cb + 16, x.cr + 8, x.cr + 16, &x.pcb, &x.pcr);
-        },
-        "chroma strong case " << n);
+    const int alpha = pick_alpha(s), beta = pick_beta(s);
+    const int8_t tc0[4] = {pick_tc0(s), pick_tc0(s), pick_tc0(s), pick_tc0(s)};
+    for (bool vertical : {true, false}) {
+      const char* dir = vertical ? "vertical" : "horizontal";
+      EXPECT_SAME(
+          t, st,
+          [&](const ReconKernels& k, State& x) {
+            (vertical ? k.luma_normal_v : k.luma_normal_h)(x.luma + at, kStride, alpha, beta, tc0);
+          },
+          dir << " luma normal case " << n);
+      EXPECT_SAME(
+          t, st,
+          [&](const ReconKernels& k, State& x) {
+            (vertical ? k.luma_strong_v : k.luma_strong_h)(x.luma + at, kStride, alpha, beta);
+          },
+          dir << " luma strong case " << n);
+      EXPECT_SAME(
+          t, st,
+          [&](const ReconKernels& k, State& x) {
+            (vertical ? k.chroma_normal_v : k.chroma_normal_h)(x.cb + at, x.cr + at, kStride,
+                                                               &x.pcb, &x.pcr);
+          },
+          dir << " chroma normal case " << n);
+      EXPECT_SAME(
+          t, st,
+          [&](const ReconKernels& k, State& x) {
+            (vertical ? k.chroma_strong_v : k.chroma_strong_h)(x.cb + at, x.cr + at, kStride,
+                                                               &x.pcb, &x.pcr);
+          },
+          dir << " chroma strong case " << n);
+    }
   }
 }
 
-TEST(KernelCheck, TransposesLoadsAndStores) {
+TEST(KernelCheck, MacroblockStores) {
   Tables t;
   Samples s(4);
   struct State {
     uint8_t pic[40 * 20];
-    uint8_t edge[64];
     uint8_t luma[kLumaArraySize];
     uint8_t cb[kChromaArraySize], cr[kChromaArraySize];
   };
   for (int n = 0; n < 3000; ++n) {
     State st;
     s.fill(st.pic);
-    s.fill(st.edge);
     s.fill(st.luma);
     s.fill(st.cb);
     s.fill(st.cr);
     const int stride = s.uniform(16, 40);
     const int x = s.uniform(0, stride - 16), y = s.uniform(0, 20 - 16);
     const int at = y * stride + x;
-    EXPECT_SAME(
-        t, st, [](const ReconKernels& k, State& v) { k.transpose8x8(v.edge); },
-        "transpose case " << n);
-    const struct {
-      NeighbourLoadKernel ReconKernels::*load;
-      NeighbourStoreKernel ReconKernels::*store;
-      const char* name;
-    } moves[] = {
-        {&ReconKernels::load_left_columns, &ReconKernels::store_left_columns, "left columns"},
-        {&ReconKernels::load_top_rows_luma, &ReconKernels::store_top_rows_luma, "top rows luma"},
-        {&ReconKernels::load_top_rows_chroma, &ReconKernels::store_top_rows_chroma,
-         "top rows chroma"},
-    };
-    for (const auto& m : moves) {
-      EXPECT_SAME(
-          t, st, [&](const ReconKernels& k, State& v) { (k.*m.load)(v.edge, v.pic + at, stride); },
-          m.name << " load case " << n);
-      EXPECT_SAME(
-          t, st, [&](const ReconKernels& k, State& v) { (k.*m.store)(v.edge, v.pic + at, stride); },
-          m.name << " store case " << n);
-    }
     EXPECT_SAME(
         t, st,
         [&](const ReconKernels& k, State& v) { k.store_mb_luma(v.pic + at, stride, v.luma); },
@@ -422,6 +410,7 @@ TEST(KernelCheck, Interpolation) {
   };
   const Shape luma[] = {{&ReconKernels::mc_luma_4x4, 4, 4, "luma 4x4"},
                         {&ReconKernels::mc_luma_4x8, 4, 8, "luma 4x8"},
+                        {&ReconKernels::mc_luma_8x8, 8, 8, "luma 8x8"},
                         {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
@@ -435,10 +424,10 @@ TEST(KernelCheck, Interpolation) {
         McBlockRequest req{};
         req.src_luma = ref.origin;
         req.src_luma_stride = ref.stride;
-        const int dst = shape.h == 16
-                            ? 64 * s.uniform(0, 1)
-                            : luma_sample_offset(4 * s.uniform(0, 3), 8 * s.uniform(0, 1)) +
-                                  8 * s.uniform(0, 8 - shape.h);
+        const int dst = shape.h == 16 ? 64 * s.uniform(0, 1)
+                                      : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
+                                                           8 * s.uniform(0, 1)) +
+                                            8 * s.uniform(0, 8 - shape.h);
         EXPECT_SAME(
             t, st,
             [&](const ReconKernels& k, McState& x) {
@@ -456,7 +445,9 @@ TEST(KernelCheck, Interpolation) {
     const char* name;
   };
   const ChromaShape chroma[] = {{&ReconKernels::mc_chroma_4x2, 4, 2, "chroma 4x2"},
-                                {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"}};
+                                {&ReconKernels::mc_chroma_4x4, 4, 4, "chroma 4x4"},
+                                {&ReconKernels::mc_chroma_8x4, 8, 4, "chroma 8x4"},
+                                {&ReconKernels::mc_chroma_8x8, 8, 8, "chroma 8x8"}};
   for (const auto& shape : chroma) {
     for (int index = 0; index < 4; ++index) {
       for (int n = 0; n < 800; ++n) {

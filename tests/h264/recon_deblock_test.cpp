@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "h264/decoder/kernel_select.h"
 #include "h264/recon/deblock.h"
 #include "h264/recon/recon_kernels.h"
 #include "h264/recon/recon_tables.h"
@@ -62,81 +63,113 @@ Line reference_filter(Line s, bool chroma, bool bs4, int alpha, int beta, int tc
   return s;
 }
 
-// Eight lines across a horizontal edge in rows of stride 8, with guard rows around them.
+// Sixteen lines across an edge with guard samples around them: lines are rows of a vertical edge
+// or columns of a horizontal one.
 struct EdgeBlock {
-  uint8_t rows[12 * 8];
-  uint8_t* p() { return rows + 5 * 8; }  // row p0
-  uint8_t* q() { return rows + 6 * 8; }  // row q0
-  void set_line(int i, const Line& s) {
-    for (int k = 0; k < 8; ++k) rows[(2 + k) * 8 + i] = static_cast<uint8_t>(s[k]);
+  static constexpr int kStride = 24;
+  uint8_t s[kStride * kStride];
+  bool vertical = true;
+
+  uint8_t& at(int line, int k) {
+    return vertical ? s[(4 + line) * kStride + 4 + k] : s[(4 + k) * kStride + 4 + line];
   }
-  Line line(int i) const {
-    Line s;
-    for (int k = 0; k < 8; ++k) s[k] = rows[(2 + k) * 8 + i];
-    return s;
+  uint8_t* pix() { return &at(0, 4); }  // q0 of line 0
+  void set_line(int i, const Line& l) {
+    for (int k = 0; k < 8; ++k) at(i, k) = static_cast<uint8_t>(l[k]);
   }
-  bool guards_intact() const {
-    for (int i = 0; i < 16; ++i)
-      if (rows[i] != 0xA5 || rows[80 + i] != 0xA5) return false;
-    return true;
+  Line line(int i) {
+    Line l;
+    for (int k = 0; k < 8; ++k) l[k] = at(i, k);
+    return l;
+  }
+  // Every sample outside lines 0 .. count - 1 still holds the guard value.
+  bool guards_intact(int count) {
+    EdgeBlock copy = *this;
+    for (int i = 0; i < count; ++i)
+      for (int k = 0; k < 8; ++k) copy.at(i, k) = 0xA5;
+    return std::all_of(copy.s, copy.s + sizeof copy.s, [](uint8_t v) { return v == 0xA5; });
   }
 };
 
-EdgeBlock step_edge(int p, int q) {
+EdgeBlock step_edge(int p, int q, bool vertical) {
   EdgeBlock b;
-  std::memset(b.rows, 0xA5, sizeof b.rows);
-  for (int i = 0; i < 8; ++i) b.set_line(i, {p, p, p, p, q, q, q, q});
+  b.vertical = vertical;
+  std::memset(b.s, 0xA5, sizeof b.s);
+  for (int i = 0; i < 16; ++i) b.set_line(i, {p, p, p, p, q, q, q, q});
   return b;
 }
 
+// The luma and chroma kernels of one edge direction.
+struct EdgeKernels {
+  LumaNormalFilter luma_normal;
+  LumaStrongFilter luma_strong;
+  ChromaFilter chroma_normal;
+  ChromaFilter chroma_strong;
+};
+
+EdgeKernels edge_kernels(const ReconKernels& k, bool vertical) {
+  if (vertical) return {k.luma_normal_v, k.luma_strong_v, k.chroma_normal_v, k.chroma_strong_v};
+  return {k.luma_normal_h, k.luma_strong_h, k.chroma_normal_h, k.chroma_strong_h};
+}
+
 TEST(ReconDeblockFilter, HandComputedStepEdge) {
-  const ReconKernels k = portable_kernels();
-  // indexA = indexB = 40: alpha 80, beta 13.
-  EdgeBlock b = step_edge(100, 110);
-  const int8_t tc0[2] = {2, -1};
-  k.luma_normal(b.p(), b.q(), 80, 13, tc0);
-  EXPECT_EQ(b.line(0), (Line{100, 100, 102, 104, 106, 108, 110, 110}));
-  EXPECT_EQ(b.line(7), (Line{100, 100, 100, 100, 110, 110, 110, 110}));  // segment disabled
+  for (bool vertical : {true, false}) {
+    const EdgeKernels k = edge_kernels(portable_kernels(), vertical);
+    constexpr int kStride = EdgeBlock::kStride;
+    // indexA = indexB = 40: alpha 80, beta 13.
+    EdgeBlock b = step_edge(100, 110, vertical);
+    const int8_t tc0[4] = {2, -1, -1, 2};
+    k.luma_normal(b.pix(), kStride, 80, 13, tc0);
+    EXPECT_EQ(b.line(0), (Line{100, 100, 102, 104, 106, 108, 110, 110}));
+    EXPECT_EQ(b.line(7), (Line{100, 100, 100, 100, 110, 110, 110, 110}));  // segment disabled
+    EXPECT_EQ(b.line(8), (Line{100, 100, 100, 100, 110, 110, 110, 110}));
+    EXPECT_EQ(b.line(15), (Line{100, 100, 102, 104, 106, 108, 110, 110}));
+    EXPECT_TRUE(b.guards_intact(16));
 
-  b = step_edge(100, 110);
-  k.luma_strong(b.p(), b.q(), 80, 13);
-  EXPECT_EQ(b.line(3), (Line{100, 101, 103, 104, 106, 108, 109, 110}));
+    b = step_edge(100, 110, vertical);
+    k.luma_strong(b.pix(), kStride, 80, 13);
+    EXPECT_EQ(b.line(3), (Line{100, 101, 103, 104, 106, 108, 109, 110}));
+    EXPECT_EQ(b.line(12), (Line{100, 101, 103, 104, 106, 108, 109, 110}));
+    EXPECT_TRUE(b.guards_intact(16));
 
-  EdgeBlock cr = step_edge(100, 110);
-  b = step_edge(100, 110);
-  const EdgeFilterParams params{80, 13, {2, 2, -1, 2}};
-  k.chroma_normal(b.p(), b.q(), cr.p(), cr.q(), &params, &params);
-  EXPECT_EQ(b.line(1), (Line{100, 100, 100, 103, 107, 110, 110, 110}));
-  EXPECT_EQ(cr.line(4), (Line{100, 100, 100, 100, 110, 110, 110, 110}));  // segment 2 off
-  EXPECT_EQ(cr.line(6), (Line{100, 100, 100, 103, 107, 110, 110, 110}));
+    EdgeBlock cr = step_edge(100, 110, vertical);
+    b = step_edge(100, 110, vertical);
+    const EdgeFilterParams params{80, 13, {2, 2, -1, 2}};
+    k.chroma_normal(b.pix(), cr.pix(), kStride, &params, &params);
+    EXPECT_EQ(b.line(1), (Line{100, 100, 100, 103, 107, 110, 110, 110}));
+    EXPECT_EQ(cr.line(4), (Line{100, 100, 100, 100, 110, 110, 110, 110}));  // segment 2 off
+    EXPECT_EQ(cr.line(6), (Line{100, 100, 100, 103, 107, 110, 110, 110}));
+    EXPECT_EQ(cr.line(8), (Line{100, 100, 100, 100, 110, 110, 110, 110}));  // beyond 8 lines
 
-  b = step_edge(100, 110);
-  cr = step_edge(100, 110);
-  k.chroma_strong(b.p(), b.q(), cr.p(), cr.q(), &params, &params);
-  EXPECT_EQ(cr.line(5), (Line{100, 100, 100, 103, 108, 110, 110, 110}));
-  EXPECT_TRUE(b.guards_intact());
-  EXPECT_TRUE(cr.guards_intact());
+    b = step_edge(100, 110, vertical);
+    cr = step_edge(100, 110, vertical);
+    k.chroma_strong(b.pix(), cr.pix(), kStride, &params, &params);
+    EXPECT_EQ(cr.line(5), (Line{100, 100, 100, 103, 108, 110, 110, 110}));
+    EXPECT_EQ(b.line(9), (Line{100, 100, 100, 100, 110, 110, 110, 110}));
 
-  // A step of alpha or more is a real edge and stays.
-  b = step_edge(100, 180);
-  k.luma_strong(b.p(), b.q(), 80, 13);
-  EXPECT_EQ(b.line(2), (Line{100, 100, 100, 100, 180, 180, 180, 180}));
+    // A step of alpha or more is a real edge and stays.
+    b = step_edge(100, 180, vertical);
+    k.luma_strong(b.pix(), kStride, 80, 13);
+    EXPECT_EQ(b.line(2), (Line{100, 100, 100, 100, 180, 180, 180, 180}));
+  }
 }
 
 TEST(ReconDeblockFilter, RandomLinesMatchTheStandard) {
-  const ReconKernels k = portable_kernels();
   std::mt19937 rng(87);
   std::uniform_int_distribution<int> byte(0, 255), noise(-12, 12), index(16, 51), tc(-1, 25);
   for (int round = 0; round < 4000; ++round) {
+    const bool vertical = round % 4 < 2;
+    const EdgeKernels k = edge_kernels(portable_kernels(), vertical);
     const int alpha = decoder_alpha[index(rng)];
     const int beta = decoder_beta[index(rng)];
-    EdgeBlock luma, cb, cr;
-    std::memset(luma.rows, 0xA5, sizeof luma.rows);
-    cb = cr = luma;
+    EdgeBlock luma;
+    luma.vertical = vertical;
+    std::memset(luma.s, 0xA5, sizeof luma.s);
+    EdgeBlock cb = luma, cr = luma;
     const int base = byte(rng), step = noise(rng) * (round % 5);
-    Line lines[3][8];
+    Line lines[3][16];
     for (int plane = 0; plane < 3; ++plane) {
-      for (int i = 0; i < 8; ++i) {
+      for (int i = 0; i < (plane == 0 ? 16 : 8); ++i) {
         for (int j = 0; j < 8; ++j)
           lines[plane][i][j] = std::min(255, std::max(0, base + (j >= 4 ? step : 0) + noise(rng)));
         (plane == 0 ? luma : plane == 1 ? cb : cr).set_line(i, lines[plane][i]);
@@ -147,58 +180,49 @@ TEST(ReconDeblockFilter, RandomLinesMatchTheStandard) {
                            static_cast<int8_t>(tc(rng)), static_cast<int8_t>(tc(rng))};
     const EdgeFilterParams cb_params{alpha, beta, {tc0[0], tc0[1], tc0[2], tc0[3]}};
     const EdgeFilterParams cr_params{alpha, beta, {tc0[3], tc0[2], tc0[1], tc0[0]}};
+    constexpr int kStride = EdgeBlock::kStride;
     if (strong) {
-      k.luma_strong(luma.p(), luma.q(), alpha, beta);
-      k.chroma_strong(cb.p(), cb.q(), cr.p(), cr.q(), &cb_params, &cr_params);
+      k.luma_strong(luma.pix(), kStride, alpha, beta);
+      k.chroma_strong(cb.pix(), cr.pix(), kStride, &cb_params, &cr_params);
     } else {
-      k.luma_normal(luma.p(), luma.q(), alpha, beta, tc0);
-      k.chroma_normal(cb.p(), cb.q(), cr.p(), cr.q(), &cb_params, &cr_params);
+      k.luma_normal(luma.pix(), kStride, alpha, beta, tc0);
+      k.chroma_normal(cb.pix(), cr.pix(), kStride, &cb_params, &cr_params);
     }
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 16; ++i) {
       ASSERT_EQ(luma.line(i), reference_filter(lines[0][i], false, strong, alpha, beta, tc0[i / 4]))
           << round << " " << i;
+    }
+    for (int i = 0; i < 8; ++i) {
       ASSERT_EQ(cb.line(i),
                 reference_filter(lines[1][i], true, strong, alpha, beta, cb_params.tc0[i / 2]));
       ASSERT_EQ(cr.line(i),
                 reference_filter(lines[2][i], true, strong, alpha, beta, cr_params.tc0[i / 2]));
     }
-    ASSERT_TRUE(luma.guards_intact() && cb.guards_intact() && cr.guards_intact());
+    ASSERT_TRUE(luma.guards_intact(16) && cb.guards_intact(8) && cr.guards_intact(8));
   }
 }
 
 TEST(ReconDeblockFilter, EdgeParamsFromQpsOffsetsAndStrengths) {
-  EdgeFilterParams e;
   const uint8_t bs[4] = {0, 1, 3, 4};
-  decoder_edge_filter_params(&e, 26, 27, 0, 0, bs);  // qPav rounds up to 27
-  EXPECT_EQ(e.alpha, 17);
+  EdgeFilterParams e = decoder_edge_filter_params(decoder_edge_thresholds(26, 27, 0, 0), bs);
+  EXPECT_EQ(e.alpha, 17);  // qPav rounds up to 27
   EXPECT_EQ(e.beta, 6);
   EXPECT_EQ(e.tc0[0], -1);
   EXPECT_EQ(e.tc0[1], 1);
   EXPECT_EQ(e.tc0[2], 2);
   EXPECT_GE(e.tc0[3], 0);
-  decoder_edge_filter_params(&e, 30, 30, 6, -4, bs);  // indexA 36, indexB 26
+  e = decoder_edge_filter_params(decoder_edge_thresholds(30, 30, 6, -4), bs);  // indexA 36, B 26
   EXPECT_EQ(e.alpha, 50);
   EXPECT_EQ(e.beta, 6);
   EXPECT_EQ(e.tc0[2], 4);
-  decoder_edge_filter_params(&e, 51, 51, 12, 12, bs);
+  e = decoder_edge_filter_params(decoder_edge_thresholds(51, 51, 12, 12), bs);
   EXPECT_EQ(e.alpha, 255);
   EXPECT_EQ(e.beta, 18);
   EXPECT_EQ(e.tc0[1], 13);
-  decoder_edge_filter_params(&e, 3, 4, -12, -12, bs);
+  e = decoder_edge_filter_params(decoder_edge_thresholds(3, 4, -12, -12), bs);
   EXPECT_EQ(e.alpha, 0);
   EXPECT_EQ(e.beta, 0);
   EXPECT_EQ(e.tc0[2], 0);
-}
-
-TEST(ReconDeblockCopy, TransposeTwiceIsIdentity) {
-  const ReconKernels k = portable_kernels();
-  uint8_t block[64], original[64];
-  for (int i = 0; i < 64; ++i) block[i] = original[i] = static_cast<uint8_t>(i * 3 + 1);
-  k.transpose8x8(block);
-  for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) ASSERT_EQ(block[8 * y + x], original[8 * x + y]);
-  k.transpose8x8(block);
-  EXPECT_EQ(std::memcmp(block, original, 64), 0);
 }
 
 // A 48 x 40 picture of distinct-ish samples with the macroblock at (16, 16).
@@ -210,52 +234,6 @@ struct Picture {
   }
   uint8_t* at(int x, int y) { return samples.data() + y * kStride + x; }
 };
-
-TEST(ReconDeblockCopy, NeighbourLoadsAndStoresTouchOnlyTheirSamples) {
-  const ReconKernels k = portable_kernels();
-  Picture pic;
-  const std::vector<uint8_t> before = pic.samples;
-  uint8_t edge[64];
-  k.load_left_columns(edge, pic.at(12, 16), Picture::kStride);
-  k.load_left_columns(edge + 32, pic.at(12, 24), Picture::kStride);
-  for (int y = 0; y < 16; ++y)
-    for (int c = 0; c < 4; ++c)
-      ASSERT_EQ(edge[32 * (y / 8) + 8 * c + y % 8], *pic.at(12 + c, 16 + y));
-  for (uint8_t& v : edge) v = static_cast<uint8_t>(v ^ 0xFF);
-  k.store_left_columns(edge, pic.at(12, 16), Picture::kStride);
-  k.store_left_columns(edge + 32, pic.at(12, 24), Picture::kStride);
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 48; ++x) {
-      const bool inside = x >= 12 && x < 16 && y >= 16 && y < 32;
-      const uint8_t old = before[y * Picture::kStride + x];
-      ASSERT_EQ(*pic.at(x, y), inside ? old ^ 0xFF : old) << x << "," << y;
-    }
-  }
-
-  pic.samples = before;
-  k.load_top_rows_luma(edge, pic.at(16, 12), Picture::kStride);
-  for (int r = 0; r < 4; ++r)
-    for (int x = 0; x < 16; ++x)
-      ASSERT_EQ(edge[32 * (x / 8) + 8 * r + x % 8], *pic.at(16 + x, 12 + r));
-  for (uint8_t& v : edge) v = 0;
-  k.store_top_rows_luma(edge, pic.at(16, 12), Picture::kStride);
-  uint8_t chroma_edge[32];
-  std::memset(chroma_edge, 0x11, sizeof chroma_edge);
-  k.load_top_rows_chroma(chroma_edge, pic.at(8, 2), Picture::kStride);
-  for (int r = 0; r < 2; ++r)
-    for (int x = 0; x < 8; ++x) ASSERT_EQ(chroma_edge[8 * (2 + r) + x], *pic.at(8 + x, 2 + r));
-  for (int i = 0; i < 16; ++i) ASSERT_EQ(chroma_edge[i], 0x11);
-  std::memset(chroma_edge + 16, 1, 16);
-  k.store_top_rows_chroma(chroma_edge, pic.at(8, 2), Picture::kStride);
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 48; ++x) {
-      const bool luma_rows = x >= 16 && x < 32 && y >= 12 && y < 16;
-      const bool chroma_rows = x >= 8 && x < 16 && y >= 2 && y < 4;
-      const uint8_t old = before[y * Picture::kStride + x];
-      ASSERT_EQ(*pic.at(x, y), luma_rows ? 0 : chroma_rows ? 1 : old) << x << "," << y;
-    }
-  }
-}
 
 TEST(ReconDeblockCopy, MacroblockStoresConvertTheQuadrantLayout) {
   const ReconKernels k = portable_kernels();
@@ -367,7 +345,7 @@ TEST_F(ReconStrength, IntraEdgesFieldRuleAndEightByEightTransform) {
 TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   // 16x8: the lower partition moves by one sample vertically.
   set_mv(&cur_mv_, 8, 15, 0, 4);
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   for (int i = kBsVertical; i < kBsSize; ++i)
     EXPECT_EQ(bs_[i], i >= kBsHorizontal + 4 && i < kBsHorizontal + 8 ? 1 : 0) << i;
 
@@ -375,7 +353,7 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   std::memset(&cur_mv_, 0, sizeof cur_mv_);
   cur_mv_.ref_pic[1] = cur_mv_.ref_pic[3] = 9;
   cur_.coded_blocks = 1;
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   EXPECT_EQ(edge(kBsVertical), (std::vector<int>{2, 0, 0, 0}));
   EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>{1, 1, 1, 1}));
   EXPECT_EQ(edge(kBsHorizontal), (std::vector<int>{2, 0, 0, 0}));
@@ -384,7 +362,7 @@ TEST_F(ReconStrength, InternalInterEdgesFollowPartitions) {
   // With the 8x8 transform edges 1 and 3 carry no strength.
   cur_.transform_size_8x8_flag = 1;
   cur_.coded_blocks = 0x000F;
-  decoder_bs_internal_inter(bs_, &cur_, &cur_mv_, 4);
+  decoder_bs_internal_inter(&k_, bs_, &cur_, &cur_mv_, 4);
   EXPECT_EQ(edge(kBsVertical), (std::vector<int>(4, 0)));
   EXPECT_EQ(edge(kBsVertical + 4), (std::vector<int>{2, 2, 1, 1}));
   EXPECT_EQ(edge(kBsHorizontal + 4), (std::vector<int>{2, 2, 0, 0}));
@@ -571,15 +549,19 @@ class ReconDeblockPicture : public ::testing::Test {
 };
 
 TEST_F(ReconDeblockPicture, FinishStepMatchesWholePictureFilter) {
-  for (int offsets : {0, 1, 2}) {
-    const int offset_a = offsets == 1 ? 6 : (offsets == 2 ? -4 : 0);
-    const int offset_b = offsets == 1 ? -2 : (offsets == 2 ? 8 : 0);
-    std::vector<uint8_t> expected[3] = {source_[0], source_[1], source_[2]};
-    reference_deblock(expected, offset_a, offset_b);
-    std::vector<uint8_t> actual[3];
-    finish_all(actual, 0, offset_a, offset_b);
-    for (int plane = 0; plane < 3; ++plane) EXPECT_EQ(actual[plane], expected[plane]) << plane;
-    EXPECT_NE(expected[0], source_[0]);
+  for (int build : {KERNELS_PORTABLE, KERNELS_SSE2}) {
+    ASSERT_TRUE(decoder_fill_kernels(&k_, build));
+    for (int offsets : {0, 1, 2}) {
+      const int offset_a = offsets == 1 ? 6 : (offsets == 2 ? -4 : 0);
+      const int offset_b = offsets == 1 ? -2 : (offsets == 2 ? 8 : 0);
+      std::vector<uint8_t> expected[3] = {source_[0], source_[1], source_[2]};
+      reference_deblock(expected, offset_a, offset_b);
+      std::vector<uint8_t> actual[3];
+      finish_all(actual, 0, offset_a, offset_b);
+      for (int plane = 0; plane < 3; ++plane)
+        EXPECT_EQ(actual[plane], expected[plane]) << "build " << build << " plane " << plane;
+      EXPECT_NE(expected[0], source_[0]);
+    }
   }
 }
 

@@ -37,8 +37,6 @@ struct Inputs {
   MbMotion cur_motion, nb_motion;
   alignas(16) int16_t coeff[64];
   alignas(16) int16_t dst16[64];
-  alignas(16) uint8_t block[64];
-  alignas(16) uint8_t rows[64];
   EdgeFilterParams cb_params, cr_params;
   std::vector<uint8_t> picture;  // 1280 x 64 luma-like plane
   std::vector<uint8_t> history, counter;
@@ -57,8 +55,6 @@ void reset(Inputs& in) {
   fill16(in.wa.residual, kResidualSize, 20);
   in.wa.coded_block_pattern = 0x2F;
   fill16(in.coeff, 64, 300);
-  fill(in.block, 64);
-  fill(in.rows, 64);
   for (MbInfo* m : {&in.cur, &in.nb}) {
     *m = MbInfo{};
     m->coded_blocks = 0x0421;
@@ -149,31 +145,29 @@ int main() {
   bench(b, in, "bs_clear_internal", kCalls, [](K k, I x) { k.bs_clear_internal(x.wa.bs, 0); });
   bench(b, in, "bs_internal_16x16", kCalls,
         [](K k, I x) { k.bs_internal_16x16(x.wa.bs, x.cur.coded_blocks); });
-  bench(b, in, "transpose8x8", kCalls, [](K k, I x) { k.transpose8x8(x.block); });
-  bench(b, in, "luma_normal", kCalls,
-        [](K k, I x) { k.luma_normal(x.rows + 24, x.rows + 32, 40, 9, x.tc0); });
-  bench(b, in, "luma_strong", kCalls,
-        [](K k, I x) { k.luma_strong(x.rows + 24, x.rows + 32, 40, 9); });
-  bench(b, in, "chroma_normal", kCalls, [](K k, I x) {
-    k.chroma_normal(x.wa.edge_cb + 8, x.wa.edge_cb + 16, x.wa.edge_cr + 8, x.wa.edge_cr + 16,
-                    &x.cb_params, &x.cr_params);
+  bench(b, in, "bs_internal_inter", kCalls,
+        [](K k, I x) { k.bs_internal_inter(x.wa.bs, &x.cur, &x.cur_motion, 4); });
+  const auto edge = [](I x) { return x.picture.data() + 8 * kPicStride + 16; };
+  bench(b, in, "luma_normal_v", kCalls,
+        [&](K k, I x) { k.luma_normal_v(edge(x), kPicStride, 40, 9, x.tc0); });
+  bench(b, in, "luma_normal_h", kCalls,
+        [&](K k, I x) { k.luma_normal_h(edge(x), kPicStride, 40, 9, x.tc0); });
+  bench(b, in, "luma_strong_v", kCalls,
+        [&](K k, I x) { k.luma_strong_v(edge(x), kPicStride, 40, 9); });
+  bench(b, in, "luma_strong_h", kCalls,
+        [&](K k, I x) { k.luma_strong_h(edge(x), kPicStride, 40, 9); });
+  bench(b, in, "chroma_normal_v", kCalls, [&](K k, I x) {
+    k.chroma_normal_v(edge(x), edge(x) + 32, kPicStride, &x.cb_params, &x.cr_params);
   });
-  bench(b, in, "chroma_strong", kCalls, [](K k, I x) {
-    k.chroma_strong(x.wa.edge_cb + 8, x.wa.edge_cb + 16, x.wa.edge_cr + 8, x.wa.edge_cr + 16,
-                    &x.cb_params, &x.cr_params);
+  bench(b, in, "chroma_normal_h", kCalls, [&](K k, I x) {
+    k.chroma_normal_h(edge(x), edge(x) + 32, kPicStride, &x.cb_params, &x.cr_params);
   });
-  bench(b, in, "load_left_columns", kCalls,
-        [](K k, I x) { k.load_left_columns(x.wa.edge_luma, x.picture.data() + 12, kPicStride); });
-  bench(b, in, "store_left_columns", kCalls,
-        [](K k, I x) { k.store_left_columns(x.wa.edge_luma, x.picture.data() + 12, kPicStride); });
-  bench(b, in, "load_top_rows_chroma", kCalls,
-        [](K k, I x) { k.load_top_rows_chroma(x.wa.edge_cb, x.picture.data(), kPicStride); });
-  bench(b, in, "store_top_rows_chroma", kCalls,
-        [](K k, I x) { k.store_top_rows_chroma(x.wa.edge_cb, x.picture.data(), kPicStride); });
-  bench(b, in, "load_top_rows_luma", kCalls,
-        [](K k, I x) { k.load_top_rows_luma(x.wa.edge_luma, x.picture.data(), kPicStride); });
-  bench(b, in, "store_top_rows_luma", kCalls,
-        [](K k, I x) { k.store_top_rows_luma(x.wa.edge_luma, x.picture.data(), kPicStride); });
+  bench(b, in, "chroma_strong_v", kCalls, [&](K k, I x) {
+    k.chroma_strong_v(edge(x), edge(x) + 32, kPicStride, &x.cb_params, &x.cr_params);
+  });
+  bench(b, in, "chroma_strong_h", kCalls, [&](K k, I x) {
+    k.chroma_strong_h(edge(x), edge(x) + 32, kPicStride, &x.cb_params, &x.cr_params);
+  });
   bench(b, in, "store_mb_luma", kCalls,
         [](K k, I x) { k.store_mb_luma(x.picture.data() + 16, kPicStride, x.wa.luma); });
   bench(b, in, "store_mb_chroma", kCalls, [](K k, I x) {
@@ -202,6 +196,7 @@ int main() {
     const char* name;
   } luma[] = {{&ReconKernels::mc_luma_4x4, "mc_luma_4x4"},
               {&ReconKernels::mc_luma_4x8, "mc_luma_4x8"},
+              {&ReconKernels::mc_luma_8x8, "mc_luma_8x8"},
               {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
@@ -213,7 +208,9 @@ int main() {
     McKernel (ReconKernels::*table)[4];
     const char* name;
   } chroma[] = {{&ReconKernels::mc_chroma_4x2, "mc_chroma_4x2"},
-                {&ReconKernels::mc_chroma_8x4, "mc_chroma_8x4"}};
+                {&ReconKernels::mc_chroma_4x4, "mc_chroma_4x4"},
+                {&ReconKernels::mc_chroma_8x4, "mc_chroma_8x4"},
+                {&ReconKernels::mc_chroma_8x8, "mc_chroma_8x8"}};
   for (const auto& shape : chroma) {
     for (int index = 0; index < 4; ++index) {
       bench(b, in, std::string(shape.name) + "[" + std::to_string(index) + "]", kCalls,
