@@ -15,7 +15,7 @@ void bit_reader_init(BitReader& br, const uint8_t* data, uint32_t size) {
 
 uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index) {
   uint64_t value = 0;
-  for (uint32_t i = 0; i < 5; ++i) {
+  for (uint32_t i = 0; i < 8; ++i) {
     uint64_t byte = (index < br.size && i < br.size - index) ? br.data[index + i] : 0;
     value = (value << 8) | byte;
   }

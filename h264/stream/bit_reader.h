@@ -18,22 +18,26 @@ void bit_reader_init(BitReader& br, const uint8_t* data, uint32_t size);
 // 8 x index of the last non-zero byte of data[0..size); 0 when every byte is zero.
 uint32_t rbsp_length_bits(const uint8_t* data, uint32_t size);
 
-// The five bytes from byte `index` on as one big-endian value, zeros beyond `size`.
+// The eight bytes from byte `index` on as one big-endian value, zeros beyond `size`.
 uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index);
 
-inline uint64_t bit_reader_load40(const BitReader& br, uint32_t index) {
+inline uint64_t bit_reader_load64(const BitReader& br, uint32_t index) {
   if (br.size >= 8 && index <= br.size - 8) {
     uint64_t word;
     std::memcpy(&word, br.data + index, 8);
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    return word >> 24;
+    return word;
   }
   return bit_reader_load_tail(br, index);
 }
 
-// At least 32 bits from the position on, the first one in bit 63.
+// At least 57 bits from bit `position` on, the first one in bit 63.
+inline uint64_t bit_reader_window_at(const BitReader& br, uint32_t position) {
+  return bit_reader_load64(br, position >> 3) << (position & 7);
+}
+
 inline uint64_t bit_reader_window(const BitReader& br) {
-  return bit_reader_load40(br, br.position >> 3) << (24 + (br.position & 7));
+  return bit_reader_window_at(br, br.position);
 }
 
 // The 32 bits at the position, most significant first, without advancing.

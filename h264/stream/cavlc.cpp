@@ -103,13 +103,6 @@ inline uint32_t count_leading_zeros(uint32_t window) {
   return static_cast<uint32_t>(std::countl_zero(window));
 }
 
-// Consumes the code of a packed value entry; -1 for bits that start no code.
-inline int take_value(BitReader& br, uint8_t entry) {
-  if (entry == 0) return -1;
-  br.position += entry >> 4;
-  return entry & 15;
-}
-
 // coeff_token as length << 8 | TotalCoeff << 2 | TrailingOnes, 0 for no code; nothing is
 // consumed.
 uint32_t peek_coeff_token(uint32_t window, int nC) {
@@ -120,24 +113,6 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   if (zeros > 15) return 0;
   uint32_t next3 = (window << zeros << 1) >> 29;
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
-}
-
-// level_prefix and level_suffix of one level after the trailing ones (clause 9.2.2.1); returns
-// levelCode before the adjustment of the first level, or a negative value when the window
-// holds no level_prefix.
-int32_t read_level(BitReader& br, uint32_t suffix_length) {
-  uint32_t window = show_bits32(br);
-  if (window == 0) return INT32_MIN;
-  uint32_t level_prefix = count_leading_zeros(window);
-  br.position += level_prefix + 1;
-  uint32_t suffix_size = suffix_length;
-  if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
-  if (level_prefix >= 15) suffix_size = level_prefix - 3;
-  int32_t level_code = static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) +
-                                            (suffix_size ? read_bits(br, suffix_size) : 0));
-  if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
-  if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
-  return level_code;
 }
 
 // TotalCoeff of a neighbouring block; false when its macroblock is not available.
@@ -173,27 +148,54 @@ int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const 
 
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run) {
-  uint32_t token = peek_coeff_token(show_bits32(br), nC);
+  // The block is read through a 64-bit window of at least 57 valid bits, loaded at `position`;
+  // `used` counts its bits consumed and the window is reloaded before a code could overrun it.
+  uint32_t position = br.position;
+  uint64_t window = bit_reader_window_at(br, position);
+  const uint32_t token = peek_coeff_token(static_cast<uint32_t>(window >> 32), nC);
   if (token == 0) return -1;
-  br.position += token >> 8;
+  uint32_t used = token >> 8;
   const int total_coeff = (token >> 2) & 31;
   const int trailing_ones = token & 3;
   if (total_coeff > max_num_coeff) return -1;
-  if (total_coeff == 0) return 0;
+  if (total_coeff == 0) {
+    br.position = position + used;
+    return 0;
+  }
+  auto reload = [&] {
+    position += used;
+    used = 0;
+    window = bit_reader_window_at(br, position);
+  };
 
   // The stream sends the levels from the highest frequency down: the i-th goes to
-  // level[total_coeff - 1 - i].
+  // level[total_coeff - 1 - i]. Trailing ones are one sign bit each.
   int32_t* next = level + total_coeff - 1;
+  const uint64_t signs = window << used;
+  for (int i = 0; i < trailing_ones; ++i, --next) {
+    *next = 1 - 2 * static_cast<int32_t>((signs >> (63 - i)) & 1);
+  }
+  used += trailing_ones;
+
+  // level_prefix counts the zeros before a one bit. A prefix of 20 or more gives a level beyond
+  // 16 bits, so a level takes at most 20 + 16 bits and fits the window after `used` <= 21.
   uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
-  for (int i = 0; i < total_coeff; ++i, --next) {
-    if (i < trailing_ones) {
-      *next = read_bits(br, 1) ? -1 : 1;
-      continue;
-    }
-    int32_t level_code = read_level(br, suffix_length);
-    if (level_code < 0) return -1;
+  for (int i = trailing_ones; i < total_coeff; ++i, --next) {
+    if (used > 21) reload();
+    const uint64_t bits = window << used;
+    const uint32_t level_prefix = static_cast<uint32_t>(std::countl_zero(bits));
+    if (level_prefix >= 20) return -1;
+    uint32_t suffix_size = suffix_length;
+    if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+    if (level_prefix >= 15) suffix_size = level_prefix - 3;
+    const uint32_t suffix =
+        static_cast<uint32_t>((bits << level_prefix << 1) >> 1 >> (63 - suffix_size));
+    used += level_prefix + 1 + suffix_size;
+    int32_t level_code = static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
+    if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+    if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
     if (i == trailing_ones && trailing_ones < 3) level_code += 2;
-    int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
+    const int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
     if (value < -32768 || value > 32767) return -1;
     *next = value;
     if (suffix_length == 0) suffix_length = 1;
@@ -202,28 +204,36 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_
     }
   }
 
+  // total_zeros takes at most 9 bits, run_before at most 11.
   int zeros_left = 0;
   if (total_coeff < max_num_coeff) {
-    uint32_t window = show_bits32(br);
-    zeros_left = max_num_coeff == 4
-                     ? take_value(br, kTotalZerosChromaDc[total_coeff - 1][window >> 29])
-                     : take_value(br, kTotalZeros[total_coeff - 1][window >> 23]);
-    if (zeros_left < 0 || total_coeff + zeros_left > max_num_coeff) return -1;
+    if (used > 48) reload();
+    const uint64_t bits = window << used;
+    const uint8_t entry = max_num_coeff == 4
+                              ? kTotalZerosChromaDc[total_coeff - 1][bits >> 61]
+                              : kTotalZeros[total_coeff - 1][bits >> 55];
+    if (entry == 0) return -1;
+    used += entry >> 4;
+    zeros_left = entry & 15;
+    if (total_coeff + zeros_left > max_num_coeff) return -1;
   }
 
   // run_before follows the same order; the lowest coefficient takes the zeros left.
-  for (int i = total_coeff - 1; i > 0; --i) {
-    int run_before = 0;
-    if (zeros_left > 0) {
-      uint32_t window = show_bits32(br);
-      run_before = zeros_left <= 6 ? take_value(br, kRunBeforeShort[zeros_left - 1][window >> 29])
-                                   : take_value(br, kRunBeforeLong[window >> 21]);
-      if (run_before < 0 || run_before > zeros_left) return -1;
-      zeros_left -= run_before;
-    }
+  int i = total_coeff - 1;
+  for (; i > 0 && zeros_left > 0; --i) {
+    if (used > 46) reload();
+    const uint64_t bits = window << used;
+    const uint8_t entry = zeros_left <= 6 ? kRunBeforeShort[zeros_left - 1][bits >> 61]
+                                          : kRunBeforeLong[bits >> 53];
+    const int run_before = entry & 15;
+    if (entry == 0 || run_before > zeros_left) return -1;
+    used += entry >> 4;
+    zeros_left -= run_before;
     run[i] = static_cast<uint8_t>(run_before);
   }
+  for (; i > 0; --i) run[i] = 0;
   run[0] = static_cast<uint8_t>(zeros_left);
+  br.position = position + used;
   return total_coeff;
 }
 
