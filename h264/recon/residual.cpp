@@ -131,10 +131,3 @@ void decoder_chroma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int q
   const int shift = decoder_qp_split[qp] >> 4;
   for (int i = 0; i < 4; ++i) dc[i] = scale_level(f[i], level_scale, shift, 0, 5);
 }
-
-void decoder_fill_dc_block(int16_t* dst, int16_t dc) {
-  const int16_t rounded = static_cast<int16_t>(dc + 32);
-  const int16_t value = static_cast<int16_t>(rounded >> 6);
-  for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) dst[8 * y + x] = value;
-}

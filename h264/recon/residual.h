@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // LevelScale4x4 / LevelScale8x8 of clause 8.5.9 (weightScale x normAdjust), raster order.
 struct LevelScaleTables {
@@ -39,7 +40,12 @@ void decoder_chroma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int q
 
 // Residual of a 4x4 block that holds only its DC, exactly as the 4x4 inverse transform gives it,
 // written as 4 rows of 4 values at stride 8.
-void decoder_fill_dc_block(int16_t* dst, int16_t dc);
+inline void decoder_fill_dc_block(int16_t* dst, int16_t dc) {
+  const int16_t rounded = static_cast<int16_t>(dc + 32);
+  const uint64_t value = static_cast<uint16_t>(static_cast<int16_t>(rounded >> 6));
+  const uint64_t row = value * 0x0001000100010001u;
+  for (int y = 0; y < 4; ++y) std::memcpy(dst + 8 * y, &row, sizeof row);
+}
 
 // Kinds of residual blocks the residual driver asks the entropy decoder for.
 enum ResidualBlockKind : int {

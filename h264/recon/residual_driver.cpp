@@ -56,18 +56,20 @@ void luma_intra16x16(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const L
 void luma_4x4(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t (*scale)[16],
               int field, const ResidualReader* r, int* error) {
   Levels lv;
-  for (int blk = 0; blk < 16; ++blk) {
-    cur->total_coeff[blk] = 0;
-    if (((wa->coded_block_pattern >> (blk >> 2)) & 1) == 0) continue;
-    int16_t* dst = wa->residual + decoder_luma4x4_offset[blk];
-    if (read_block(r, kResidualLuma4x4, blk, &lv, error)) {
-      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 0, scale, wa->qp, field);
-      k->idct4x4(wa->coeff, dst);
-      cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
-      cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
-    } else {
-      decoder_fill_dc_block(dst, 0);
+  for (int q = 0; q < 4; ++q) {
+    std::memset(cur->total_coeff + 4 * q, 0, 4);
+    if (((wa->coded_block_pattern >> q) & 1) == 0) continue;
+    for (int blk = 4 * q; blk < 4 * q + 4; ++blk) {
+      int16_t* dst = wa->residual + decoder_luma4x4_offset[blk];
+      if (read_block(r, kResidualLuma4x4, blk, &lv, error)) {
+        std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
+        decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 0, scale, wa->qp, field);
+        k->idct4x4(wa->coeff, dst);
+        cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
+        cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
+      } else {
+        decoder_fill_dc_block(dst, 0);
+      }
     }
   }
 }
@@ -107,7 +109,7 @@ void chroma(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScale
   Levels lv;
   int16_t dc[2][4] = {};
   for (int comp = 0; comp < 2; ++comp) {
-    read_block(r, kResidualChromaDc, comp, &lv, error);
+    if (!read_block(r, kResidualChromaDc, comp, &lv, error)) continue;
     decoder_place_levels_chroma_dc(dc[comp], lv.level, lv.run, lv.count);
     decoder_chroma_dc_transform(dc[comp], t->scale4x4[list_base + comp], qp[comp]);
   }

@@ -5,7 +5,6 @@
 #include <bit>
 #include <utility>
 
-#include "h264/stream/entropy_neighbours.h"
 #include "h264/stream/entropy_tables.h"
 
 namespace {
@@ -115,36 +114,7 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
 }
 
-// TotalCoeff of a neighbouring block; false when its macroblock is not available.
-bool neighbour_count(NeighbourBlock r, int base, const uint8_t* cur, const MbInfo& n, int* count) {
-  if (r.inside) {
-    *count = cur[base + r.blk];
-    return true;
-  }
-  *count = n.total_coeff[base + r.blk];
-  return n.available != 0;
-}
-
 }  // namespace
-
-int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const MbInfo& b) {
-  NeighbourBlock left;
-  NeighbourBlock up;
-  int base = 0;
-  if (blk < 16) {
-    left = luma4x4_left(blk);
-    up = luma4x4_up(blk);
-  } else {
-    base = 16 + ((blk - 16) & 4);
-    left = chroma4x4_left(blk & 3);
-    up = chroma4x4_up(blk & 3);
-  }
-  int count_a = 0;
-  int count_b = 0;
-  bool available_a = neighbour_count(left, base, cur_total_coeff, a, &count_a);
-  bool available_b = neighbour_count(up, base, cur_total_coeff, b, &count_b);
-  return cavlc_nc(available_a, count_a, available_b, count_b);
-}
 
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run) {

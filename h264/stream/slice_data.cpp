@@ -109,7 +109,6 @@ void begin_mb(SliceRun& r) {
           c ? motion_above + x + 1 : nullptr, d ? motion_above + x - 1 : nullptr};
   r.cur->coded_block_flags = 0;
   r.cur->slice_num = r.s->slice_num;
-  std::memset(r.motion->mvd, 0, sizeof r.motion->mvd);
 }
 
 void update_qp(SliceRun& r, int32_t mb_qp_delta) {
@@ -203,6 +202,30 @@ bool finish_mb(SliceRun& r) {
   return wa->mb_addr >= r.size;
 }
 
+uint32_t pack_vector(const int16_t v[2]) {
+  uint32_t word;
+  std::memcpy(&word, v, sizeof word);
+  return word;
+}
+
+// Writes one vector, packed as by pack_vector, into the 4x4 blocks (luma4x4BlkIdx order) of the
+// partition at (x4, y4), w4 x h4 in 4x4 blocks: whole 8x8 quadrants, or blocks of one quadrant.
+[[gnu::always_inline]] inline void fill_partition(int16_t (*vectors)[2], int x4, int y4, int w4,
+                                                  int h4, uint32_t word) {
+  const int first = luma4x4_at(x4, y4);
+  if (w4 >= 2 && h4 >= 2) {
+    const uint32_t quadrant[4] = {word, word, word, word};
+    for (int qy = 0; qy < h4 / 2; ++qy) {
+      for (int qx = 0; qx < w4 / 2; ++qx)
+        std::memcpy(vectors[first + 8 * qy + 4 * qx], quadrant, sizeof quadrant);
+    }
+    return;
+  }
+  for (int y = 0; y < h4; ++y) {
+    for (int x = 0; x < w4; ++x) std::memcpy(vectors[first + 2 * y + x], &word, sizeof word);
+  }
+}
+
 uint32_t decode_p_skip(SliceRun& r) {
   const SliceRefPicture& ref = r.s->ref_list[0];
   if (ref.luma == nullptr) return kMbErrorSyntax;
@@ -220,12 +243,9 @@ uint32_t decode_p_skip(SliceRun& r) {
   std::fill(m->ref_pic, m->ref_pic + 4, ref.id);
   int16_t mv[2];
   decoder_p_skip_mv(r.mv, mv);
-  for (int blk = 0; blk < 16; ++blk) {
-    m->mv[blk][0] = wa->mv_l0[blk][0] = mv[0];
-    m->mv[blk][1] = wa->mv_l0[blk][1] = mv[1];
-  }
+  fill_partition(m->mv, 0, 0, 4, 4, pack_vector(mv));
+  fill_partition(wa->mv_l0, 0, 0, 4, 4, pack_vector(mv));
   std::memset(wa->ref_idx_l0, 0, sizeof wa->ref_idx_l0);
-  std::memset(wa->mvd_l0, 0, sizeof wa->mvd_l0);
   r.last_qp_delta_nonzero = false;
   reconstruct_inter(r);
   return 0;
@@ -243,10 +263,9 @@ constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
 
 int cavlc_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
   const CavlcResidual* c = static_cast<const CavlcResidual*>(p);
-  int blk = index;
-  if (kind == kResidualLumaDc) blk = 0;
-  if (kind == kResidualChromaAc) blk = 16 + index;
-  const int nc = kind == kResidualChromaDc ? -1 : cavlc_nc_at(blk, c->cur->total_coeff, *c->a, *c->b);
+  if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*c->br, -1, 4, level, run);
+  const int blk = kind == kResidualLumaDc ? 0 : (kind == kResidualChromaAc ? 16 + index : index);
+  const int nc = cavlc_nc_at(blk, c->cur->total_coeff, *c->a, *c->b);
   return cavlc_decode_residual_block(*c->br, nc, kMaxNumCoeff[kind], level, run);
 }
 
@@ -284,6 +303,7 @@ bool read_pcm_bytes(const BitReader& br, uint32_t byte, uint8_t* samples) {
 
 // The syntax elements of the macroblock layer as CAVLC codes them.
 struct CavlcSyntax {
+  static constexpr bool kKeepsMvd = false;
   BitReader& br;
   CavlcResidual residual_ctx{};
 
@@ -315,6 +335,7 @@ struct CavlcSyntax {
 
 // The same elements as CABAC decodes them, contexts chosen from the neighbour records.
 struct CabacSyntax {
+  static constexpr bool kKeepsMvd = true;  // context selection reads the neighbours' mvd_l0
   CabacDecoder& c;
   const BitReader& br;
   CabacResidual residual_ctx{};
@@ -416,7 +437,6 @@ bool read_ref_idx(SliceRun& r, Syntax& syntax, int blk, bool inferred_zero, int8
 // vector, stored for every 4x4 block of the partition.
 template <typename Syntax>
 void read_partition_mv(SliceRun& r, Syntax& syntax, int x4, int y4, int w4, int h4) {
-  MbWorkArea* wa = r.wa;
   MbMotion* m = r.motion;
   const int first = luma4x4_at(x4, y4);
   int16_t mvd[2];
@@ -426,15 +446,9 @@ void read_partition_mv(SliceRun& r, Syntax& syntax, int x4, int y4, int w4, int 
   decoder_predict_mv(r.mv, x4, y4, w4, h4, m->ref_idx[first >> 2], mvp);
   const int16_t mv[2] = {static_cast<int16_t>(static_cast<uint16_t>(mvp[0] + mvd[0])),
                          static_cast<int16_t>(static_cast<uint16_t>(mvp[1] + mvd[1]))};
-  for (int y = y4; y < y4 + h4; ++y) {
-    for (int x = x4; x < x4 + w4; ++x) {
-      const int blk = luma4x4_at(x, y);
-      for (int comp = 0; comp < 2; ++comp) {
-        m->mvd[blk][comp] = wa->mvd_l0[blk][comp] = mvd[comp];
-        m->mv[blk][comp] = wa->mv_l0[blk][comp] = mv[comp];
-      }
-    }
-  }
+  if constexpr (Syntax::kKeepsMvd) fill_partition(m->mvd, x4, y4, w4, h4, pack_vector(mvd));
+  fill_partition(m->mv, x4, y4, w4, h4, pack_vector(mv));
+  fill_partition(r.wa->mv_l0, x4, y4, w4, h4, pack_vector(mv));
 }
 
 void set_quadrant_refs(SliceRun& r) {
@@ -652,6 +666,7 @@ uint32_t decode_slice_data_cabac(DecoderContext* ctx, const SliceDataParams* s) 
   CabacSyntax syntax{c, br};
   for (;;) {
     begin_mb(r);
+    std::memset(r.motion->mvd, 0, sizeof r.motion->mvd);
     uint32_t error;
     if (s->slice_type == 0 && cabac_decode_mb_skip_flag(c, cabac_cond_skip(*r.a),
                                                         cabac_cond_skip(*r.b))) {
