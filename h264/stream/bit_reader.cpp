@@ -22,6 +22,17 @@ uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index) {
   return value;
 }
 
+uint32_t read_ue_long(BitReader& br) {
+  uint32_t window = show_bits32(br);
+  if (window == 0) {
+    br.position += 32;
+    return 0xFFFFFFFFu;
+  }
+  uint32_t zeros = static_cast<uint32_t>(__builtin_clz(window));
+  br.position += zeros;
+  return read_bits(br, zeros + 1) - 1;
+}
+
 bool more_rbsp_data(const BitReader& br) {
   if (br.position < br.rbsp_bits) return true;
   if (br.position >= br.rbsp_bits + 8) return false;

@@ -114,24 +114,16 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
 }
 
-}  // namespace
-
-int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
-                                uint8_t* run) {
-  // The block is read through a 64-bit window of at least 57 valid bits, loaded at `position`;
-  // `used` counts its bits consumed and the window is reloaded before a code could overrun it.
-  uint32_t position = br.position;
-  uint64_t window = bit_reader_window_at(br, position);
-  const uint32_t token = peek_coeff_token(static_cast<uint32_t>(window >> 32), nC);
-  if (token == 0) return -1;
-  uint32_t used = token >> 8;
+// The levels, total_zeros and run_before of a block after its coeff_token (`token` as
+// peek_coeff_token gives it, TotalCoeff 1 or more), read from `window`, loaded at br.position.
+[[gnu::noinline]] int decode_levels_and_runs(BitReader& br, uint64_t window, uint32_t token,
+                                             int max_num_coeff, int32_t* level, uint8_t* run) {
+  // The window holds at least 57 valid bits from `position`, `used` of them consumed; it is
+  // reloaded before a code could overrun it.
   const int total_coeff = (token >> 2) & 31;
   const int trailing_ones = token & 3;
-  if (total_coeff > max_num_coeff) return -1;
-  if (total_coeff == 0) {
-    br.position = position + used;
-    return 0;
-  }
+  uint32_t position = br.position;
+  uint32_t used = token >> 8;
   auto reload = [&] {
     position += used;
     used = 0;
@@ -161,7 +153,8 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_
     const uint32_t suffix =
         static_cast<uint32_t>((bits << level_prefix << 1) >> 1 >> (63 - suffix_size));
     used += level_prefix + 1 + suffix_size;
-    int32_t level_code = static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
+    int32_t level_code =
+        static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
     if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
     if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
     if (i == trailing_ones && trailing_ones < 3) level_code += 2;
@@ -179,9 +172,8 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_
   if (total_coeff < max_num_coeff) {
     if (used > 48) reload();
     const uint64_t bits = window << used;
-    const uint8_t entry = max_num_coeff == 4
-                              ? kTotalZerosChromaDc[total_coeff - 1][bits >> 61]
-                              : kTotalZeros[total_coeff - 1][bits >> 55];
+    const uint8_t entry = max_num_coeff == 4 ? kTotalZerosChromaDc[total_coeff - 1][bits >> 61]
+                                             : kTotalZeros[total_coeff - 1][bits >> 55];
     if (entry == 0) return -1;
     used += entry >> 4;
     zeros_left = entry & 15;
@@ -193,8 +185,8 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_
   for (; i > 0 && zeros_left > 0; --i) {
     if (used > 46) reload();
     const uint64_t bits = window << used;
-    const uint8_t entry = zeros_left <= 6 ? kRunBeforeShort[zeros_left - 1][bits >> 61]
-                                          : kRunBeforeLong[bits >> 53];
+    const uint8_t entry =
+        zeros_left <= 6 ? kRunBeforeShort[zeros_left - 1][bits >> 61] : kRunBeforeLong[bits >> 53];
     const int run_before = entry & 15;
     if (entry == 0 || run_before > zeros_left) return -1;
     used += entry >> 4;
@@ -205,6 +197,35 @@ int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_
   run[0] = static_cast<uint8_t>(zeros_left);
   br.position = position + used;
   return total_coeff;
+}
+
+// The whole block from `window`, loaded at br.position.
+[[gnu::always_inline]] inline int decode_block(BitReader& br, uint64_t window, int nC,
+                                               int max_num_coeff, int32_t* level, uint8_t* run) {
+  const uint32_t token = peek_coeff_token(static_cast<uint32_t>(window >> 32), nC);
+  if (token == 0) return -1;
+  const int total_coeff = (token >> 2) & 31;
+  if (total_coeff > max_num_coeff) return -1;
+  if (total_coeff == 0) {
+    br.position += token >> 8;
+    return 0;
+  }
+  return decode_levels_and_runs(br, window, token, max_num_coeff, level, run);
+}
+
+[[gnu::noinline]] int decode_block_near_end(BitReader& br, int nC, int max_num_coeff,
+                                            int32_t* level, uint8_t* run) {
+  return decode_block(br, bit_reader_window(br), nC, max_num_coeff, level, run);
+}
+
+}  // namespace
+
+int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
+                                uint8_t* run) {
+  if (!bit_reader_window_inside(br, br.position))
+    return decode_block_near_end(br, nC, max_num_coeff, level, run);
+  return decode_block(br, bit_reader_window_unchecked(br, br.position), nC, max_num_coeff, level,
+                      run);
 }
 
 int cavlc_coded_block_pattern(uint32_t code_num, bool intra) {
