@@ -251,22 +251,25 @@ uint32_t decode_p_skip(SliceRun& r) {
   return 0;
 }
 
-// Residual blocks through the CAVLC block decoder, nC from the neighbour counts.
+// Residual blocks through the CAVLC block decoder, nC from the counts around the macroblock.
 struct CavlcResidual {
   BitReader* br;
-  const MbInfo* cur;
-  const MbInfo* a;
-  const MbInfo* b;
+  CavlcCounts counts;
 };
 
 constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
 
 int cavlc_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
-  const CavlcResidual* c = static_cast<const CavlcResidual*>(p);
+  CavlcResidual* c = static_cast<CavlcResidual*>(p);
   if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*c->br, -1, 4, level, run);
-  const int blk = kind == kResidualLumaDc ? 0 : (kind == kResidualChromaAc ? 16 + index : index);
-  const int nc = cavlc_nc_at(blk, c->cur->total_coeff, *c->a, *c->b);
-  return cavlc_decode_residual_block(*c->br, nc, kMaxNumCoeff[kind], level, run);
+  if (kind == kResidualLumaDc) {
+    return cavlc_decode_residual_block(*c->br, cavlc_nc_of(c->counts, 0), 16, level, run);
+  }
+  const int blk = kind == kResidualChromaAc ? 16 + index : index;
+  const int n = cavlc_decode_residual_block(*c->br, cavlc_nc_of(c->counts, blk),
+                                            kMaxNumCoeff[kind], level, run);
+  c->counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
+  return n;
 }
 
 // Residual blocks through CABAC, with their coded_block_flag and its bits in cur.
@@ -328,7 +331,8 @@ struct CavlcSyntax {
   }
   bool failed() const { return false; }
   ResidualReader residual_reader(SliceRun& r) {
-    residual_ctx = {&br, r.cur, r.a, r.b};
+    residual_ctx.br = &br;
+    cavlc_counts_begin(&residual_ctx.counts, *r.a, *r.b);
     return {cavlc_read_block, &residual_ctx, 1};
   }
 };
