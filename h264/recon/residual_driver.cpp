@@ -61,15 +61,21 @@ void luma_4x4(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t
     if (((wa->coded_block_pattern >> q) & 1) == 0) continue;
     for (int blk = 4 * q; blk < 4 * q + 4; ++blk) {
       int16_t* dst = wa->residual + decoder_luma4x4_offset[blk];
-      if (read_block(r, kResidualLuma4x4, blk, &lv, error)) {
-        std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-        decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 0, scale, wa->qp, field);
-        k->idct4x4(wa->coeff, dst);
-        cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
-        cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
-      } else {
+      if (!read_block(r, kResidualLuma4x4, blk, &lv, error)) {
         decoder_fill_dc_block(dst, 0);
+        continue;
       }
+      cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
+      cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
+      if (lv.count == 1 && lv.run[0] == 0) {
+        const int split = decoder_qp_split[wa->qp];
+        decoder_fill_dc_block(dst, decoder_scale_level(lv.level[0], scale[split & 15][0],
+                                                       split >> 4, 8, 4));
+        continue;
+      }
+      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
+      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 0, scale, wa->qp, field);
+      k->idct4x4(wa->coeff, dst);
     }
   }
 }
@@ -99,6 +105,12 @@ void luma_8x8(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t
   }
 }
 
+// The residual of a chroma component without AC coefficients: each 4x4 block its DC.
+void fill_chroma_dc(int16_t* residual, const int16_t dc[4]) {
+  for (int blk = 0; blk < 4; ++blk)
+    decoder_fill_dc_block(residual + decoder_chroma4x4_offset[blk], dc[blk]);
+}
+
 void chroma(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScaleTables* t,
             int field, const ResidualReader* r, int* error) {
   const int pattern = wa->coded_block_pattern >> 4;
@@ -115,18 +127,22 @@ void chroma(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScale
   }
   for (int comp = 0; comp < 2; ++comp) {
     int16_t* residual = wa->residual + (comp == 0 ? kResidualCb : kResidualCr);
+    if (pattern == 1) {
+      fill_chroma_dc(residual, dc[comp]);
+      continue;
+    }
     for (int blk = 0; blk < 4; ++blk) {
       int16_t* dst = residual + decoder_chroma4x4_offset[blk];
-      if (pattern == 2 && read_block(r, kResidualChromaAc, 4 * comp + blk, &lv, error)) {
-        std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-        decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 1,
-                                 t->scale4x4[list_base + comp], qp[comp], field);
-        wa->coeff[0] = dc[comp][blk];
-        k->idct4x4(wa->coeff, dst);
-        cur->total_coeff[16 + 4 * comp + blk] = static_cast<uint8_t>(lv.count);
-      } else {
+      if (!read_block(r, kResidualChromaAc, 4 * comp + blk, &lv, error)) {
         decoder_fill_dc_block(dst, dc[comp][blk]);
+        continue;
       }
+      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
+      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 1,
+                               t->scale4x4[list_base + comp], qp[comp], field);
+      wa->coeff[0] = dc[comp][blk];
+      k->idct4x4(wa->coeff, dst);
+      cur->total_coeff[16 + 4 * comp + blk] = static_cast<uint8_t>(lv.count);
     }
   }
 }
