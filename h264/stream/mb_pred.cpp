@@ -42,10 +42,8 @@ void copy_mv(const MvCandidate& from, int16_t mv[2]) {
   mv[1] = from.mv[1];
 }
 
-}  // namespace
-
-void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, int ref_idx,
-                        int16_t mvp[2]) {
+[[gnu::always_inline]] inline void predict_mv(const MvNeighbours& n, int x4, int y4, int w4,
+                                              int h4, int ref_idx, int16_t mvp[2]) {
   const int first = luma4x4_at(x4, y4);
   const MvCandidate a = candidate_at(n, x4 - 1, y4, first);
   const MvCandidate b = candidate_at(n, x4, y4 - 1, first);
@@ -71,6 +69,15 @@ void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, i
   mvp[1] = median(a.mv[1], b.mv[1], c.mv[1]);
 }
 
+}  // namespace
+
+// The 16x16 partition, the most frequent, gets its own copy with the positions folded in.
+void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, int ref_idx,
+                        int16_t mvp[2]) {
+  if (w4 == 4 && h4 == 4) return predict_mv(n, 0, 0, 4, 4, ref_idx, mvp);
+  predict_mv(n, x4, y4, w4, h4, ref_idx, mvp);
+}
+
 void decoder_p_skip_mv(const MvNeighbours& n, int16_t mv[2]) {
   const MvCandidate a = candidate_at(n, -1, 0, 0);
   const MvCandidate b = candidate_at(n, 0, -1, 0);
@@ -81,5 +88,5 @@ void decoder_p_skip_mv(const MvNeighbours& n, int16_t mv[2]) {
     mv[1] = 0;
     return;
   }
-  decoder_predict_mv(n, 0, 0, 4, 4, 0, mv);
+  predict_mv(n, 0, 0, 4, 4, 0, mv);
 }

@@ -215,10 +215,10 @@ uint32_t pack_vector(const int16_t v[2]) {
   const int first = luma4x4_at(x4, y4);
   if (w4 >= 2 && h4 >= 2) {
     const uint32_t quadrant[4] = {word, word, word, word};
-    for (int qy = 0; qy < h4 / 2; ++qy) {
-      for (int qx = 0; qx < w4 / 2; ++qx)
-        std::memcpy(vectors[first + 8 * qy + 4 * qx], quadrant, sizeof quadrant);
-    }
+    std::memcpy(vectors[first], quadrant, sizeof quadrant);
+    if (w4 == 4) std::memcpy(vectors[first + 4], quadrant, sizeof quadrant);
+    if (h4 == 4) std::memcpy(vectors[first + 8], quadrant, sizeof quadrant);
+    if (w4 == 4 && h4 == 4) std::memcpy(vectors[first + 12], quadrant, sizeof quadrant);
     return;
   }
   for (int y = 0; y < h4; ++y) {
