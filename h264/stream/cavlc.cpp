@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <utility>
 
 #include "h264/stream/entropy_tables.h"
@@ -114,8 +115,14 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
 }
 
+// Bytes from the byte of a block's first bit that its codes and their window loads can touch: a
+// block takes at most 16 + 3 + 16 x 36 + 9 + 15 x 11 = 769 bits, and a window load reads 8 bytes.
+constexpr uint32_t kBlockBytes = 112;
+
 // The levels, total_zeros and run_before of a block after its coeff_token (`token` as
 // peek_coeff_token gives it, TotalCoeff 1 or more), read from `window`, loaded at br.position.
+// kInside: the kBlockBytes from br.position on lie inside the buffer.
+template <bool kInside>
 [[gnu::noinline]] int decode_levels_and_runs(BitReader& br, uint64_t window, uint32_t token,
                                              int max_num_coeff, int32_t* level, uint8_t* run) {
   // The window holds at least 57 valid bits from `position`, `used` of them consumed; it is
@@ -127,43 +134,46 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   auto reload = [&] {
     position += used;
     used = 0;
-    window = bit_reader_window_at(br, position);
+    window =
+        kInside ? bit_reader_window_unchecked(br, position) : bit_reader_window_at(br, position);
   };
 
   // The stream sends the levels from the highest frequency down: the i-th goes to
   // level[total_coeff - 1 - i]. Trailing ones are one sign bit each.
-  int32_t* next = level + total_coeff - 1;
+  int32_t* last = level + total_coeff - 1;
   const uint64_t signs = window << used;
-  for (int i = 0; i < trailing_ones; ++i, --next) {
-    *next = 1 - 2 * static_cast<int32_t>((signs >> (63 - i)) & 1);
-  }
+  for (int i = 0; i < trailing_ones; ++i)
+    last[-i] = 1 - 2 * static_cast<int32_t>((signs >> (63 - i)) & 1);
   used += trailing_ones;
 
   // level_prefix counts the zeros before a one bit. A prefix of 20 or more gives a level beyond
   // 16 bits, so a level takes at most 20 + 16 bits and fits the window after `used` <= 21.
-  uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
-  for (int i = trailing_ones; i < total_coeff; ++i, --next) {
-    if (used > 21) reload();
-    const uint64_t bits = window << used;
-    const uint32_t level_prefix = static_cast<uint32_t>(std::countl_zero(bits));
-    if (level_prefix >= 20) return -1;
-    uint32_t suffix_size = suffix_length;
-    if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
-    if (level_prefix >= 15) suffix_size = level_prefix - 3;
-    const uint32_t suffix =
-        static_cast<uint32_t>((bits << level_prefix << 1) >> 1 >> (63 - suffix_size));
-    used += level_prefix + 1 + suffix_size;
-    int32_t level_code =
-        static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
-    if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
-    if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
-    if (i == trailing_ones && trailing_ones < 3) level_code += 2;
-    const int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
-    if (value < -32768 || value > 32767) return -1;
-    *next = value;
-    if (suffix_length == 0) suffix_length = 1;
-    if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
-      ++suffix_length;
+  if (trailing_ones < total_coeff) {
+    int32_t* next = last - trailing_ones;
+    uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
+    for (int i = trailing_ones; i < total_coeff; ++i, --next) {
+      if (used > 21) reload();
+      const uint64_t bits = window << used;
+      const uint32_t level_prefix = static_cast<uint32_t>(std::countl_zero(bits));
+      if (level_prefix >= 20) return -1;
+      uint32_t suffix_size = suffix_length;
+      if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+      if (level_prefix >= 15) suffix_size = level_prefix - 3;
+      const uint32_t suffix =
+          static_cast<uint32_t>((bits << level_prefix << 1) >> 1 >> (63 - suffix_size));
+      used += level_prefix + 1 + suffix_size;
+      int32_t level_code =
+          static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
+      if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+      if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
+      if (i == trailing_ones && trailing_ones < 3) level_code += 2;
+      const int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
+      if (value < -32768 || value > 32767) return -1;
+      *next = value;
+      if (suffix_length == 0) suffix_length = 1;
+      if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
+        ++suffix_length;
+      }
     }
   }
 
@@ -181,8 +191,8 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   }
 
   // run_before follows the same order; the lowest coefficient takes the zeros left.
-  int i = total_coeff - 1;
-  for (; i > 0 && zeros_left > 0; --i) {
+  std::memset(run, 0, 16);
+  for (int i = total_coeff - 1; i > 0 && zeros_left > 0; --i) {
     if (used > 46) reload();
     const uint64_t bits = window << used;
     const uint8_t entry =
@@ -193,13 +203,13 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
     zeros_left -= run_before;
     run[i] = static_cast<uint8_t>(run_before);
   }
-  for (; i > 0; --i) run[i] = 0;
   run[0] = static_cast<uint8_t>(zeros_left);
   br.position = position + used;
   return total_coeff;
 }
 
 // The whole block from `window`, loaded at br.position.
+template <bool kInside>
 [[gnu::always_inline]] inline int decode_block(BitReader& br, uint64_t window, int nC,
                                                int max_num_coeff, int32_t* level, uint8_t* run) {
   const uint32_t token = peek_coeff_token(static_cast<uint32_t>(window >> 32), nC);
@@ -210,22 +220,22 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
     br.position += token >> 8;
     return 0;
   }
-  return decode_levels_and_runs(br, window, token, max_num_coeff, level, run);
+  return decode_levels_and_runs<kInside>(br, window, token, max_num_coeff, level, run);
 }
 
 [[gnu::noinline]] int decode_block_near_end(BitReader& br, int nC, int max_num_coeff,
                                             int32_t* level, uint8_t* run) {
-  return decode_block(br, bit_reader_window(br), nC, max_num_coeff, level, run);
+  return decode_block<false>(br, bit_reader_window(br), nC, max_num_coeff, level, run);
 }
 
 }  // namespace
 
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run) {
-  if (!bit_reader_window_inside(br, br.position))
+  if (uint64_t{br.position >> 3} + kBlockBytes > br.size)
     return decode_block_near_end(br, nC, max_num_coeff, level, run);
-  return decode_block(br, bit_reader_window_unchecked(br, br.position), nC, max_num_coeff, level,
-                      run);
+  return decode_block<true>(br, bit_reader_window_unchecked(br, br.position), nC, max_num_coeff,
+                            level, run);
 }
 
 int cavlc_coded_block_pattern(uint32_t code_num, bool intra) {
