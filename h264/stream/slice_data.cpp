@@ -8,6 +8,7 @@
 #include "h264/recon/deblock.h"
 #include "h264/recon/intra.h"
 #include "h264/recon/recon_tables.h"
+#include "h264/recon/residual_driver.h"
 #include "h264/stream/cabac.h"
 #include "h264/stream/cabac_neighbours.h"
 #include "h264/stream/cavlc.h"
@@ -252,25 +253,25 @@ uint32_t decode_p_skip(SliceRun& r) {
 }
 
 // Residual blocks through the CAVLC block decoder, nC from the counts around the macroblock.
-struct CavlcResidual {
+struct CavlcBlockReader {
   BitReader* br;
   CavlcCounts counts;
-};
 
-constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
+  static constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
 
-int cavlc_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
-  CavlcResidual* c = static_cast<CavlcResidual*>(p);
-  if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*c->br, -1, 4, level, run);
-  if (kind == kResidualLumaDc) {
-    return cavlc_decode_residual_block(*c->br, cavlc_nc_of(c->counts, 0), 16, level, run);
+  bool interleaved_8x8() const { return true; }
+  int read(int kind, int index, int32_t* level, uint8_t* run) {
+    if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*br, -1, 4, level, run);
+    if (kind == kResidualLumaDc) {
+      return cavlc_decode_residual_block(*br, cavlc_nc_of(counts, 0), 16, level, run);
+    }
+    const int blk = kind == kResidualChromaAc ? 16 + index : index;
+    const int n = cavlc_decode_residual_block(*br, cavlc_nc_of(counts, blk), kMaxNumCoeff[kind],
+                                              level, run);
+    counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
+    return n;
   }
-  const int blk = kind == kResidualChromaAc ? 16 + index : index;
-  const int n = cavlc_decode_residual_block(*c->br, cavlc_nc_of(c->counts, blk),
-                                            kMaxNumCoeff[kind], level, run);
-  c->counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
-  return n;
-}
+};
 
 // Residual blocks through CABAC, with their coded_block_flag and its bits in cur.
 struct CabacResidual {
@@ -308,7 +309,6 @@ bool read_pcm_bytes(const BitReader& br, uint32_t byte, uint8_t* samples) {
 struct CavlcSyntax {
   static constexpr bool kKeepsMvd = false;
   BitReader& br;
-  CavlcResidual residual_ctx{};
 
   uint32_t transform_size_8x8_flag(SliceRun&) { return read_flag(br); }
   uint32_t prev_intra_pred_mode_flag() { return read_flag(br); }
@@ -330,10 +330,11 @@ struct CavlcSyntax {
     return true;
   }
   bool failed() const { return false; }
-  ResidualReader residual_reader(SliceRun& r) {
-    residual_ctx.br = &br;
-    cavlc_counts_begin(&residual_ctx.counts, *r.a, *r.b);
-    return {cavlc_read_block, &residual_ctx, 1};
+  int residual(SliceRun& r) {
+    CavlcBlockReader reader{&br, {}};
+    cavlc_counts_begin(&reader.counts, *r.a, *r.b);
+    return decoder_residual_mb_with(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
+                                    r.s->field_pic_flag, reader);
   }
 };
 
@@ -381,6 +382,11 @@ struct CabacSyntax {
   ResidualReader residual_reader(SliceRun& r) {
     residual_ctx = {&c, r.cur, r.a, r.b, mb_is_intra(r.wa->mb_type), r.s->field_pic_flag != 0};
     return {cabac_read_block, &residual_ctx, 0};
+  }
+  int residual(SliceRun& r) {
+    const ResidualReader reader = residual_reader(r);
+    return decoder_residual_mb(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
+                               r.s->field_pic_flag, &reader);
   }
 };
 
@@ -555,10 +561,7 @@ uint32_t decode_mb(SliceRun& r, Syntax& syntax, int32_t mb_type) {
   }
   if (syntax.failed()) return kMbErrorSyntax;
   store_mb_fields(r);
-  const ResidualReader reader = syntax.residual_reader(r);
-  if (decoder_residual_mb(&r.ctx->kernels, wa, r.cur, r.s->level_scale, r.s->field_pic_flag,
-                          &reader))
-    return kMbErrorResidual;
+  if (syntax.residual(r)) return kMbErrorResidual;
   if (!intra) {
     reconstruct_inter(r);
     return 0;
