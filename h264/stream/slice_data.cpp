@@ -84,7 +84,15 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
 void begin_mb(SliceRun& r) {
   MbWorkArea* wa = r.wa;
   const int width = r.s->pic_width_in_mbs;
-  const int x = wa->mb_addr % width, y = wa->mb_addr / width;
+  // After the slice's first macroblock the address only moves on by one.
+  int x = wa->mb_x + 1, y = wa->mb_y;
+  if (wa->mb_count == 0) {
+    x = wa->mb_addr % width;
+    y = wa->mb_addr / width;
+  } else if (x == width) {
+    x = 0;
+    ++y;
+  }
   wa->mb_x = x;
   wa->mb_y = y;
   const uint32_t stride = r.ctx->max_width_mbs;
