@@ -60,20 +60,25 @@ constexpr std::array<uint16_t, 16 * 8> coeff_token_by_zeros(int nc_class) {
   return table;
 }
 
-// Direct lookup on the next K bits of a code table indexed by value: length << 4 | value.
-template <int K, int N>
-constexpr std::array<uint8_t, (1 << K)> value_direct(const VlcCode (&codes)[N]) {
-  std::array<uint8_t, (1 << K)> table{};
-  for (int value = 0; value < N; ++value) {
+// Direct lookup on the next k bits of a code table indexed by value, written to table[0, 2^k):
+// length << 4 | value.
+constexpr void fill_value_direct(uint8_t* table, int k, const VlcCode* codes, int n) {
+  for (int value = 0; value < n; ++value) {
     const VlcCode& code = codes[value];
     if (code.length == 0) continue;
-    int spare = K - code.length;
+    int spare = k - code.length;
     for (int i = 0; i < (1 << spare); ++i) {
       uint8_t& entry = table[(code.bits << spare) | i];
       if (entry != 0) throw "overlapping codes";
       entry = static_cast<uint8_t>(code.length << 4 | value);
     }
   }
+}
+
+template <int K, int N>
+constexpr std::array<uint8_t, (1 << K)> value_direct(const VlcCode (&codes)[N]) {
+  std::array<uint8_t, (1 << K)> table{};
+  fill_value_direct(table.data(), K, codes, N);
   return table;
 }
 
@@ -82,12 +87,35 @@ constexpr std::array<std::array<uint16_t, 16 * 8>, 3> kCoeffTokenByZeros = {
 constexpr std::array<uint16_t, 64> kCoeffTokenFixed = coeff_token_direct<6>(3);
 constexpr std::array<uint16_t, 256> kCoeffTokenChromaDc = coeff_token_direct<8>(4);
 
-template <std::size_t... I>
-constexpr auto total_zeros_tables(std::index_sequence<I...>) {
-  return std::array<std::array<uint8_t, 512>, sizeof...(I)>{
-      value_direct<9>(kTotalZerosCodes[I])...};
-}
-constexpr auto kTotalZeros = total_zeros_tables(std::make_index_sequence<15>{});
+// total_zeros of 4x4 blocks: the direct lookup of TotalCoeff t on the bits of its longest code
+// at kTotalZerosRows[t - 1].offset of kTotalZeros, the rows one after the other (small enough to
+// stay in the cache).
+struct PackedRow {
+  uint16_t offset;
+  uint8_t bits;
+};
+
+constexpr auto kTotalZerosRows = [] {
+  std::array<PackedRow, 15> rows{};
+  int offset = 0;
+  for (int tc = 0; tc < 15; ++tc) {
+    int longest = 0;
+    for (const VlcCode& code : kTotalZerosCodes[tc]) longest = std::max<int>(longest, code.length);
+    rows[tc] = {static_cast<uint16_t>(offset), static_cast<uint8_t>(longest)};
+    offset += 1 << longest;
+  }
+  return rows;
+}();
+
+constexpr auto kTotalZeros = [] {
+  std::array<uint8_t, kTotalZerosRows[14].offset + (1 << kTotalZerosRows[14].bits)> table{};
+  for (int tc = 0; tc < 15; ++tc) {
+    fill_value_direct(table.data() + kTotalZerosRows[tc].offset, kTotalZerosRows[tc].bits,
+                      kTotalZerosCodes[tc], 16);
+  }
+  return table;
+}();
+
 constexpr std::array<std::array<uint8_t, 8>, 3> kTotalZerosChromaDc = {
     value_direct<3>(kTotalZerosChromaDcCodes[0]), value_direct<3>(kTotalZerosChromaDcCodes[1]),
     value_direct<3>(kTotalZerosChromaDcCodes[2])};
@@ -182,8 +210,9 @@ template <bool kInside>
   if (total_coeff < max_num_coeff) {
     if (used > 48) reload();
     const uint64_t bits = window << used;
+    const PackedRow row = kTotalZerosRows[total_coeff - 1];
     const uint8_t entry = max_num_coeff == 4 ? kTotalZerosChromaDc[total_coeff - 1][bits >> 61]
-                                             : kTotalZeros[total_coeff - 1][bits >> 55];
+                                             : kTotalZeros[row.offset + (bits >> (64 - row.bits))];
     if (entry == 0) return -1;
     used += entry >> 4;
     zeros_left = entry & 15;
