@@ -1,3 +1,4 @@
+// decoder_residual_mb: the driver template reading through a ResidualReader.
 #include "h264/recon/residual_driver.h"
 
 namespace {
