@@ -78,7 +78,7 @@ struct MbMotion {
   int8_t ref_idx[4];   // per 8x8 quadrant, -1 for none (intra)
   int32_t ref_pic[4];  // identity of the reference picture (or field) per quadrant
   int16_t mv[16][2];   // per 4x4 block: x, y in quarter samples
-  int16_t mvd[16][2];  // mvd_l0 per 4x4 block (CABAC context selection)
+  int16_t mvd[16][2];  // mvd_l0 per 4x4 block, kept in CABAC slices (context selection)
 };
 
 struct MbWorkArea {
@@ -99,7 +99,6 @@ struct MbWorkArea {
   uint8_t rem_intra_pred_mode[16];
   uint8_t sub_mb_type[4];
   int8_t ref_idx_l0[4];
-  int16_t mvd_l0[16][2];
   int16_t mv_l0[16][2];
 
   // Samples, residual and strengths.

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+
+#include "h264/recon/recon_tables.h"
 
 // LevelScale4x4 / LevelScale8x8 of clause 8.5.9 (weightScale x normAdjust), raster order.
 struct LevelScaleTables {
@@ -14,13 +17,36 @@ struct LevelScaleTables {
 void decoder_build_level_scale(LevelScaleTables* tables, const uint8_t lists4x4[6][16],
                                const uint8_t lists8x8[2][64]);
 
+// ((c x scale) << shift + round) >> bits with 32-bit two's-complement wrap-around, so corrupt
+// levels cannot overflow.
+inline int16_t decoder_scale_level(int32_t c, uint32_t scale, int shift, int32_t round, int bits) {
+  const uint32_t product = (static_cast<uint32_t>(c) * scale) << shift;
+  return static_cast<int16_t>(static_cast<int32_t>(product + static_cast<uint32_t>(round)) >> bits);
+}
+
+// Raster position of 4x4 scan index idx (0..15) in the frame (field 0) or field scan.
+inline int decoder_scan4x4_position(int idx, int field) {
+  return (decoder_scan4x4[idx & 15] >> (field * 4)) & 15;
+}
+
 // Level placement into a cleared coefficient block. The levels arrive in increasing scan order,
 // each preceded by run[i] zeros; placement starts at scan index start (1 for blocks without their
 // DC) and keeps every index inside the block. field selects the field scan. Scaling:
 //   4x4: ((c x LevelScale4x4) << (qP / 6) + 8) >> 4
 //   8x8: ((c x LevelScale8x8) << (qP / 6) + 32) >> 6
-void decoder_place_levels_4x4(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
-                              int start, const uint16_t scale[6][16], int qp, int field);
+inline void decoder_place_levels_4x4(int16_t* coeff, const int32_t* level, const uint8_t* run,
+                                     int count, int start, const uint16_t scale[6][16], int qp,
+                                     int field) {
+  const uint16_t* row = scale[decoder_qp_split[qp] & 15];
+  const int shift = decoder_qp_split[qp] >> 4;
+  int idx = start;
+  for (int i = 0; i < count; ++i) {
+    idx += run[i];
+    const int pos = decoder_scan4x4_position(idx, field);
+    coeff[pos] = decoder_scale_level(level[i], row[pos], shift, 8, 4);
+    ++idx;
+  }
+}
 // 8x8: the levels are scan indexes first, first + step, ...; CAVLC places its four interleaved
 // lists with first 0..3 and step 4, CABAC one list with first 0 and step 1.
 void decoder_place_levels_8x8(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
@@ -39,7 +65,12 @@ void decoder_chroma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int q
 
 // Residual of a 4x4 block that holds only its DC, exactly as the 4x4 inverse transform gives it,
 // written as 4 rows of 4 values at stride 8.
-void decoder_fill_dc_block(int16_t* dst, int16_t dc);
+inline void decoder_fill_dc_block(int16_t* dst, int16_t dc) {
+  const int16_t rounded = static_cast<int16_t>(dc + 32);
+  const uint64_t value = static_cast<uint16_t>(static_cast<int16_t>(rounded >> 6));
+  const uint64_t row = value * 0x0001000100010001u;
+  for (int y = 0; y < 4; ++y) std::memcpy(dst + 8 * y, &row, sizeof row);
+}
 
 // Kinds of residual blocks the residual driver asks the entropy decoder for.
 enum ResidualBlockKind : int {

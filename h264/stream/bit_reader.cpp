@@ -15,11 +15,22 @@ void bit_reader_init(BitReader& br, const uint8_t* data, uint32_t size) {
 
 uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index) {
   uint64_t value = 0;
-  for (uint32_t i = 0; i < 5; ++i) {
+  for (uint32_t i = 0; i < 8; ++i) {
     uint64_t byte = (index < br.size && i < br.size - index) ? br.data[index + i] : 0;
     value = (value << 8) | byte;
   }
   return value;
+}
+
+uint32_t read_ue_long(BitReader& br) {
+  uint32_t window = show_bits32(br);
+  if (window == 0) {
+    br.position += 32;
+    return 0xFFFFFFFFu;
+  }
+  uint32_t zeros = static_cast<uint32_t>(__builtin_clz(window));
+  br.position += zeros;
+  return read_bits(br, zeros + 1) - 1;
 }
 
 bool more_rbsp_data(const BitReader& br) {

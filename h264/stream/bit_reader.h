@@ -18,22 +18,31 @@ void bit_reader_init(BitReader& br, const uint8_t* data, uint32_t size);
 // 8 x index of the last non-zero byte of data[0..size); 0 when every byte is zero.
 uint32_t rbsp_length_bits(const uint8_t* data, uint32_t size);
 
-// The five bytes from byte `index` on as one big-endian value, zeros beyond `size`.
+// The eight bytes from byte `index` on as one big-endian value, zeros beyond `size`.
 uint64_t bit_reader_load_tail(const BitReader& br, uint32_t index);
 
-inline uint64_t bit_reader_load40(const BitReader& br, uint32_t index) {
-  if (br.size >= 8 && index <= br.size - 8) {
-    uint64_t word;
-    std::memcpy(&word, br.data + index, 8);
-    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-    return word >> 24;
-  }
-  return bit_reader_load_tail(br, index);
+// True when the eight bytes from the byte of bit `position` on lie inside the buffer.
+inline bool bit_reader_window_inside(const BitReader& br, uint32_t position) {
+  return uint64_t{position >> 3} + 8 <= br.size;
 }
 
-// At least 32 bits from the position on, the first one in bit 63.
+// At least 57 bits from bit `position` on, the first one in bit 63, where
+// bit_reader_window_inside holds.
+inline uint64_t bit_reader_window_unchecked(const BitReader& br, uint32_t position) {
+  uint64_t word;
+  std::memcpy(&word, br.data + (position >> 3), 8);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word << (position & 7);
+}
+
+// At least 57 bits from bit `position` on, the first one in bit 63.
+inline uint64_t bit_reader_window_at(const BitReader& br, uint32_t position) {
+  if (bit_reader_window_inside(br, position)) return bit_reader_window_unchecked(br, position);
+  return bit_reader_load_tail(br, position >> 3) << (position & 7);
+}
+
 inline uint64_t bit_reader_window(const BitReader& br) {
-  return bit_reader_load40(br, br.position >> 3) << (24 + (br.position & 7));
+  return bit_reader_window_at(br, br.position);
 }
 
 // The 32 bits at the position, most significant first, without advancing.
@@ -48,18 +57,20 @@ inline uint32_t read_bits(BitReader& br, uint32_t n) {
   return value;
 }
 
-inline uint32_t read_flag(BitReader& br) { return read_bits(br, 1); }
+inline uint32_t read_flag(BitReader& br) {
+  return read_bits(br, 1);
+}
+
+// ue(v) of more than 28 leading zeros.
+uint32_t read_ue_long(BitReader& br);
 
 // ue(v) with up to 31 leading zeros; 32 zero bits give 0xFFFFFFFF (never a valid value).
 inline uint32_t read_ue(BitReader& br) {
-  uint32_t window = show_bits32(br);
-  if (window == 0) {
-    br.position += 32;
-    return 0xFFFFFFFFu;
-  }
-  uint32_t zeros = static_cast<uint32_t>(__builtin_clz(window));
-  br.position += zeros;
-  return read_bits(br, zeros + 1) - 1;
+  const uint64_t window = bit_reader_window(br);
+  const uint32_t zeros = static_cast<uint32_t>(std::countl_zero(window));
+  if (zeros > 28) return read_ue_long(br);
+  br.position += 2 * zeros + 1;
+  return static_cast<uint32_t>(window >> (63 - 2 * zeros)) - 1;
 }
 
 // se(v): k odd gives (k + 1) / 2, k even gives -(k / 2).

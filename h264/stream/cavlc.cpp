@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstring>
 #include <utility>
 
-#include "h264/stream/entropy_neighbours.h"
 #include "h264/stream/entropy_tables.h"
 
 namespace {
@@ -60,20 +60,25 @@ constexpr std::array<uint16_t, 16 * 8> coeff_token_by_zeros(int nc_class) {
   return table;
 }
 
-// Direct lookup on the next K bits of a code table indexed by value: length << 4 | value.
-template <int K, int N>
-constexpr std::array<uint8_t, (1 << K)> value_direct(const VlcCode (&codes)[N]) {
-  std::array<uint8_t, (1 << K)> table{};
-  for (int value = 0; value < N; ++value) {
+// Direct lookup on the next k bits of a code table indexed by value, written to table[0, 2^k):
+// length << 4 | value.
+constexpr void fill_value_direct(uint8_t* table, int k, const VlcCode* codes, int n) {
+  for (int value = 0; value < n; ++value) {
     const VlcCode& code = codes[value];
     if (code.length == 0) continue;
-    int spare = K - code.length;
+    int spare = k - code.length;
     for (int i = 0; i < (1 << spare); ++i) {
       uint8_t& entry = table[(code.bits << spare) | i];
       if (entry != 0) throw "overlapping codes";
       entry = static_cast<uint8_t>(code.length << 4 | value);
     }
   }
+}
+
+template <int K, int N>
+constexpr std::array<uint8_t, (1 << K)> value_direct(const VlcCode (&codes)[N]) {
+  std::array<uint8_t, (1 << K)> table{};
+  fill_value_direct(table.data(), K, codes, N);
   return table;
 }
 
@@ -82,12 +87,35 @@ constexpr std::array<std::array<uint16_t, 16 * 8>, 3> kCoeffTokenByZeros = {
 constexpr std::array<uint16_t, 64> kCoeffTokenFixed = coeff_token_direct<6>(3);
 constexpr std::array<uint16_t, 256> kCoeffTokenChromaDc = coeff_token_direct<8>(4);
 
-template <std::size_t... I>
-constexpr auto total_zeros_tables(std::index_sequence<I...>) {
-  return std::array<std::array<uint8_t, 512>, sizeof...(I)>{
-      value_direct<9>(kTotalZerosCodes[I])...};
-}
-constexpr auto kTotalZeros = total_zeros_tables(std::make_index_sequence<15>{});
+// total_zeros of 4x4 blocks: the direct lookup of TotalCoeff t on the bits of its longest code
+// at kTotalZerosRows[t - 1].offset of kTotalZeros, the rows one after the other (small enough to
+// stay in the cache).
+struct PackedRow {
+  uint16_t offset;
+  uint8_t bits;
+};
+
+constexpr auto kTotalZerosRows = [] {
+  std::array<PackedRow, 15> rows{};
+  int offset = 0;
+  for (int tc = 0; tc < 15; ++tc) {
+    int longest = 0;
+    for (const VlcCode& code : kTotalZerosCodes[tc]) longest = std::max<int>(longest, code.length);
+    rows[tc] = {static_cast<uint16_t>(offset), static_cast<uint8_t>(longest)};
+    offset += 1 << longest;
+  }
+  return rows;
+}();
+
+constexpr auto kTotalZeros = [] {
+  std::array<uint8_t, kTotalZerosRows[14].offset + (1 << kTotalZerosRows[14].bits)> table{};
+  for (int tc = 0; tc < 15; ++tc) {
+    fill_value_direct(table.data() + kTotalZerosRows[tc].offset, kTotalZerosRows[tc].bits,
+                      kTotalZerosCodes[tc], 16);
+  }
+  return table;
+}();
+
 constexpr std::array<std::array<uint8_t, 8>, 3> kTotalZerosChromaDc = {
     value_direct<3>(kTotalZerosChromaDcCodes[0]), value_direct<3>(kTotalZerosChromaDcCodes[1]),
     value_direct<3>(kTotalZerosChromaDcCodes[2])};
@@ -103,13 +131,6 @@ inline uint32_t count_leading_zeros(uint32_t window) {
   return static_cast<uint32_t>(std::countl_zero(window));
 }
 
-// Consumes the code of a packed value entry; -1 for bits that start no code.
-inline int take_value(BitReader& br, uint8_t entry) {
-  if (entry == 0) return -1;
-  br.position += entry >> 4;
-  return entry & 15;
-}
-
 // coeff_token as length << 8 | TotalCoeff << 2 | TrailingOnes, 0 for no code; nothing is
 // consumed.
 uint32_t peek_coeff_token(uint32_t window, int nC) {
@@ -122,109 +143,128 @@ uint32_t peek_coeff_token(uint32_t window, int nC) {
   return kCoeffTokenByZeros[nc_class][zeros * 8 + next3];
 }
 
-// level_prefix and level_suffix of one level after the trailing ones (clause 9.2.2.1); returns
-// levelCode before the adjustment of the first level, or a negative value when the window
-// holds no level_prefix.
-int32_t read_level(BitReader& br, uint32_t suffix_length) {
-  uint32_t window = show_bits32(br);
-  if (window == 0) return INT32_MIN;
-  uint32_t level_prefix = count_leading_zeros(window);
-  br.position += level_prefix + 1;
-  uint32_t suffix_size = suffix_length;
-  if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
-  if (level_prefix >= 15) suffix_size = level_prefix - 3;
-  int32_t level_code = static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) +
-                                            (suffix_size ? read_bits(br, suffix_size) : 0));
-  if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
-  if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
-  return level_code;
+// Bytes from the byte of a block's first bit that its codes and their window loads can touch: a
+// block takes at most 16 + 3 + 16 x 36 + 9 + 15 x 11 = 769 bits, and a window load reads 8 bytes.
+constexpr uint32_t kBlockBytes = 112;
+
+// The levels, total_zeros and run_before of a block after its coeff_token (`token` as
+// peek_coeff_token gives it, TotalCoeff 1 or more), read from `window`, loaded at br.position.
+// kInside: the kBlockBytes from br.position on lie inside the buffer.
+template <bool kInside>
+[[gnu::noinline]] int decode_levels_and_runs(BitReader& br, uint64_t window, uint32_t token,
+                                             int max_num_coeff, int32_t* level, uint8_t* run) {
+  // The window holds at least 57 valid bits from `position`, `used` of them consumed; it is
+  // reloaded before a code could overrun it.
+  const int total_coeff = (token >> 2) & 31;
+  const int trailing_ones = token & 3;
+  uint32_t position = br.position;
+  uint32_t used = token >> 8;
+  auto reload = [&] {
+    position += used;
+    used = 0;
+    window =
+        kInside ? bit_reader_window_unchecked(br, position) : bit_reader_window_at(br, position);
+  };
+
+  // The stream sends the levels from the highest frequency down: the i-th goes to
+  // level[total_coeff - 1 - i]. Trailing ones are one sign bit each.
+  int32_t* last = level + total_coeff - 1;
+  const uint64_t signs = window << used;
+  for (int i = 0; i < trailing_ones; ++i)
+    last[-i] = 1 - 2 * static_cast<int32_t>((signs >> (63 - i)) & 1);
+  used += trailing_ones;
+
+  // level_prefix counts the zeros before a one bit. A prefix of 20 or more gives a level beyond
+  // 16 bits, so a level takes at most 20 + 16 bits and fits the window after `used` <= 21.
+  if (trailing_ones < total_coeff) {
+    int32_t* next = last - trailing_ones;
+    uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
+    for (int i = trailing_ones; i < total_coeff; ++i, --next) {
+      if (used > 21) reload();
+      const uint64_t bits = window << used;
+      const uint32_t level_prefix = static_cast<uint32_t>(std::countl_zero(bits));
+      if (level_prefix >= 20) return -1;
+      uint32_t suffix_size = suffix_length;
+      if (level_prefix == 14 && suffix_length == 0) suffix_size = 4;
+      if (level_prefix >= 15) suffix_size = level_prefix - 3;
+      const uint32_t suffix =
+          static_cast<uint32_t>((bits << level_prefix << 1) >> 1 >> (63 - suffix_size));
+      used += level_prefix + 1 + suffix_size;
+      int32_t level_code =
+          static_cast<int32_t>((std::min(15u, level_prefix) << suffix_length) + suffix);
+      if (level_prefix >= 15 && suffix_length == 0) level_code += 15;
+      if (level_prefix >= 16) level_code += (1 << (level_prefix - 3)) - 4096;
+      if (i == trailing_ones && trailing_ones < 3) level_code += 2;
+      const int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
+      if (value < -32768 || value > 32767) return -1;
+      *next = value;
+      if (suffix_length == 0) suffix_length = 1;
+      if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
+        ++suffix_length;
+      }
+    }
+  }
+
+  // total_zeros takes at most 9 bits, run_before at most 11.
+  int zeros_left = 0;
+  if (total_coeff < max_num_coeff) {
+    if (used > 48) reload();
+    const uint64_t bits = window << used;
+    const PackedRow row = kTotalZerosRows[total_coeff - 1];
+    const uint8_t entry = max_num_coeff == 4 ? kTotalZerosChromaDc[total_coeff - 1][bits >> 61]
+                                             : kTotalZeros[row.offset + (bits >> (64 - row.bits))];
+    if (entry == 0) return -1;
+    used += entry >> 4;
+    zeros_left = entry & 15;
+    if (total_coeff + zeros_left > max_num_coeff) return -1;
+  }
+
+  // run_before follows the same order; the lowest coefficient takes the zeros left.
+  std::memset(run, 0, 16);
+  for (int i = total_coeff - 1; i > 0 && zeros_left > 0; --i) {
+    if (used > 46) reload();
+    const uint64_t bits = window << used;
+    const uint8_t entry =
+        zeros_left <= 6 ? kRunBeforeShort[zeros_left - 1][bits >> 61] : kRunBeforeLong[bits >> 53];
+    const int run_before = entry & 15;
+    if (entry == 0 || run_before > zeros_left) return -1;
+    used += entry >> 4;
+    zeros_left -= run_before;
+    run[i] = static_cast<uint8_t>(run_before);
+  }
+  run[0] = static_cast<uint8_t>(zeros_left);
+  br.position = position + used;
+  return total_coeff;
 }
 
-// TotalCoeff of a neighbouring block; false when its macroblock is not available.
-bool neighbour_count(NeighbourBlock r, int base, const uint8_t* cur, const MbInfo& n, int* count) {
-  if (r.inside) {
-    *count = cur[base + r.blk];
-    return true;
+// The whole block from `window`, loaded at br.position.
+template <bool kInside>
+[[gnu::always_inline]] inline int decode_block(BitReader& br, uint64_t window, int nC,
+                                               int max_num_coeff, int32_t* level, uint8_t* run) {
+  const uint32_t token = peek_coeff_token(static_cast<uint32_t>(window >> 32), nC);
+  if (token == 0) return -1;
+  const int total_coeff = (token >> 2) & 31;
+  if (total_coeff > max_num_coeff) return -1;
+  if (total_coeff == 0) {
+    br.position += token >> 8;
+    return 0;
   }
-  *count = n.total_coeff[base + r.blk];
-  return n.available != 0;
+  return decode_levels_and_runs<kInside>(br, window, token, max_num_coeff, level, run);
+}
+
+[[gnu::noinline]] int decode_block_near_end(BitReader& br, int nC, int max_num_coeff,
+                                            int32_t* level, uint8_t* run) {
+  return decode_block<false>(br, bit_reader_window(br), nC, max_num_coeff, level, run);
 }
 
 }  // namespace
 
-int cavlc_nc_at(int blk, const uint8_t* cur_total_coeff, const MbInfo& a, const MbInfo& b) {
-  NeighbourBlock left;
-  NeighbourBlock up;
-  int base = 0;
-  if (blk < 16) {
-    left = luma4x4_left(blk);
-    up = luma4x4_up(blk);
-  } else {
-    base = 16 + ((blk - 16) & 4);
-    left = chroma4x4_left(blk & 3);
-    up = chroma4x4_up(blk & 3);
-  }
-  int count_a = 0;
-  int count_b = 0;
-  bool available_a = neighbour_count(left, base, cur_total_coeff, a, &count_a);
-  bool available_b = neighbour_count(up, base, cur_total_coeff, b, &count_b);
-  return cavlc_nc(available_a, count_a, available_b, count_b);
-}
-
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run) {
-  uint32_t token = peek_coeff_token(show_bits32(br), nC);
-  if (token == 0) return -1;
-  br.position += token >> 8;
-  const int total_coeff = (token >> 2) & 31;
-  const int trailing_ones = token & 3;
-  if (total_coeff > max_num_coeff) return -1;
-  if (total_coeff == 0) return 0;
-
-  // The stream sends the levels from the highest frequency down: the i-th goes to
-  // level[total_coeff - 1 - i].
-  int32_t* next = level + total_coeff - 1;
-  uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
-  for (int i = 0; i < total_coeff; ++i, --next) {
-    if (i < trailing_ones) {
-      *next = read_bits(br, 1) ? -1 : 1;
-      continue;
-    }
-    int32_t level_code = read_level(br, suffix_length);
-    if (level_code < 0) return -1;
-    if (i == trailing_ones && trailing_ones < 3) level_code += 2;
-    int32_t value = (level_code & 1) ? (-level_code - 1) >> 1 : (level_code + 2) >> 1;
-    if (value < -32768 || value > 32767) return -1;
-    *next = value;
-    if (suffix_length == 0) suffix_length = 1;
-    if ((value < 0 ? -value : value) > (3 << (suffix_length - 1)) && suffix_length < 6) {
-      ++suffix_length;
-    }
-  }
-
-  int zeros_left = 0;
-  if (total_coeff < max_num_coeff) {
-    uint32_t window = show_bits32(br);
-    zeros_left = max_num_coeff == 4
-                     ? take_value(br, kTotalZerosChromaDc[total_coeff - 1][window >> 29])
-                     : take_value(br, kTotalZeros[total_coeff - 1][window >> 23]);
-    if (zeros_left < 0 || total_coeff + zeros_left > max_num_coeff) return -1;
-  }
-
-  // run_before follows the same order; the lowest coefficient takes the zeros left.
-  for (int i = total_coeff - 1; i > 0; --i) {
-    int run_before = 0;
-    if (zeros_left > 0) {
-      uint32_t window = show_bits32(br);
-      run_before = zeros_left <= 6 ? take_value(br, kRunBeforeShort[zeros_left - 1][window >> 29])
-                                   : take_value(br, kRunBeforeLong[window >> 21]);
-      if (run_before < 0 || run_before > zeros_left) return -1;
-      zeros_left -= run_before;
-    }
-    run[i] = static_cast<uint8_t>(run_before);
-  }
-  run[0] = static_cast<uint8_t>(zeros_left);
-  return total_coeff;
+  if (uint64_t{br.position >> 3} + kBlockBytes > br.size)
+    return decode_block_near_end(br, nC, max_num_coeff, level, run);
+  return decode_block<true>(br, bit_reader_window_unchecked(br, br.position), nC, max_num_coeff,
+                            level, run);
 }
 
 int cavlc_coded_block_pattern(uint32_t code_num, bool intra) {

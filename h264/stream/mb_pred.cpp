@@ -1,6 +1,7 @@
 #include "h264/stream/mb_pred.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "h264/stream/entropy_neighbours.h"
 
@@ -37,15 +38,18 @@ int16_t median(int16_t a, int16_t b, int16_t c) {
   return std::max(std::min(a, b), std::min(std::max(a, b), c));
 }
 
-void copy_mv(const MvCandidate& from, int16_t mv[2]) {
-  mv[0] = from.mv[0];
-  mv[1] = from.mv[1];
+// Both components in one store: the caller reads them back as one word.
+void store_mv(int16_t x, int16_t y, int16_t mv[2]) {
+  const int16_t both[2] = {x, y};
+  std::memcpy(mv, both, sizeof both);
 }
 
-}  // namespace
+void copy_mv(const MvCandidate& from, int16_t mv[2]) {
+  store_mv(from.mv[0], from.mv[1], mv);
+}
 
-void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, int ref_idx,
-                        int16_t mvp[2]) {
+[[gnu::always_inline]] inline void predict_mv(const MvNeighbours& n, int x4, int y4, int w4,
+                                              int h4, int ref_idx, int16_t mvp[2]) {
   const int first = luma4x4_at(x4, y4);
   const MvCandidate a = candidate_at(n, x4 - 1, y4, first);
   const MvCandidate b = candidate_at(n, x4, y4 - 1, first);
@@ -67,8 +71,16 @@ void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, i
     if (b.ref_idx == ref_idx) return copy_mv(b, mvp);
     return copy_mv(c, mvp);
   }
-  mvp[0] = median(a.mv[0], b.mv[0], c.mv[0]);
-  mvp[1] = median(a.mv[1], b.mv[1], c.mv[1]);
+  store_mv(median(a.mv[0], b.mv[0], c.mv[0]), median(a.mv[1], b.mv[1], c.mv[1]), mvp);
+}
+
+}  // namespace
+
+// The 16x16 partition, the most frequent, gets its own copy with the positions folded in.
+void decoder_predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4, int ref_idx,
+                        int16_t mvp[2]) {
+  if (w4 == 4 && h4 == 4) return predict_mv(n, 0, 0, 4, 4, ref_idx, mvp);
+  predict_mv(n, x4, y4, w4, h4, ref_idx, mvp);
 }
 
 void decoder_p_skip_mv(const MvNeighbours& n, int16_t mv[2]) {
@@ -76,10 +88,6 @@ void decoder_p_skip_mv(const MvNeighbours& n, int16_t mv[2]) {
   const MvCandidate b = candidate_at(n, 0, -1, 0);
   const bool a_zero = a.ref_idx == 0 && a.mv[0] == 0 && a.mv[1] == 0;
   const bool b_zero = b.ref_idx == 0 && b.mv[0] == 0 && b.mv[1] == 0;
-  if (!a.available || !b.available || a_zero || b_zero) {
-    mv[0] = 0;
-    mv[1] = 0;
-    return;
-  }
-  decoder_predict_mv(n, 0, 0, 4, 4, 0, mv);
+  if (!a.available || !b.available || a_zero || b_zero) return store_mv(0, 0, mv);
+  predict_mv(n, 0, 0, 4, 4, 0, mv);
 }

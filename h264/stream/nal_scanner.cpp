@@ -1,5 +1,6 @@
 #include "h264/stream/nal_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "h264/decoder/decoder_context.h"
@@ -22,6 +23,25 @@ ScanResult scan_next_unit(DecoderContext& ctx, uint32_t& unit_bytes) {
   NalScanner& s = ctx.scanner;
   uint8_t* buffer = ctx.nal_buffer;
   while (s.pending && s.read_position < s.pending_length) {
+    if (s.start_codes_seen == 1 && (s.window & 0xFF00) != 0) {
+      // After a non-zero byte, a start code or emulation prevention byte needs two new zero
+      // bytes: everything up to the next zero byte is unit data.
+      const uint8_t* from = s.pending + s.read_position;
+      const uint32_t room =
+          ctx.nal_capacity > s.write_position ? ctx.nal_capacity - s.write_position : 0;
+      const uint32_t limit = std::min(s.pending_length - s.read_position, room);
+      const void* zero = std::memchr(from, 0, limit);
+      const uint32_t n =
+          zero ? static_cast<uint32_t>(static_cast<const uint8_t*>(zero) - from) : limit;
+      if (n > 0) {
+        std::memcpy(buffer + s.write_position, from, n);
+        s.write_position += n;
+        s.read_position += n;
+        for (uint32_t i = n > 3 ? n - 3 : 0; i < n; ++i)
+          s.window = ((s.window | from[i]) & 0xFFFFFF) << 8;
+        continue;
+      }
+    }
     uint32_t byte = s.pending[s.read_position++];
     if (s.write_position >= ctx.nal_capacity) {
       s.write_position = 0;

@@ -8,6 +8,7 @@
 #include "h264/recon/deblock.h"
 #include "h264/recon/intra.h"
 #include "h264/recon/recon_tables.h"
+#include "h264/recon/residual_driver.h"
 #include "h264/stream/cabac.h"
 #include "h264/stream/cabac_neighbours.h"
 #include "h264/stream/cavlc.h"
@@ -83,7 +84,15 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
 void begin_mb(SliceRun& r) {
   MbWorkArea* wa = r.wa;
   const int width = r.s->pic_width_in_mbs;
-  const int x = wa->mb_addr % width, y = wa->mb_addr / width;
+  // After the slice's first macroblock the address only moves on by one.
+  int x = wa->mb_x + 1, y = wa->mb_y;
+  if (wa->mb_count == 0) {
+    x = wa->mb_addr % width;
+    y = wa->mb_addr / width;
+  } else if (x == width) {
+    x = 0;
+    ++y;
+  }
   wa->mb_x = x;
   wa->mb_y = y;
   const uint32_t stride = r.ctx->max_width_mbs;
@@ -109,7 +118,6 @@ void begin_mb(SliceRun& r) {
           c ? motion_above + x + 1 : nullptr, d ? motion_above + x - 1 : nullptr};
   r.cur->coded_block_flags = 0;
   r.cur->slice_num = r.s->slice_num;
-  std::memset(r.motion->mvd, 0, sizeof r.motion->mvd);
 }
 
 void update_qp(SliceRun& r, int32_t mb_qp_delta) {
@@ -203,6 +211,30 @@ bool finish_mb(SliceRun& r) {
   return wa->mb_addr >= r.size;
 }
 
+uint32_t pack_vector(const int16_t v[2]) {
+  uint32_t word;
+  std::memcpy(&word, v, sizeof word);
+  return word;
+}
+
+// Writes one vector, packed as by pack_vector, into the 4x4 blocks (luma4x4BlkIdx order) of the
+// partition at (x4, y4), w4 x h4 in 4x4 blocks: whole 8x8 quadrants, or blocks of one quadrant.
+[[gnu::always_inline]] inline void fill_partition(int16_t (*vectors)[2], int x4, int y4, int w4,
+                                                  int h4, uint32_t word) {
+  const int first = luma4x4_at(x4, y4);
+  if (w4 >= 2 && h4 >= 2) {
+    const uint32_t quadrant[4] = {word, word, word, word};
+    std::memcpy(vectors[first], quadrant, sizeof quadrant);
+    if (w4 == 4) std::memcpy(vectors[first + 4], quadrant, sizeof quadrant);
+    if (h4 == 4) std::memcpy(vectors[first + 8], quadrant, sizeof quadrant);
+    if (w4 == 4 && h4 == 4) std::memcpy(vectors[first + 12], quadrant, sizeof quadrant);
+    return;
+  }
+  for (int y = 0; y < h4; ++y) {
+    for (int x = 0; x < w4; ++x) std::memcpy(vectors[first + 2 * y + x], &word, sizeof word);
+  }
+}
+
 uint32_t decode_p_skip(SliceRun& r) {
   const SliceRefPicture& ref = r.s->ref_list[0];
   if (ref.luma == nullptr) return kMbErrorSyntax;
@@ -220,35 +252,34 @@ uint32_t decode_p_skip(SliceRun& r) {
   std::fill(m->ref_pic, m->ref_pic + 4, ref.id);
   int16_t mv[2];
   decoder_p_skip_mv(r.mv, mv);
-  for (int blk = 0; blk < 16; ++blk) {
-    m->mv[blk][0] = wa->mv_l0[blk][0] = mv[0];
-    m->mv[blk][1] = wa->mv_l0[blk][1] = mv[1];
-  }
+  fill_partition(m->mv, 0, 0, 4, 4, pack_vector(mv));
+  fill_partition(wa->mv_l0, 0, 0, 4, 4, pack_vector(mv));
   std::memset(wa->ref_idx_l0, 0, sizeof wa->ref_idx_l0);
-  std::memset(wa->mvd_l0, 0, sizeof wa->mvd_l0);
   r.last_qp_delta_nonzero = false;
   reconstruct_inter(r);
   return 0;
 }
 
-// Residual blocks through the CAVLC block decoder, nC from the neighbour counts.
-struct CavlcResidual {
+// Residual blocks through the CAVLC block decoder, nC from the counts around the macroblock.
+struct CavlcBlockReader {
   BitReader* br;
-  const MbInfo* cur;
-  const MbInfo* a;
-  const MbInfo* b;
+  CavlcCounts counts;
+
+  static constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
+
+  bool interleaved_8x8() const { return true; }
+  int read(int kind, int index, int32_t* level, uint8_t* run) {
+    if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*br, -1, 4, level, run);
+    if (kind == kResidualLumaDc) {
+      return cavlc_decode_residual_block(*br, cavlc_nc_of(counts, 0), 16, level, run);
+    }
+    const int blk = kind == kResidualChromaAc ? 16 + index : index;
+    const int n = cavlc_decode_residual_block(*br, cavlc_nc_of(counts, blk), kMaxNumCoeff[kind],
+                                              level, run);
+    counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
+    return n;
+  }
 };
-
-constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
-
-int cavlc_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
-  const CavlcResidual* c = static_cast<const CavlcResidual*>(p);
-  int blk = index;
-  if (kind == kResidualLumaDc) blk = 0;
-  if (kind == kResidualChromaAc) blk = 16 + index;
-  const int nc = kind == kResidualChromaDc ? -1 : cavlc_nc_at(blk, c->cur->total_coeff, *c->a, *c->b);
-  return cavlc_decode_residual_block(*c->br, nc, kMaxNumCoeff[kind], level, run);
-}
 
 // Residual blocks through CABAC, with their coded_block_flag and its bits in cur.
 struct CabacResidual {
@@ -288,8 +319,8 @@ bool read_pcm_bytes(const BitReader& br, uint32_t byte, uint8_t* samples) {
 
 // The syntax elements of the macroblock layer as CAVLC codes them.
 struct CavlcSyntax {
+  static constexpr bool kKeepsMvd = false;
   BitReader& br;
-  CavlcResidual residual_ctx{};
 
   uint32_t transform_size_8x8_flag(SliceRun&) { return read_flag(br); }
   uint32_t prev_intra_pred_mode_flag() { return read_flag(br); }
@@ -311,14 +342,17 @@ struct CavlcSyntax {
     return true;
   }
   bool failed() const { return false; }
-  ResidualReader residual_reader(SliceRun& r) {
-    residual_ctx = {&br, r.cur, r.a, r.b};
-    return {cavlc_read_block, &residual_ctx, 1};
+  int residual(SliceRun& r) {
+    CavlcBlockReader reader{&br, {}};
+    cavlc_counts_begin(&reader.counts, *r.a, *r.b);
+    return decoder_residual_mb_with(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
+                                    r.s->field_pic_flag, reader);
   }
 };
 
 // The same elements as CABAC decodes them, contexts chosen from the neighbour records.
 struct CabacSyntax {
+  static constexpr bool kKeepsMvd = true;  // context selection reads the neighbours' mvd_l0
   CabacDecoder& c;
   const BitReader& br;
   CabacResidual residual_ctx{};
@@ -362,6 +396,11 @@ struct CabacSyntax {
     residual_ctx = {&c, r.cur, cabac_cbf_neighbour_word(*r.a, intra),
                     cabac_cbf_neighbour_word(*r.b, intra), r.s->field_pic_flag != 0};
     return {cabac_read_block, &residual_ctx, 0};
+  }
+  int residual(SliceRun& r) {
+    const ResidualReader reader = residual_reader(r);
+    return decoder_residual_mb(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
+                               r.s->field_pic_flag, &reader);
   }
 };
 
@@ -422,7 +461,6 @@ bool read_ref_idx(SliceRun& r, Syntax& syntax, int blk, bool inferred_zero, int8
 // vector, stored for every 4x4 block of the partition.
 template <typename Syntax>
 void read_partition_mv(SliceRun& r, Syntax& syntax, int x4, int y4, int w4, int h4) {
-  MbWorkArea* wa = r.wa;
   MbMotion* m = r.motion;
   const int first = luma4x4_at(x4, y4);
   int16_t mvd[2];
@@ -432,15 +470,9 @@ void read_partition_mv(SliceRun& r, Syntax& syntax, int x4, int y4, int w4, int 
   decoder_predict_mv(r.mv, x4, y4, w4, h4, m->ref_idx[first >> 2], mvp);
   const int16_t mv[2] = {static_cast<int16_t>(static_cast<uint16_t>(mvp[0] + mvd[0])),
                          static_cast<int16_t>(static_cast<uint16_t>(mvp[1] + mvd[1]))};
-  for (int y = y4; y < y4 + h4; ++y) {
-    for (int x = x4; x < x4 + w4; ++x) {
-      const int blk = luma4x4_at(x, y);
-      for (int comp = 0; comp < 2; ++comp) {
-        m->mvd[blk][comp] = wa->mvd_l0[blk][comp] = mvd[comp];
-        m->mv[blk][comp] = wa->mv_l0[blk][comp] = mv[comp];
-      }
-    }
-  }
+  if constexpr (Syntax::kKeepsMvd) fill_partition(m->mvd, x4, y4, w4, h4, pack_vector(mvd));
+  fill_partition(m->mv, x4, y4, w4, h4, pack_vector(mv));
+  fill_partition(r.wa->mv_l0, x4, y4, w4, h4, pack_vector(mv));
 }
 
 void set_quadrant_refs(SliceRun& r) {
@@ -543,10 +575,7 @@ uint32_t decode_mb(SliceRun& r, Syntax& syntax, int32_t mb_type) {
   }
   if (syntax.failed()) return kMbErrorSyntax;
   store_mb_fields(r);
-  const ResidualReader reader = syntax.residual_reader(r);
-  if (decoder_residual_mb(&r.ctx->kernels, wa, r.cur, r.s->level_scale, r.s->field_pic_flag,
-                          &reader))
-    return kMbErrorResidual;
+  if (syntax.residual(r)) return kMbErrorResidual;
   if (!intra) {
     reconstruct_inter(r);
     return 0;
@@ -658,6 +687,7 @@ uint32_t decode_slice_data_cabac(DecoderContext* ctx, const SliceDataParams* s) 
   CabacSyntax syntax{c, br};
   for (;;) {
     begin_mb(r);
+    std::memset(r.motion->mvd, 0, sizeof r.motion->mvd);
     uint32_t error;
     if (s->slice_type == 0 && cabac_decode_mb_skip_flag(c, cabac_cond_skip(*r.a),
                                                         cabac_cond_skip(*r.b))) {

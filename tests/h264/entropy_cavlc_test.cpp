@@ -1,23 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "h264/entropy_levels.h"
 #include "h264/front_bit_writer.h"
+#include "h264/reference_tables.h"
 #include "h264/stream/cavlc.h"
 #include "h264/stream/entropy_tables.h"
 
 using front_test::BitWriter;
 
 namespace {
-
-void put_code(BitWriter& w, const VlcCode& code) {
-  ASSERT_NE(code.length, 0) << "no code for this value";
-  w.bits(code.bits, code.length);
-}
 
 void put_bits_text(BitWriter& w, const std::string& text) {
   for (char c : text) w.bit(c == '1');
@@ -57,8 +54,62 @@ int nc_class(int nC) {
   return nC < 2 ? 0 : nC < 4 ? 1 : nC < 8 ? 2 : 3;
 }
 
-// residual_block_cavlc as an encoder writes it.
-void put_block(BitWriter& w, const std::vector<int>& coeff, int nC) {
+std::string code_text(const VlcCode& code) {
+  std::string text;
+  for (int i = code.length - 1; i >= 0; --i) text += ((code.bits >> i) & 1) ? '1' : '0';
+  return text;
+}
+
+// The CAVLC code tables as bit strings ("" where there is no code), from the decoder's tables or
+// from the reference files.
+struct CodeTexts {
+  std::string token[5][4][17];  // nC class, TrailingOnes, TotalCoeff
+  std::string total_zeros[15][16];
+  std::string total_zeros_dc[3][4];
+  std::string run_before[7][15];
+};
+
+CodeTexts decoder_codes() {
+  CodeTexts t;
+  for (int c = 0; c < 5; ++c)
+    for (int t1 = 0; t1 < 4; ++t1)
+      for (int tc = 0; tc < 17; ++tc) t.token[c][t1][tc] = code_text(kCoeffTokenCodes[c][t1][tc]);
+  for (int tc = 0; tc < 15; ++tc)
+    for (int tz = 0; tz < 16; ++tz) t.total_zeros[tc][tz] = code_text(kTotalZerosCodes[tc][tz]);
+  for (int tc = 0; tc < 3; ++tc)
+    for (int tz = 0; tz < 4; ++tz)
+      t.total_zeros_dc[tc][tz] = code_text(kTotalZerosChromaDcCodes[tc][tz]);
+  for (int zl = 0; zl < 7; ++zl)
+    for (int rb = 0; rb < 15; ++rb) t.run_before[zl][rb] = code_text(kRunBeforeCodes[zl][rb]);
+  return t;
+}
+
+CodeTexts reference_codes() {
+  auto cell = [](const std::string& text) { return text == "-" ? std::string() : text; };
+  CodeTexts t;
+  for (const auto& row : reference_tables::read_rows("cavlc_coeff_token.txt")) {
+    const int t1 = std::stoi(row[0]), tc = std::stoi(row[1]);
+    for (int c = 0; c < 5; ++c) t.token[c][t1][tc] = cell(row[2 + c]);
+  }
+  const auto tz = reference_tables::read_rows("cavlc_total_zeros_4x4.txt");
+  for (int tc = 0; tc < 15; ++tc)
+    for (int z = 0; z < 16; ++z) t.total_zeros[tc][z] = cell(tz[tc][1 + z]);
+  const auto dc = reference_tables::read_rows("cavlc_total_zeros_chroma_dc.txt");
+  for (int tc = 0; tc < 3; ++tc)
+    for (int z = 0; z < 4; ++z) t.total_zeros_dc[tc][z] = cell(dc[tc][1 + z]);
+  const auto run = reference_tables::read_rows("cavlc_run_before.txt");
+  for (int zl = 0; zl < 7; ++zl)
+    for (int rb = 0; rb < 15; ++rb) t.run_before[zl][rb] = cell(run[zl][1 + rb]);
+  return t;
+}
+
+void put_text_code(BitWriter& w, const std::string& code) {
+  ASSERT_FALSE(code.empty()) << "no code for this value";
+  put_bits_text(w, code);
+}
+
+// residual_block_cavlc as an encoder writes it, with the given code tables.
+void put_block(BitWriter& w, const std::vector<int>& coeff, int nC, const CodeTexts& codes) {
   const int max_num_coeff = static_cast<int>(coeff.size());
   std::vector<int> level;
   std::vector<int> position;
@@ -72,7 +123,7 @@ void put_block(BitWriter& w, const std::vector<int>& coeff, int nC) {
   while (trailing_ones < std::min(3, total_coeff) && std::abs(level[trailing_ones]) == 1) {
     ++trailing_ones;
   }
-  put_code(w, kCoeffTokenCodes[nc_class(nC)][trailing_ones][total_coeff]);
+  put_text_code(w, codes.token[nc_class(nC)][trailing_ones][total_coeff]);
   if (total_coeff == 0) return;
   for (int i = 0; i < trailing_ones; ++i) w.bit(level[i] < 0);
   uint32_t suffix_length = (total_coeff > 10 && trailing_ones < 3) ? 1 : 0;
@@ -86,14 +137,19 @@ void put_block(BitWriter& w, const std::vector<int>& coeff, int nC) {
   }
   int zeros_left = position[0] + 1 - total_coeff;
   if (total_coeff < max_num_coeff) {
-    put_code(w, max_num_coeff == 4 ? kTotalZerosChromaDcCodes[total_coeff - 1][zeros_left]
-                                   : kTotalZerosCodes[total_coeff - 1][zeros_left]);
+    put_text_code(w, max_num_coeff == 4 ? codes.total_zeros_dc[total_coeff - 1][zeros_left]
+                                        : codes.total_zeros[total_coeff - 1][zeros_left]);
   }
   for (int i = 0; i + 1 < total_coeff && zeros_left > 0; ++i) {
     int run = position[i] - position[i + 1] - 1;
-    put_code(w, kRunBeforeCodes[std::min(zeros_left, 7) - 1][run]);
+    put_text_code(w, codes.run_before[std::min(zeros_left, 7) - 1][run]);
     zeros_left -= run;
   }
+}
+
+void put_block(BitWriter& w, const std::vector<int>& coeff, int nC) {
+  static const CodeTexts codes = decoder_codes();
+  put_block(w, coeff, nC, codes);
 }
 
 std::vector<int> random_block(std::mt19937& rng, int max_num_coeff) {
@@ -277,6 +333,104 @@ TEST(EntropyCavlcBlock, ArbitraryBytesNeverBreakTheBlockInvariants) {
       if (total < 0) break;
       ASSERT_EQ(static_cast<int>(out.size()), max_num_coeff);
       ASSERT_EQ(std::count_if(out.begin(), out.end(), [](int c) { return c != 0; }), total);
+    }
+  }
+}
+
+// The coefficients of a block with the given shape: zeros below, then TotalCoeff levels of which
+// the top trailing_ones are +-1 and the others at least 2 in magnitude, of every size class.
+std::vector<int> shaped_block(int max_num_coeff, int total_coeff, int trailing_ones,
+                              int total_zeros) {
+  static const int kMagnitudes[] = {2, 3, 5, 9, 17, 40, 100, 300, 1000, 3000, 10000, 32767};
+  std::vector<int> coeff(max_num_coeff, 0);
+  for (int i = 0; i < total_coeff; ++i) {
+    const int from_top = total_coeff - 1 - i;
+    const int magnitude = from_top < trailing_ones ? 1 : kMagnitudes[i % 12];
+    coeff[total_zeros + i] = (i & 1) ? -magnitude : magnitude;
+  }
+  return coeff;
+}
+
+// Decodes one block written alone and checks its coefficients and length.
+void expect_decodes(const std::vector<int>& coeff, int nC, const CodeTexts& codes) {
+  BitWriter w;
+  put_block(w, coeff, nC, codes);
+  ASSERT_FALSE(::testing::Test::HasFatalFailure());
+  const size_t bits = w.bit_count();
+  w.trailing();
+  BitReader br = reader_over(w.bytes());
+  std::vector<int> out;
+  const int expected_total =
+      static_cast<int>(std::count_if(coeff.begin(), coeff.end(), [](int c) { return c; }));
+  ASSERT_EQ(decode_block(br, nC, static_cast<int>(coeff.size()), out), expected_total);
+  EXPECT_EQ(out, coeff);
+  EXPECT_EQ(br.position, bits);
+}
+
+TEST(EntropyCavlcBlock, EveryCoeffTokenAndTotalZerosCodeOfTheReferenceTablesDecodes) {
+  SKIP_WITHOUT_SHARED_TABLES();
+  const CodeTexts codes = reference_codes();
+  const int kNcOfClass[5] = {0, 2, 4, 8, -1};
+  for (int c = 0; c < 5; ++c) {
+    for (int max_num_coeff : c == 4 ? std::vector<int>{4} : std::vector<int>{15, 16}) {
+      for (int t1 = 0; t1 < 4; ++t1) {
+        for (int tc = t1; tc <= max_num_coeff; ++tc) {
+          if (codes.token[c][t1][tc].empty()) continue;
+          for (int tz = 0; tz <= (tc > 0 ? max_num_coeff - tc : 0); ++tz) {
+            SCOPED_TRACE(testing::Message() << "class " << c << " size " << max_num_coeff << " t1 "
+                                            << t1 << " tc " << tc << " tz " << tz);
+            expect_decodes(shaped_block(max_num_coeff, tc, t1, tz), kNcOfClass[c], codes);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(EntropyCavlcBlock, EveryRunBeforeCodeOfTheReferenceTablesDecodes) {
+  SKIP_WITHOUT_SHARED_TABLES();
+  const CodeTexts codes = reference_codes();
+  // Two coefficients with zeros_left zeros below the upper one, run_before of them between both.
+  for (int zeros_left = 1; zeros_left <= 14; ++zeros_left) {
+    for (int run_before = 0; run_before <= zeros_left; ++run_before) {
+      SCOPED_TRACE(testing::Message() << "zerosLeft " << zeros_left << " run " << run_before);
+      std::vector<int> coeff(16, 0);
+      coeff[zeros_left - run_before] = -7;
+      coeff[zeros_left + 1] = 1;
+      expect_decodes(coeff, 0, codes);
+    }
+  }
+}
+
+TEST(EntropyCavlcBlock, UnitsCutAnywhereNeverReadPastTheirEnd) {
+  // Blocks far from the end of the unit are read without bounds checks, the last ones with them;
+  // each cut copy lives in a heap block of exactly its size for AddressSanitizer.
+  std::mt19937 rng(77);
+  std::vector<Block> blocks;
+  std::vector<size_t> ends;
+  BitWriter w;
+  for (int i = 0; i < 60; ++i) {
+    static const int kSizes[3] = {4, 15, 16};
+    const int max_num_coeff = kSizes[rng() % 3];
+    const int nC = max_num_coeff == 4 ? -1 : static_cast<int>(rng() % 17);
+    blocks.push_back({random_block(rng, max_num_coeff), nC});
+    put_block(w, blocks.back().coeff, nC);
+    ends.push_back(w.bit_count());
+  }
+  const std::vector<uint8_t> bytes = w.bytes();
+  for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+    std::unique_ptr<uint8_t[]> unit(new uint8_t[cut]);
+    std::copy(bytes.begin(), bytes.begin() + cut, unit.get());
+    BitReader br;
+    bit_reader_init(br, unit.get(), static_cast<uint32_t>(cut));
+    for (size_t i = 0; i < blocks.size(); ++i) {
+      std::vector<int> out;
+      const int total =
+          decode_block(br, blocks[i].nC, static_cast<int>(blocks[i].coeff.size()), out);
+      if (ends[i] > 8 * cut) break;
+      ASSERT_GE(total, 0) << "cut " << cut << " block " << i;
+      ASSERT_EQ(out, blocks[i].coeff) << "cut " << cut << " block " << i;
+      ASSERT_EQ(br.position, ends[i]);
     }
   }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "h264/stream/cabac.h"
 #include "h264/stream/cabac_neighbours.h"
@@ -28,6 +29,14 @@ const MbInfo kSkip = record(kMbPSkip);
 const MbInfo kInter = record(kMbP16x16);
 const MbInfo kINxN = record(kMbINxN);
 const MbInfo kI16x16 = record(kMbI16x16First + 5);
+
+// nC of block blk with the current macroblock's counts cur and neighbours a and b.
+int nc_at(int blk, const uint8_t* cur, const MbInfo& a, const MbInfo& b) {
+  CavlcCounts counts;
+  cavlc_counts_begin(&counts, a, b);
+  std::memcpy(counts.count, cur, 24);
+  return cavlc_nc_of(counts, blk);
+}
 
 MbInfo pcm() {
   MbInfo n = record(kMbIPcm);
@@ -212,14 +221,14 @@ TEST(EntropyCavlcNeighbours, NcRoundsTheMeanOfTheLeftAndUpperCounts) {
       uint8_t cur[24] = {};
       cur[k] = 9;
       int inside = (kLeftOf[blk] == k ? 9 : 0) + (kUpOf[blk] == k ? 9 : 0);
-      EXPECT_EQ(cavlc_nc_at(blk, cur, kInter, kInter), (inside + 1) >> 1) << blk << " " << k;
+      EXPECT_EQ(nc_at(blk, cur, kInter, kInter), (inside + 1) >> 1) << blk << " " << k;
       MbInfo a = kInter;
       MbInfo b = kInter;
       a.total_coeff[k] = 7;
       b.total_coeff[k] = 3;
       cur[k] = 0;
       int outside = (kLeftOf[blk] == 100 + k ? 7 : 0) + (kUpOf[blk] == 100 + k ? 3 : 0);
-      EXPECT_EQ(cavlc_nc_at(blk, cur, a, b), (outside + 1) >> 1) << blk << " " << k;
+      EXPECT_EQ(nc_at(blk, cur, a, b), (outside + 1) >> 1) << blk << " " << k;
     }
   }
   for (int comp = 0; comp < 2; ++comp) {
@@ -229,12 +238,12 @@ TEST(EntropyCavlcNeighbours, NcRoundsTheMeanOfTheLeftAndUpperCounts) {
         cur[16 + 4 * comp + k] = 4;
         cur[16 + 4 * (1 - comp) + k] = 100;  // the other component never counts
         int inside = (kChromaLeftOf[c] == k ? 4 : 0) + (kChromaUpOf[c] == k ? 4 : 0);
-        EXPECT_EQ(cavlc_nc_at(16 + 4 * comp + c, cur, kInter, kInter), (inside + 1) >> 1);
+        EXPECT_EQ(nc_at(16 + 4 * comp + c, cur, kInter, kInter), (inside + 1) >> 1);
         MbInfo a = kInter;
         a.total_coeff[16 + 4 * comp + k] = 11;
         int outside = (kChromaLeftOf[c] == 100 + k ? 11 : 0) + (kChromaUpOf[c] == 100 + k ? 11 : 0);
         std::fill(cur, cur + 24, 0);
-        EXPECT_EQ(cavlc_nc_at(16 + 4 * comp + c, cur, a, a), (outside + 1) >> 1);
+        EXPECT_EQ(nc_at(16 + 4 * comp + c, cur, a, a), (outside + 1) >> 1);
       }
     }
   }
@@ -246,11 +255,11 @@ TEST(EntropyCavlcNeighbours, NcLeavesOutUnavailableNeighbours) {
   MbInfo b = kInter;
   a.total_coeff[5] = 6;
   b.total_coeff[10] = 5;
-  EXPECT_EQ(cavlc_nc_at(0, cur, a, b), 6);
-  EXPECT_EQ(cavlc_nc_at(0, cur, kUnavailable, b), 5);
-  EXPECT_EQ(cavlc_nc_at(0, cur, a, kUnavailable), 6);
-  EXPECT_EQ(cavlc_nc_at(0, cur, kUnavailable, kUnavailable), 0);
+  EXPECT_EQ(nc_at(0, cur, a, b), 6);
+  EXPECT_EQ(nc_at(0, cur, kUnavailable, b), 5);
+  EXPECT_EQ(nc_at(0, cur, a, kUnavailable), 6);
+  EXPECT_EQ(nc_at(0, cur, kUnavailable, kUnavailable), 0);
   // Block 1 keeps its available left neighbour inside the macroblock.
   cur[0] = 2;
-  EXPECT_EQ(cavlc_nc_at(1, cur, kUnavailable, kUnavailable), 2);
+  EXPECT_EQ(nc_at(1, cur, kUnavailable, kUnavailable), 2);
 }

@@ -1,32 +1,16 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "h264/reference_tables.h"
 #include "h264/stream/cavlc.h"
 #include "h264/stream/entropy_tables.h"
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
-// The data rows of a reference table file: '#' lines dropped, fields split on blanks.
-Rows read_rows(const char* name) {
-  Rows rows;
-  std::ifstream in(std::filesystem::path(SCOPEMARK_SHARED_DIR) / "h264-tables" / name);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    std::vector<std::string> row;
-    for (std::string f; fields >> f;) row.push_back(f);
-    if (!row.empty()) rows.push_back(row);
-  }
-  return rows;
-}
+using reference_tables::read_rows;
+using reference_tables::Rows;
 
 std::string code_text(const VlcCode& code) {
   if (code.length == 0) return "-";
@@ -34,14 +18,6 @@ std::string code_text(const VlcCode& code) {
   for (int i = code.length - 1; i >= 0; --i) text += ((code.bits >> i) & 1) ? '1' : '0';
   return text;
 }
-
-bool shared_tables_present() {
-  return std::filesystem::exists(std::filesystem::path(SCOPEMARK_SHARED_DIR) / "h264-tables");
-}
-
-#define SKIP_WITHOUT_SHARED_TABLES() \
-  if (!shared_tables_present())      \
-  GTEST_SKIP() << "reference tables not found under " << SCOPEMARK_SHARED_DIR
 
 // No code of the set is a prefix of another.
 void expect_prefix_free(const std::vector<VlcCode>& codes, const std::string& what) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -34,6 +36,39 @@ std::vector<Unit> scan(DecoderHandle& d, const std::vector<Bytes>& pieces) {
       Bytes bytes(br.data, br.data + br.rbsp_bits / 8 + 1);
       units.push_back({bytes, br.rbsp_bits, unit_bytes, r == ScanResult::unit_skipped});
     }
+  }
+  return units;
+}
+
+// The units of a byte stream as the scanner must gather them, read one byte at a time: after a
+// start code 00 00 01 the bytes up to and including the next one, without each 03 that follows
+// two zero bytes; units of fewer than five such bytes are dropped.
+std::vector<Unit> model_units(const Bytes& stream) {
+  std::vector<Unit> units;
+  Bytes stored;
+  uint32_t removed = 0;
+  bool gathering = false;
+  for (size_t i = 0; i < stream.size(); ++i) {
+    const uint8_t b = stream[i];
+    const bool two_zeros = i >= 2 && stream[i - 2] == 0 && stream[i - 1] == 0;
+    if (gathering) {
+      if (two_zeros && b == 3) {
+        ++removed;
+      } else {
+        stored.push_back(b);
+      }
+    }
+    if (!two_zeros || b != 1) continue;
+    if (gathering && stored.size() >= 5) {
+      uint32_t end = static_cast<uint32_t>(stored.size()) - 3;
+      while (end > 0 && stored[end - 1] == 0) --end;
+      const uint32_t rbsp_bits = end > 0 ? 8 * (end - 1) : 0;
+      units.push_back({Bytes(stored.begin(), stored.begin() + rbsp_bits / 8 + 1), rbsp_bits,
+                       end + removed, rbsp_bits <= 8});
+    }
+    gathering = true;
+    stored.clear();
+    removed = 0;
   }
   return units;
 }
@@ -207,6 +242,43 @@ TEST_F(FrontScanner, AnySplitOfAStreamGivesTheSameUnits) {
       EXPECT_EQ(split[i].bytes, whole[i].bytes) << piece;
       EXPECT_EQ(split[i].rbsp_bits, whole[i].rbsp_bits);
       EXPECT_EQ(split[i].unit_bytes, whole[i].unit_bytes);
+    }
+  }
+}
+
+TEST_F(FrontScanner, RandomStreamsInRandomPiecesGiveTheUnitsOfAByteByByteReading) {
+  // Runs of zeros, ones and threes make start codes, emulation prevention bytes and trailing
+  // zeros frequent; long non-zero runs are gathered in one piece by the scanner.
+  std::mt19937 rng(11);
+  for (int round = 0; round < 200; ++round) {
+    Bytes stream = {0, 0, 1};
+    const uint32_t size = 200 + rng() % 2800;  // below the unit buffer's capacity
+    const int zeros = static_cast<int>(rng() % 60);
+    while (stream.size() < size) {
+      const int kind = static_cast<int>(rng() % 100);
+      stream.push_back(kind < zeros        ? 0
+                       : kind < zeros + 8  ? 1
+                       : kind < zeros + 16 ? 3
+                                           : static_cast<uint8_t>(1 + rng() % 255));
+    }
+    stream.insert(stream.end(), {0, 0, 1});
+    const std::vector<Unit> expected = model_units(stream);
+    std::vector<Bytes> pieces;
+    for (size_t at = 0; at < stream.size();) {
+      const size_t length = std::min<size_t>(stream.size() - at, 1 + rng() % 300);
+      pieces.emplace_back(stream.begin() + at, stream.begin() + at + length);
+      at += length;
+    }
+    DecoderHandle whole(make_config(2, 6, 1));
+    DecoderHandle split(make_config(2, 6, 1));
+    for (const std::vector<Unit>& got : {scan(whole, {stream}), scan(split, pieces)}) {
+      ASSERT_EQ(got.size(), expected.size()) << round;
+      for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].bytes, expected[i].bytes) << round << " " << i;
+        EXPECT_EQ(got[i].rbsp_bits, expected[i].rbsp_bits) << round << " " << i;
+        EXPECT_EQ(got[i].unit_bytes, expected[i].unit_bytes) << round << " " << i;
+        EXPECT_EQ(got[i].skipped, expected[i].skipped) << round << " " << i;
+      }
     }
   }
 }
