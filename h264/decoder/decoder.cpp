@@ -1,6 +1,5 @@
 #include "h264/decoder/decoder.h"
 
-#include <cstring>
 #include <new>
 
 #include "h264/decoder/cpu_features.h"
@@ -43,7 +42,6 @@ bool allocate_buffers(DecoderContext& ctx) {
     PictureStore& store = ctx.stores[i];
     store.buffer = static_cast<uint8_t*>(decoder_alloc(ctx.frame_bytes));
     if (!store.buffer) return false;
-    std::memset(store.buffer + mbs * 256, 128, mbs * 128);
     store.status = STORE_FREE;
   }
   ctx.spare_frame = static_cast<uint8_t*>(decoder_alloc(ctx.frame_bytes));

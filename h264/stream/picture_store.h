@@ -62,6 +62,7 @@ struct PictureStore {
   uint32_t interlace_mark;
   uint32_t idr;
   uint32_t mmco5;
+  uint32_t prepared;  // the buffer has been given its initial content
   RefPicMarking marking;
 };
 

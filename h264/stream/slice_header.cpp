@@ -254,9 +254,18 @@ void remember_picture(DecoderContext& ctx, const PictureStore& s, bool reference
   if (s.mmco5) ctx.prev_ref_frame_num = 0;
 }
 
-int32_t find_free_store(const DecoderContext& ctx) {
+// The first free store, or -1. A buffer gets its initial content (luma 0, chroma 128) when it
+// is first taken, so stores a stream never needs cost neither time nor memory.
+int32_t find_free_store(DecoderContext& ctx) {
   for (uint32_t i = 0; i < ctx.store_count; ++i) {
-    if (store_is_free(ctx.stores[i])) return static_cast<int32_t>(i);
+    PictureStore& s = ctx.stores[i];
+    if (!store_is_free(s)) continue;
+    if (!s.prepared) {
+      const uint32_t luma_bytes = ctx.max_width_mbs * ctx.max_height_mbs * 256;
+      std::memset(s.buffer + luma_bytes, 128, luma_bytes / 2);
+      s.prepared = 1;
+    }
+    return static_cast<int32_t>(i);
   }
   return -1;
 }
