@@ -91,7 +91,6 @@ struct DecoderContext {
   uint32_t end_of_stream;
 
   uint32_t store_count;
-  PictureStore stores[MAX_PICTURE_STORES];
   uint8_t* spare_frame;
   uint8_t* deinterlace_history;
   uint8_t* mb_array;  // MB_ARRAY_BYTES_PER_MB per macroblock
@@ -103,4 +102,7 @@ struct DecoderContext {
   ReconKernels kernels;
 
   DecoderWorkers* workers;  // null without DECODER_WORKER_THREADS
+
+  // Last, so that a worker's copy can leave them out: the slice layer reads only their buffers.
+  PictureStore stores[MAX_PICTURE_STORES];
 };

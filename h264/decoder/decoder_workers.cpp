@@ -1,5 +1,8 @@
 #include "h264/decoder/decoder_workers.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <type_traits>
@@ -8,15 +11,32 @@
 #include "h264/decoder/decoder_memory.h"
 #include "h264/stream/slice_data.h"
 
-static_assert(std::is_trivially_copyable_v<DecoderContext>,
+static_assert(std::is_trivially_copyable_v<DecoderContext> &&
+                  std::is_standard_layout_v<DecoderContext>,
               "a hand-over copies the context byte for byte");
 
 namespace {
 
+// A hand-over copies the context up to its picture stores; the copies keep the stores they got
+// at creation, whose buffers never change.
+constexpr size_t kCopiedBytes = offsetof(DecoderContext, stores);
+
+bool wait_over(const EventGroup& group) {
+  int set = 0;
+  for (int i = 0; i < group.waited_count; ++i) set += group.waited[i]->set ? 1 : 0;
+  return group.waits_for_all ? set == group.waited_count : set > 0;
+}
+
 void event_set(ManualEvent& e) {
-  std::lock_guard lock(e.group->mutex);
-  e.set = true;
-  e.group->changed.notify_all();
+  EventGroup& group = *e.group;
+  bool wake;
+  {
+    std::lock_guard lock(group.mutex);
+    e.set = true;
+    wake = group.waited_count > 0 && wait_over(group);
+  }
+  // After unlocking, so that the waiter does not wake into a held mutex.
+  if (wake) group.changed.notify_one();
 }
 
 void event_reset(ManualEvent& e) {
@@ -24,20 +44,23 @@ void event_reset(ManualEvent& e) {
   e.set = false;
 }
 
-// Blocks until one of the events (all of `group`) is set; returns the first set one's index.
-int event_wait_any(EventGroup& group, ManualEvent* const* events, int count) {
+// Blocks until all of the events (all of `group`) are set, or any of them when !all; returns
+// the index of the first set one.
+int event_wait(EventGroup& group, ManualEvent* const* events, int count, bool all) {
   std::unique_lock lock(group.mutex);
-  for (;;) {
-    for (int i = 0; i < count; ++i) {
-      if (events[i]->set) return i;
-    }
-    group.changed.wait(lock);
-  }
+  group.waited = events;
+  group.waited_count = count;
+  group.waits_for_all = all;
+  group.changed.wait(lock, [&] { return wait_over(group); });
+  group.waited_count = 0;
+  int first = 0;
+  while (!events[first]->set) ++first;
+  return first;
 }
 
 void worker_routine(DecoderWorker* w) {
   ManualEvent* const wake[2] = {&w->stop, &w->start};
-  while (event_wait_any(w->wake, wake, 2) == 1) {
+  while (event_wait(w->wake, wake, 2, false) == 1) {
     event_reset(w->start);
     decode_slice_data(*w->copy);
     event_set(w->done);
@@ -60,7 +83,7 @@ DecoderWorker& choose_worker(DecoderContext& ctx) {
   }
   ManualEvent* done[WORKER_COUNT];
   for (int i = 0; i < WORKER_COUNT; ++i) done[i] = &workers.worker[i].done;
-  DecoderWorker& w = workers.worker[event_wait_any(workers.finished, done, WORKER_COUNT)];
+  DecoderWorker& w = workers.worker[event_wait(workers.finished, done, WORKER_COUNT, false)];
   collect(ctx, w);
   return w;
 }
@@ -81,6 +104,7 @@ bool decoder_workers_create(DecoderContext& ctx) {
     w.mb_info_rows = static_cast<MbInfo*>(decoder_alloc(row_records * sizeof(MbInfo)));
     w.mb_motion_rows = static_cast<MbMotion*>(decoder_alloc(row_records * sizeof(MbMotion)));
     if (!w.copy || !w.spare_buffer || !w.mb_info_rows || !w.mb_motion_rows) return false;
+    std::copy(ctx.stores, ctx.stores + MAX_PICTURE_STORES, w.copy->stores);
   }
   for (DecoderWorker& w : ctx.workers->worker) {
     try {
@@ -114,7 +138,7 @@ void decoder_workers_destroy(DecoderContext& ctx) {
 void hand_over_slice(DecoderContext& ctx) {
   DecoderWorker& w = choose_worker(ctx);
   DecoderContext* copy = w.copy;
-  *copy = ctx;
+  std::memcpy(static_cast<void*>(copy), &ctx, kCopiedBytes);
   copy->workers = nullptr;
   copy->mb_info_rows = w.mb_info_rows;
   copy->mb_motion_rows = w.mb_motion_rows;
@@ -125,10 +149,15 @@ void hand_over_slice(DecoderContext& ctx) {
 
 void wait_all_workers(DecoderContext& ctx) {
   if (!ctx.workers) return;
+  ManualEvent* done[WORKER_COUNT];
+  int count = 0;
+  for (DecoderWorker& w : ctx.workers->worker) {
+    if (w.busy) done[count++] = &w.done;
+  }
+  if (count == 0) return;
+  event_wait(ctx.workers->finished, done, count, true);
   for (DecoderWorker& w : ctx.workers->worker) {
     if (!w.busy) continue;
-    ManualEvent* const done = &w.done;
-    event_wait_any(ctx.workers->finished, &done, 1);
     collect(ctx, w);
     w.busy = 0;
   }

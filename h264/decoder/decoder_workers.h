@@ -14,10 +14,18 @@ struct DecoderContext;
 
 constexpr int WORKER_COUNT = 4;
 
-// Events that one thread may wait on together share a group.
+struct ManualEvent;
+
+// Events that one thread waits on together share a group. The group knows what its blocked
+// waiter needs, so that setting an event wakes the waiter only when its wait is over.
 struct EventGroup {
   std::mutex mutex;
   std::condition_variable changed;
+  // The blocked waiter's events and whether it needs all of them or any; guarded by mutex,
+  // waited_count 0 while nobody is blocked.
+  ManualEvent* const* waited;
+  int waited_count;
+  bool waits_for_all;
 };
 
 // Manual-reset event: stays set until reset; `set` is guarded by the group's mutex.
