@@ -123,8 +123,11 @@ void decoder_workers_destroy(DecoderContext& ctx) {
   for (DecoderWorker& w : workers->worker) {
     if (w.thread.joinable()) event_set(w.stop);
   }
+  // Every thread ends before any buffer goes.
   for (DecoderWorker& w : workers->worker) {
     if (w.thread.joinable()) w.thread.join();
+  }
+  for (DecoderWorker& w : workers->worker) {
     decoder_free(w.copy);
     decoder_free(w.spare_buffer);
     decoder_free(w.mb_info_rows);
