@@ -109,6 +109,18 @@ SliceFields p(uint32_t frame_num, uint32_t poc_lsb, uint32_t nal_ref_idc = 1) {
 
 using Pocs = std::vector<int32_t>;
 
+TEST(FrontPictureStores, EveryStoreStartsBlackWithGreyChroma) {
+  // Each picture of a one-frame buffer takes a fresh store until the buffer holds its frames.
+  Stream s(make_config(2, 6, 1), small_sps(1));
+  const uint32_t luma_bytes = 2 * 6 * 256;
+  for (uint32_t n = 0; n < 3; ++n) {
+    s.slice(n == 0 ? idr(0) : p(n, 2 * n));
+    const uint8_t* frame = s.current().buffer;
+    for (uint32_t k = 0; k < luma_bytes; ++k) ASSERT_EQ(frame[k], 0) << n;
+    for (uint32_t k = luma_bytes; k < luma_bytes * 3 / 2; ++k) ASSERT_EQ(frame[k], 128) << n;
+  }
+}
+
 TEST(FrontOutputOrder, DisplayOrderWithABufferOfOneFrame) {
   SpsFields sps;  // 1280x720 at level 1: not one frame fits, so the buffer holds num_ref_frames
   sps.level_idc = 10;
