@@ -18,13 +18,8 @@ struct McBlockRequest {
   uint8_t* dst_luma;  // stride 8, quadrant layout
   uint8_t* dst_cb;    // stride 8
   uint8_t* dst_cr;
-  int16_t mv_x;  // quarter luma samples
-  int16_t mv_y;
-  int8_t ref_idx;
-  uint8_t ref_field_parity;  // 0 top, 1 bottom
-  uint8_t chroma_frac_x;     // eighth chroma samples, 0..7
+  uint8_t chroma_frac_x;  // eighth chroma samples, 0..7
   uint8_t chroma_frac_y;
-  uint8_t shape;
   alignas(16) uint8_t scratch_luma[24 * 21];  // edge fetches, stride 24
   alignas(16) uint8_t scratch_cb[24 * 9];
   alignas(16) uint8_t scratch_cr[24 * 9];
