@@ -56,55 +56,51 @@ template <int W>
                          widen(_mm_srli_si128(v, 5))));
 }
 
-// Lanes k .. k + 7 of the 16-lane concatenation lo:hi.
-template <int k>
-__m128i lanes_from(__m128i lo, __m128i hi) {
-  if constexpr (k == 0) {
-    return lo;
-  } else {
-    return _mm_or_si128(_mm_srli_si128(lo, 2 * k), _mm_slli_si128(hi, 16 - 2 * k));
+// Calls f.template operator()<y>() for y = 0 .. H - 1.
+template <int H, typename F>
+[[gnu::always_inline]] inline void for_rows(F&& f) {
+  [&]<int... y>(std::integer_sequence<int, y...>) {
+    (f.template operator()<y>(), ...);
   }
+  (std::make_integer_sequence<int, H>());
 }
 
-// Six consecutive rows (y - 2 .. y + 3) of widened samples in a ring, one new row per output
-// row: columns 0 .. W - 1 from the block's column kOffset (vertical half samples), or with kTaps
-// columns -2 .. W + 2 in lo:hi (centre samples). Callers index it with compile-time rows, so the
-// ring stays in registers.
-template <int W, int kOffset, bool kTaps>
+// Six consecutive rows (y - 2 .. y + 3) of widened samples from the block's column kOffset in a
+// ring, one new row per output row. Callers index it with compile-time rows, so the ring stays in
+// registers.
+template <int W, int kOffset>
 struct RowWindow {
-  __m128i lo[6], hi[6];
+  __m128i rows[6];
 
   RowWindow(const uint8_t* s, int stride) {
-    for (int k = 0; k < 6; ++k) set(k, s + (k - 2) * stride);
-  }
-  void set(int k, const uint8_t* row) {
-    if constexpr (kTaps) {
-      const __m128i v = load_tap_row<W>(row);
-      lo[k] = _mm_unpacklo_epi8(v, _mm_setzero_si128());
-      hi[k] = _mm_unpackhi_epi8(v, _mm_setzero_si128());
-    } else {
-      lo[k] = widen(load_row<W>(row + kOffset));
-    }
+    for (int k = 0; k < 6; ++k) rows[k] = widen(load_row<W>(s + (k - 2) * stride + kOffset));
   }
   // Vertical sums for output row y.
   template <int y>
-  __m128i sums(const __m128i* r) const {
-    return tap6(r[y % 6], r[(y + 1) % 6], r[(y + 2) % 6], r[(y + 3) % 6], r[(y + 4) % 6],
-                r[(y + 5) % 6]);
+  __m128i sums() const {
+    return tap6(rows[y % 6], rows[(y + 1) % 6], rows[(y + 2) % 6], rows[(y + 3) % 6],
+                rows[(y + 4) % 6], rows[(y + 5) % 6]);
   }
   // After output row y: the oldest row gives way to row y + 4; next is its first sample.
   template <int y>
   void advance(const uint8_t* next) {
-    set(y % 6, next);
+    rows[y % 6] = widen(load_row<W>(next + kOffset));
   }
 };
 
-// Centre samples j from the unrounded vertical sums of the columns -2 .. W + 2 (vl:vh): the
-// horizontal filter over them with 32-bit sums.
-[[gnu::always_inline]] inline __m128i centre_j(__m128i vl, __m128i vh) {
-  const __m128i af = _mm_add_epi16(vl, lanes_from<5>(vl, vh));
-  const __m128i be = _mm_add_epi16(lanes_from<1>(vl, vh), lanes_from<4>(vl, vh));
-  const __m128i cd = _mm_add_epi16(lanes_from<2>(vl, vh), lanes_from<3>(vl, vh));
+// Unrounded horizontal sums of six samples from s[-2], for the W samples from s.
+template <int W>
+[[gnu::always_inline]] inline __m128i horizontal_sums(const uint8_t* s) {
+  return tap6(widen(load_row<W>(s - 2)), widen(load_row<W>(s - 1)), widen(load_row<W>(s)),
+              widen(load_row<W>(s + 1)), widen(load_row<W>(s + 2)), widen(load_row<W>(s + 3)));
+}
+
+// Centre samples j from six rows of unrounded horizontal sums: the vertical filter over them with
+// 32-bit sums.
+[[gnu::always_inline]] inline __m128i centre_j(const int16_t (*rows)[8]) {
+  const __m128i af = _mm_add_epi16(load128(rows[0]), load128(rows[5]));
+  const __m128i be = _mm_add_epi16(load128(rows[1]), load128(rows[4]));
+  const __m128i cd = _mm_add_epi16(load128(rows[2]), load128(rows[3]));
   const __m128i outer_weights = _mm_setr_epi16(1, -5, 1, -5, 1, -5, 1, -5);
   const __m128i inner_weights = _mm_setr_epi16(20, 1, 20, 1, 20, 1, 20, 1);
   const __m128i round = _mm_set1_epi16(512);
@@ -138,45 +134,44 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
       }
       store_row<W>(row_out(y), v);
     }
+  } else if constexpr (kCentre) {
+    // Horizontal sums of rows -2 .. H + 2 once, then j of each row from six of them.
+    alignas(16) int16_t sums[H + 5][8];
+    for (int i = 0; i < H + 5; ++i) store128(sums[i], horizontal_sums<W>(src + (i - 2) * stride));
+    if constexpr (xf == 2) {
+      for (int y = 0; y < H; ++y) {
+        const __m128i j = centre_j(sums + y);
+        if constexpr (yf == 2) {
+          store_row<W>(row_out(y), j);
+        } else {
+          const __m128i b = round_half(load128(sums[y + (yf == 3 ? 3 : 2)]));
+          store_row<W>(row_out(y), _mm_avg_epu8(b, j));
+        }
+      }
+    } else {
+      RowWindow<W, kHalfColumn> window(src, stride);
+      for_rows<H>([&]<int y>() {
+        const __m128i h = round_half(window.template sums<y>());
+        store_row<W>(row_out(y), _mm_avg_epu8(h, centre_j(sums + y)));
+        if constexpr (y + 1 < H) window.template advance<y>(src + (y + 4) * stride);
+      });
+    }
   } else {
-    RowWindow<W, kCentre ? 0 : kHalfColumn, kCentre> window(src, stride);
-    const auto row = [&]<int y>() {
+    RowWindow<W, kHalfColumn> window(src, stride);
+    for_rows<H>([&]<int y>() {
       const uint8_t* s = src + y * stride;
-      const uint8_t* b_row = yf == 3 ? s + stride : s;  // row of b averaged with the others
+      const __m128i h = round_half(window.template sums<y>());
       __m128i v;
-      if constexpr (kCentre) {
-        const __m128i vl = window.template sums<y>(window.lo);
-        const __m128i vh = window.template sums<y>(window.hi);
-        const __m128i j = centre_j(vl, vh);
-        if constexpr (xf == 2 && yf == 2) {
-          v = j;
-        } else if constexpr (xf == 2) {
-          constexpr int k = (y + (yf == 3 ? 3 : 2)) % 6;  // window row of b
-          const __m128i lo = window.lo[k], hi = window.hi[k];
-          const __m128i b =
-              round_half(tap6(lo, lanes_from<1>(lo, hi), lanes_from<2>(lo, hi),
-                              lanes_from<3>(lo, hi), lanes_from<4>(lo, hi), lanes_from<5>(lo, hi)));
-          v = _mm_avg_epu8(b, j);
-        } else {
-          v = _mm_avg_epu8(round_half(lanes_from<2 + kHalfColumn>(vl, vh)), j);
-        }
+      if constexpr (xf == 0 && yf == 2) {
+        v = h;
+      } else if constexpr (xf == 0) {
+        v = _mm_avg_epu8(load_row<W>(yf == 1 ? s : s + stride), h);
       } else {
-        const __m128i h = round_half(window.template sums<y>(window.lo));
-        if constexpr (xf == 0 && yf == 2) {
-          v = h;
-        } else if constexpr (xf == 0) {
-          v = _mm_avg_epu8(load_row<W>(yf == 1 ? s : s + stride), h);
-        } else {
-          v = _mm_avg_epu8(half_b<W>(b_row), h);
-        }
+        v = _mm_avg_epu8(half_b<W>(yf == 3 ? s + stride : s), h);  // b of row y or y + 1
       }
       store_row<W>(row_out(y), v);
       if constexpr (y + 1 < H) window.template advance<y>(s + 4 * stride);
-    };
-    [&]<int... y>(std::integer_sequence<int, y...>) {
-      (row.template operator()<y>(), ...);
-    }
-    (std::make_integer_sequence<int, H>());
+    });
   }
 }
 
