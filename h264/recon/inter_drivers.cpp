@@ -80,14 +80,14 @@ using ChromaTable = McKernel (ReconKernels::*)[4];
 struct PartitionPlan {
   LumaTable luma;
   ChromaTable chroma;
-  int8_t blk;           // first 4x4 block, in luma4x4BlkIdx order
-  int8_t luma_calls;    // side by side, luma_step columns apart
+  int8_t blk;         // first 4x4 block, in luma4x4BlkIdx order
+  int8_t luma_calls;  // side by side, luma_step columns apart
   int8_t luma_step;
   int8_t luma_dst_step;  // luma_step columns in the luma array
-  int8_t chroma_calls;  // one above the other
-  int8_t chroma_step;   // rows
-  uint8_t chroma_dst;   // offset of the block in the chroma arrays
-  uint16_t luma_dst;    // offset of the first call in the luma array
+  int8_t chroma_calls;   // one above the other
+  int8_t chroma_step;    // rows
+  uint8_t chroma_dst;    // offset of the block in the chroma arrays
+  uint16_t luma_dst;     // offset of the first call in the luma array
 };
 
 constexpr auto kPlans = [] {
@@ -107,9 +107,10 @@ constexpr auto kPlans = [] {
     plan.luma_dst_step = static_cast<int8_t>(luma_sample_offset(call_w, 0));
     plan.luma_dst = static_cast<uint16_t>(luma_sample_offset(part.x, part.y));
     const int cw = part.w / 2, ch = part.h / 2;
-    plan.chroma = cw == 8   ? (ch == 8 ? &ReconKernels::mc_chroma_8x8 : &ReconKernels::mc_chroma_8x4)
-                  : cw == 4 ? (ch >= 4 ? &ReconKernels::mc_chroma_4x4 : &ReconKernels::mc_chroma_4x2)
-                            : nullptr;
+    plan.chroma = cw == 8 ? (ch == 8 ? &ReconKernels::mc_chroma_8x8 : &ReconKernels::mc_chroma_8x4)
+                  : cw == 4
+                      ? (ch >= 4 ? &ReconKernels::mc_chroma_4x4 : &ReconKernels::mc_chroma_4x2)
+                      : nullptr;
     plan.chroma_step = static_cast<int8_t>(cw == 8 ? ch : (cw == 4 && ch >= 4 ? 4 : 2));
     plan.chroma_calls = static_cast<int8_t>(ch / plan.chroma_step);
     plan.chroma_dst = static_cast<uint8_t>(8 * (part.y / 2) + part.x / 2);

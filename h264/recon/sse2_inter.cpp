@@ -191,40 +191,77 @@ __m128i chroma_rows(const uint8_t* s, int stride) {
   }
 }
 
+// Rows of a chroma block weighted across: (8 - xFracC) s[x] + xFracC s[x + 1] when the kernel
+// weights the right column, else s[x].
+template <int kWidth, bool kAcross>
+[[gnu::always_inline]] inline __m128i chroma_across(__m128i left, __m128i right, const uint8_t* s,
+                                                    int stride) {
+  const __m128i v = widen(chroma_rows<kWidth>(s, stride));
+  if constexpr (kAcross) {
+    return _mm_add_epi16(_mm_mullo_epi16(v, left),
+                         _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + 1, stride)), right));
+  } else {
+    return v;
+  }
+}
+
+// (sum + 32) >> 6 as bytes.
+inline __m128i chroma_round(__m128i sum) {
+  const __m128i v = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(32)), 6);
+  return _mm_packus_epi16(v, v);
+}
+
+// Without a vertical fraction each row is weighted on its own. With one, every source row is
+// weighted across once and then shared by the output rows above and below it (the sum is the same
+// four-weight sum: (8 - yFracC) and yFracC times the rows weighted across, the across weights 1
+// for a zero xFracC folded into the vertical ones as 8).
 template <int kWidth, int kHeight, int kIndex>
 void mc_chroma(const McBlockRequest* r) {
-  const int xf = (kIndex & 1) ? r->chroma_frac_x : 0, yf = (kIndex & 2) ? r->chroma_frac_y : 0;
-  const __m128i wa = _mm_set1_epi16(static_cast<int16_t>((8 - xf) * (8 - yf)));
-  const __m128i wb = _mm_set1_epi16(static_cast<int16_t>(xf * (8 - yf)));
-  const __m128i wc = _mm_set1_epi16(static_cast<int16_t>((8 - xf) * yf));
-  const __m128i wd = _mm_set1_epi16(static_cast<int16_t>(xf * yf));
-  const __m128i round = _mm_set1_epi16(32);
+  constexpr bool kAcross = (kIndex & 1) != 0;
+  const int xf = kAcross ? r->chroma_frac_x : 0, yf = (kIndex & 2) ? r->chroma_frac_y : 0;
+  const __m128i left = _mm_set1_epi16(static_cast<int16_t>(8 - xf));
+  const __m128i right = _mm_set1_epi16(static_cast<int16_t>(xf));
+  const int down_scale = kAcross ? 1 : 8;
+  const __m128i top = _mm_set1_epi16(static_cast<int16_t>((8 - yf) * down_scale));
+  const __m128i bottom = _mm_set1_epi16(static_cast<int16_t>(yf * down_scale));
   const int stride = r->src_chroma_stride;
-  constexpr int kRowsPerStep = kWidth == 8 ? 1 : 2;
   for (int plane = 0; plane < 2; ++plane) {
     const uint8_t* src = plane == 0 ? r->src_cb : r->src_cr;
     uint8_t* dst = plane == 0 ? r->dst_cb : r->dst_cr;
-    for (int y = 0; y < kHeight; y += kRowsPerStep) {
-      const uint8_t* s = src + y * stride;
-      __m128i v = chroma_rows<kWidth>(s, stride);
-      if constexpr (kIndex != 0) {
-        __m128i sum = _mm_add_epi16(_mm_mullo_epi16(widen(v), wa), round);
-        if constexpr (kIndex & 1) {
-          sum = _mm_add_epi16(sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + 1, stride)), wb));
-        }
-        if constexpr (kIndex & 2) {
-          sum = _mm_add_epi16(sum,
-                              _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride, stride)), wc));
-        }
-        if constexpr (kIndex == 3) {
-          sum = _mm_add_epi16(
-              sum, _mm_mullo_epi16(widen(chroma_rows<kWidth>(s + stride + 1, stride)), wd));
-        }
-        v = _mm_srli_epi16(sum, 6);
-        v = _mm_packus_epi16(v, v);
+    if constexpr (kIndex == 0) {
+      for (int y = 0; y < kHeight; ++y)
+        store_row<kWidth>(dst + 8 * y, load_row<kWidth>(src + y * stride));
+    } else if constexpr (kIndex == 1) {
+      for (int y = 0; y < kHeight; y += kWidth == 8 ? 1 : 2) {
+        const __m128i v = chroma_round(
+            _mm_slli_epi16(chroma_across<kWidth, true>(left, right, src + y * stride, stride), 3));
+        store_row<kWidth>(dst + 8 * y, v);
+        if constexpr (kWidth == 4) store32(dst + 8 * y + 8, _mm_srli_si128(v, 4));
       }
-      store_row<kWidth>(dst + 8 * y, v);
-      if constexpr (kWidth == 4) store32(dst + 8 * y + 8, _mm_srli_si128(v, 4));
+    } else if constexpr (kWidth == 8) {
+      __m128i upper = chroma_across<8, kAcross>(left, right, src, stride);
+      for (int y = 0; y < kHeight; ++y) {
+        const __m128i lower =
+            chroma_across<8, kAcross>(left, right, src + (y + 1) * stride, stride);
+        store64(dst + 8 * y, chroma_round(_mm_add_epi16(_mm_mullo_epi16(upper, top),
+                                                        _mm_mullo_epi16(lower, bottom))));
+        upper = lower;
+      }
+    } else {
+      // Rows y, y + 1 in one vector; the last step reads the block's last row alone.
+      __m128i upper = chroma_across<4, kAcross>(left, right, src, stride);
+      for (int y = 0; y < kHeight; y += 2) {
+        const uint8_t* s = src + (y + 2) * stride;
+        const __m128i next = y + 2 < kHeight ? chroma_across<4, kAcross>(left, right, s, stride)
+                                             : chroma_across<4, kAcross>(left, right, s, 0);
+        const __m128i lower =
+            _mm_castpd_si128(_mm_shuffle_pd(_mm_castsi128_pd(upper), _mm_castsi128_pd(next), 1));
+        const __m128i v = chroma_round(
+            _mm_add_epi16(_mm_mullo_epi16(upper, top), _mm_mullo_epi16(lower, bottom)));
+        store32(dst + 8 * y, v);
+        store32(dst + 8 * y + 8, _mm_srli_si128(v, 4));
+        upper = next;
+      }
     }
   }
 }
