@@ -29,12 +29,6 @@ void store_row(uint8_t* d, __m128i v) {
   }
 }
 
-// Samples s[-2] .. s[W + 2] of one row in bytes 0 .. W + 4, read without touching anything else.
-template <int W>
-__m128i load_tap_row(const uint8_t* s) {
-  return _mm_or_si128(load64(s - 2), _mm_slli_si128(load_row<W>(s + 3), 5));
-}
-
 __m128i tap6(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f) {
   const __m128i outer =
       _mm_sub_epi16(_mm_add_epi16(a, f), _mm_mullo_epi16(_mm_add_epi16(b, e), _mm_set1_epi16(5)));
@@ -47,13 +41,17 @@ __m128i round_half(__m128i sum) {
   return _mm_packus_epi16(v, v);
 }
 
+// Unrounded horizontal sums of six samples from s[-2], for the W samples from s.
+template <int W>
+[[gnu::always_inline]] inline __m128i horizontal_sums(const uint8_t* s) {
+  return tap6(widen(load_row<W>(s - 2)), widen(load_row<W>(s - 1)), widen(load_row<W>(s)),
+              widen(load_row<W>(s + 1)), widen(load_row<W>(s + 2)), widen(load_row<W>(s + 3)));
+}
+
 // Horizontal half samples b of the row starting at s.
 template <int W>
 [[gnu::always_inline]] inline __m128i half_b(const uint8_t* s) {
-  const __m128i v = load_tap_row<W>(s);
-  return round_half(tap6(widen(v), widen(_mm_srli_si128(v, 1)), widen(_mm_srli_si128(v, 2)),
-                         widen(_mm_srli_si128(v, 3)), widen(_mm_srli_si128(v, 4)),
-                         widen(_mm_srli_si128(v, 5))));
+  return round_half(horizontal_sums<W>(s));
 }
 
 // Calls f.template operator()<y>() for y = 0 .. H - 1.
@@ -87,13 +85,6 @@ struct RowWindow {
     rows[y % 6] = widen(load_row<W>(next + kOffset));
   }
 };
-
-// Unrounded horizontal sums of six samples from s[-2], for the W samples from s.
-template <int W>
-[[gnu::always_inline]] inline __m128i horizontal_sums(const uint8_t* s) {
-  return tap6(widen(load_row<W>(s - 2)), widen(load_row<W>(s - 1)), widen(load_row<W>(s)),
-              widen(load_row<W>(s + 1)), widen(load_row<W>(s + 2)), widen(load_row<W>(s + 3)));
-}
 
 // Centre samples j from six rows of unrounded horizontal sums: the vertical filter over them with
 // 32-bit sums.
