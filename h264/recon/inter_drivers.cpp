@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <utility>
 
 #include "h264/recon/inter.h"
 #include "h264/recon/recon_tables.h"
@@ -172,8 +173,9 @@ inline bool inside(const Plane& plane, int x, int y, int w, int h) {
 }
 
 // Predicts partition p with the vector of its first 4x4 block and the reference of its quadrant.
-void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
-  const PartitionPlan& plan = kPlans[p];
+template <int p>
+void predict_partition(const InterSlice* s, MbWorkArea* wa) {
+  constexpr PartitionPlan plan = kPlans[p];
   const int ref_idx = wa->ref_idx_l0[plan.blk >> 2];
   const InterReference& ref = s->refs[ref_idx];
   const ReconKernels* k = s->kernels;
@@ -199,7 +201,7 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
   r.src_luma = luma_src;
   r.dst_luma = wa->luma + plan.luma_dst;
   luma_kernel(&r);
-  if (plan.luma_calls == 2) {
+  if constexpr (plan.luma_calls == 2) {
     r.src_luma = luma_src + plan.luma_step;
     r.dst_luma = wa->luma + plan.luma_dst + plan.luma_dst_step;
     luma_kernel(&r);
@@ -231,9 +233,13 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
     fetch_edges(Plane{ref.cr, cb.stride, cb.width, cb.height}, cx, cy, cr[0], cr[1], r.scratch_cr);
   }
   r.src_chroma_stride = chroma_stride;
-  const McKernel chroma_kernel =
-      plan.chroma != nullptr ? (k->*plan.chroma)[index] : decoder_mc_chroma_2x2[index];
-  const int step = plan.chroma_step;
+  McKernel chroma_kernel;
+  if constexpr (plan.chroma != nullptr) {
+    chroma_kernel = (k->*plan.chroma)[index];
+  } else {
+    chroma_kernel = decoder_mc_chroma_2x2[index];
+  }
+  constexpr int step = plan.chroma_step;
   for (int i = 0; i < plan.chroma_calls; ++i) {
     r.src_cb = cb_src + i * step * chroma_stride;
     r.src_cr = cr_src + i * step * chroma_stride;
@@ -242,6 +248,13 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa, int p) {
     chroma_kernel(&r);
   }
 }
+
+using PredictFn = void (*)(const InterSlice* s, MbWorkArea* wa);
+
+constexpr auto kPredict = []<int... p>(std::integer_sequence<int, p...>) {
+  return std::array<PredictFn, kPartitionCount>{predict_partition<p>...};
+}
+(std::make_integer_sequence<int, kPartitionCount>());
 
 // Adds the residual of the quadrants that have one.
 void combine_coded(const InterSlice* s, MbWorkArea* wa) {
@@ -254,19 +267,19 @@ void combine_coded(const InterSlice* s, MbWorkArea* wa) {
 }  // namespace
 
 void decoder_inter_p16x16(const InterSlice* s, MbWorkArea* wa) {
-  predict_partition(s, wa, kPart16x16);
+  predict_partition<kPart16x16>(s, wa);
   combine_coded(s, wa);
 }
 
 void decoder_inter_p16x8(const InterSlice* s, MbWorkArea* wa) {
-  predict_partition(s, wa, kPart16x8);
-  predict_partition(s, wa, kPart16x8 + 1);
+  predict_partition<kPart16x8>(s, wa);
+  predict_partition<kPart16x8 + 1>(s, wa);
   combine_coded(s, wa);
 }
 
 void decoder_inter_p8x16(const InterSlice* s, MbWorkArea* wa) {
-  predict_partition(s, wa, kPart8x16);
-  predict_partition(s, wa, kPart8x16 + 1);
+  predict_partition<kPart8x16>(s, wa);
+  predict_partition<kPart8x16 + 1>(s, wa);
   combine_coded(s, wa);
 }
 
@@ -274,11 +287,11 @@ void decoder_inter_p8x8(const InterSlice* s, MbWorkArea* wa) {
   for (int q = 0; q < 4; ++q) {
     const int sub = wa->sub_mb_type[q] & 3;
     const int first = kSubFirst[sub] + q * kSubCount[sub];
-    for (int i = 0; i < kSubCount[sub]; ++i) predict_partition(s, wa, first + i);
+    for (int i = 0; i < kSubCount[sub]; ++i) kPredict[first + i](s, wa);
   }
   combine_coded(s, wa);
 }
 
 void decoder_inter_p_skip(const InterSlice* s, MbWorkArea* wa) {
-  predict_partition(s, wa, kPart16x16);
+  predict_partition<kPart16x16>(s, wa);
 }
