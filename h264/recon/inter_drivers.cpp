@@ -119,14 +119,6 @@ constexpr auto kPlans = [] {
   return t;
 }();
 
-// A plane of a reference picture.
-struct Plane {
-  const uint8_t* samples;
-  int stride;
-  int width;
-  int height;
-};
-
 constexpr int kScratchStride = 24;
 
 // Copies n (0 .. 24) bytes, reading only src[0 .. n - 1].
@@ -153,23 +145,23 @@ inline void fill_words(uint8_t* dst, uint8_t v, int n) {
 // samples left of the plane (its first sample repeated), the plane's own samples and those right
 // of it (its last sample repeated). When both sides are clamped the middle part is the whole
 // plane row, at least 8 samples, so the rounded-up fill of the left part stays clear of the right.
-[[gnu::noinline]] void fetch_edges(const Plane& plane, int x, int y, int w, int h,
-                                   uint8_t* scratch) {
+[[gnu::noinline]] void fetch_edges(const uint8_t* plane, int stride, int width, int height, int x,
+                                   int y, int w, int h, uint8_t* scratch) {
   const int left = std::clamp(-x, 0, w);
-  const int right = std::clamp(x + w - plane.width, 0, w);
+  const int right = std::clamp(x + w - width, 0, w);
   const int middle = w - left - right;
   const int first = std::max(x, 0);
   for (int i = 0; i < h; ++i) {
-    const uint8_t* row = plane.samples + std::clamp(y + i, 0, plane.height - 1) * plane.stride;
+    const uint8_t* row = plane + std::clamp(y + i, 0, height - 1) * stride;
     uint8_t* out = scratch + kScratchStride * i;
-    if (right > 0) fill_words(out, row[plane.width - 1], kScratchStride / 8);
+    if (right > 0) fill_words(out, row[width - 1], kScratchStride / 8);
     if (left > 0) fill_words(out, row[0], (left + 7) / 8);
     copy_short(out + left, row + first, middle);
   }
 }
 
-inline bool inside(const Plane& plane, int x, int y, int w, int h) {
-  return x >= 0 && y >= 0 && x + w <= plane.width && y + h <= plane.height;
+inline bool inside(int width, int height, int x, int y, int w, int h) {
+  return x >= 0 && y >= 0 && x + w <= width && y + h <= height;
 }
 
 // Predicts partition p with the vector of its first 4x4 block and the reference of its quadrant.
@@ -185,15 +177,15 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa) {
   // Luma: one fetch for the partition, then kernel calls tiling it.
   const int x_frac = mv_x & 3, y_frac = mv_y & 3;
   const Rect& lr = kLumaRects[p][(x_frac != 0) * 2 + (y_frac != 0)];
-  const Plane luma{ref.luma, s->luma_stride, s->width, s->height};
   const int lx = 16 * wa->mb_x + (mv_x >> 2) + lr[2], ly = 16 * wa->mb_y + (mv_y >> 2) + lr[3];
   const uint8_t* luma_src = r.scratch_luma;
   int32_t luma_stride = kScratchStride;
-  if (inside(luma, lx, ly, lr[0], lr[1])) [[likely]] {
-    luma_src = luma.samples + ly * luma.stride + lx;
-    luma_stride = luma.stride;
+  if (inside(s->width, s->height, lx, ly, lr[0], lr[1])) [[likely]] {
+    luma_src = ref.luma + ly * s->luma_stride + lx;
+    luma_stride = s->luma_stride;
   } else {
-    fetch_edges(luma, lx, ly, lr[0], lr[1], r.scratch_luma);
+    fetch_edges(ref.luma, s->luma_stride, s->width, s->height, lx, ly, lr[0], lr[1],
+                r.scratch_luma);
   }
   luma_src += (2 * (y_frac != 0)) * luma_stride + 2 * (x_frac != 0);
   r.src_luma_stride = luma_stride;
@@ -219,18 +211,20 @@ void predict_partition(const InterSlice* s, MbWorkArea* wa) {
   const int index = (r.chroma_frac_x != 0) | ((r.chroma_frac_y != 0) << 1);
   const Rect& cr = kChromaRects[p][(r.chroma_frac_x != 0) * 2 + (r.chroma_frac_y != 0)];
   const int cx = 8 * wa->mb_x + (mv_x >> 3) + cr[2], cy = 8 * wa->mb_y + (chroma_mv_y >> 3) + cr[3];
-  const Plane cb{ref.cb, s->chroma_stride, s->width >> 1, s->height >> 1};
+  const int chroma_width = s->width >> 1, chroma_height = s->height >> 1;
   const uint8_t* cb_src = r.scratch_cb;
   const uint8_t* cr_src = r.scratch_cr;
   int32_t chroma_stride = kScratchStride;
-  if (inside(cb, cx, cy, cr[0], cr[1])) [[likely]] {
-    const int offset = cy * cb.stride + cx;
+  if (inside(chroma_width, chroma_height, cx, cy, cr[0], cr[1])) [[likely]] {
+    const int offset = cy * s->chroma_stride + cx;
     cb_src = ref.cb + offset;
     cr_src = ref.cr + offset;
-    chroma_stride = cb.stride;
+    chroma_stride = s->chroma_stride;
   } else {
-    fetch_edges(cb, cx, cy, cr[0], cr[1], r.scratch_cb);
-    fetch_edges(Plane{ref.cr, cb.stride, cb.width, cb.height}, cx, cy, cr[0], cr[1], r.scratch_cr);
+    fetch_edges(ref.cb, s->chroma_stride, chroma_width, chroma_height, cx, cy, cr[0], cr[1],
+                r.scratch_cb);
+    fetch_edges(ref.cr, s->chroma_stride, chroma_width, chroma_height, cx, cy, cr[0], cr[1],
+                r.scratch_cr);
   }
   r.src_chroma_stride = chroma_stride;
   McKernel chroma_kernel;
