@@ -150,7 +150,7 @@ inline void fill_words(uint8_t* dst, uint8_t v, int n) {
   const int left = std::clamp(-x, 0, w);
   const int right = std::clamp(x + w - width, 0, w);
   const int middle = w - left - right;
-  const int first = std::max(x, 0);
+  const int first = std::clamp(x, 0, width);
   for (int i = 0; i < h; ++i) {
     const uint8_t* row = plane + std::clamp(y + i, 0, height - 1) * stride;
     uint8_t* out = scratch + kScratchStride * i;
