@@ -250,12 +250,9 @@ constexpr auto kPredict = []<int... p>(std::integer_sequence<int, p...>) {
 }
 (std::make_integer_sequence<int, kPartitionCount>());
 
-// Adds the residual of the quadrants that have one.
+// Adds the residual, if the macroblock has one.
 void combine_coded(const InterSlice* s, MbWorkArea* wa) {
-  const int cbp = wa->coded_block_pattern;
-  const int quadrants = (cbp >> 4) != 0 ? 15 : cbp & 15;
-  for (int q = 0; q < 4; ++q)
-    if ((quadrants >> q) & 1) s->kernels->combine(wa, q);
+  if (wa->coded_block_pattern != 0) s->kernels->combine(wa);
 }
 
 }  // namespace

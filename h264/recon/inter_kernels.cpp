@@ -4,7 +4,6 @@
 
 #include "h264/recon/inter.h"
 #include "h264/recon/portable_kernels.h"
-#include "h264/recon/recon_tables.h"
 
 namespace {
 
@@ -14,13 +13,13 @@ void add_residual(uint8_t* dst, const int16_t* residual, int size) {
       dst[8 * y + x] = clip_pixel(dst[8 * y + x] + residual[8 * y + x]);
 }
 
-void combine(MbWorkArea* wa, int quadrant) {
-  if ((wa->coded_block_pattern >> quadrant) & 1)
-    add_residual(wa->luma + 64 * quadrant, wa->residual + 64 * quadrant, 8);
+void combine(MbWorkArea* wa) {
+  for (int q = 0; q < 4; ++q)
+    if ((wa->coded_block_pattern >> q) & 1)
+      add_residual(wa->luma + 64 * q, wa->residual + 64 * q, 8);
   if (wa->coded_block_pattern >> 4) {
-    const int offset = decoder_chroma4x4_offset[quadrant];
-    add_residual(wa->cb + offset, wa->residual + kResidualCb + offset, 4);
-    add_residual(wa->cr + offset, wa->residual + kResidualCr + offset, 4);
+    add_residual(wa->cb, wa->residual + kResidualCb, 8);
+    add_residual(wa->cr, wa->residual + kResidualCr, 8);
   }
 }
 

@@ -76,9 +76,10 @@ using IntraChromaKernel = void (*)(const MbWorkArea* wa, uint8_t* cb, uint8_t* c
 
 // Inter prediction of one block (clause 8.4.2.2) into the destinations at stride 8; the 8x16
 // luma kernel puts rows 8..15 into the quadrant below (destination + 128). Chroma kernels take
-// their fractions from the request. The combine kernel adds one quadrant's residual.
+// their fractions from the request. The combine kernel adds the residual of the luma quadrants
+// and the chroma blocks that coded_block_pattern marks.
 using McKernel = void (*)(const McBlockRequest* request);
-using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
+using CombineKernel = void (*)(MbWorkArea* wa);
 
 // One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
 // the history plane (the previous picture's luma) and the counter plane at the same offsets.

@@ -3,7 +3,6 @@
 // the de-interlacing line.
 #include <utility>
 
-#include "h264/recon/recon_tables.h"
 #include "h264/recon/sse2_kernels.h"
 #include "h264/stream/deinterlace.h"
 
@@ -257,17 +256,19 @@ void mc_chroma(const McBlockRequest* r) {
   }
 }
 
-void combine(MbWorkArea* wa, int quadrant) {
-  if ((wa->coded_block_pattern >> quadrant) & 1) {
-    uint8_t* luma = wa->luma + 64 * quadrant;
-    const int16_t* residual = wa->residual + 64 * quadrant;
-    for (int y = 0; y < 8; y += 2)
-      store128(luma + 8 * y, add_residual_16(load128(luma + 8 * y), residual + 8 * y));
-  }
-  if (wa->coded_block_pattern >> 4) {
-    const int offset = decoder_chroma4x4_offset[quadrant];
-    add_residual_4x4(wa->cb + offset, wa->residual + kResidualCb + offset);
-    add_residual_4x4(wa->cr + offset, wa->residual + kResidualCr + offset);
+// 64 samples at stride 8 plus their residual, in place.
+void add_residual_8x8(uint8_t* samples, const int16_t* residual) {
+  for (int y = 0; y < 8; y += 2)
+    store128(samples + 8 * y, add_residual_16(load128(samples + 8 * y), residual + 8 * y));
+}
+
+void combine(MbWorkArea* wa) {
+  const int cbp = wa->coded_block_pattern;
+  for (int q = 0; q < 4; ++q)
+    if ((cbp >> q) & 1) add_residual_8x8(wa->luma + 64 * q, wa->residual + 64 * q);
+  if (cbp >> 4) {
+    add_residual_8x8(wa->cb, wa->residual + kResidualCb);
+    add_residual_8x8(wa->cr, wa->residual + kResidualCr);
   }
 }
 

@@ -485,10 +485,9 @@ TEST(KernelCheck, Combine) {
   for (int n = 0; n < 5000; ++n) {
     MbWorkArea wa = random_work_area(s);
     wa.coded_block_pattern = s.uniform(0, 15) | (s.uniform(0, 2) << 4);
-    const int quadrant = s.uniform(0, 3);
     EXPECT_SAME(
-        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x, quadrant); },
-        "combine quadrant " << quadrant << " case " << n);
+        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x); },
+        "combine pattern " << wa.coded_block_pattern << " case " << n);
   }
 }
 

@@ -152,7 +152,7 @@ TEST(ReconCombine, AddsOnlyCodedQuadrantsAndChromaWithPattern) {
   std::memset(wa.cr, 20, 64);
   for (int i = 0; i < kResidualSize; ++i) wa.residual[i] = static_cast<int16_t>(i % 2 ? 100 : -30);
   wa.coded_block_pattern = 0x2 | 0x10;
-  for (int q = 0; q < 4; ++q) k.combine(&wa, q);
+  k.combine(&wa);
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
       const int pos = luma_sample_offset(x, y);
@@ -166,7 +166,7 @@ TEST(ReconCombine, AddsOnlyCodedQuadrantsAndChromaWithPattern) {
   }
   wa.coded_block_pattern = 0;
   std::memset(wa.cb, 10, 64);
-  k.combine(&wa, 2);
+  k.combine(&wa);
   for (int i = 0; i < 64; ++i) ASSERT_EQ(wa.cb[i], 10);
 }
 

@@ -217,7 +217,7 @@ int main() {
             [&shape, index](K k, I x) { (k.*shape.table)[index](&x.request); });
     }
   }
-  bench(b, in, "combine", kCalls, [](K k, I x) { k.combine(&x.wa, 1); });
+  bench(b, in, "combine", kCalls, [](K k, I x) { k.combine(&x.wa); });
   bench(b, in, "deinterlace_line/1280", kCalls / 10, [](K k, I x) {
     k.deinterlace_line(x.deinterlaced.data(), x.deinterlaced.data() + kPicStride,
                        x.picture.data() + kPicStride, x.history.data() + kPicStride,
