@@ -1,6 +1,5 @@
-// Inter kernels on 128-bit vectors: luma interpolation (clause 8.4.2.2.1) in 16-bit lanes, with
-// the centre sample's second pass in 32-bit lanes; chroma interpolation; the residual addition;
-// the de-interlacing line.
+// Inter kernels on 128-bit vectors: luma interpolation (clause 8.4.2.2.1) in 16-bit lanes;
+// chroma interpolation; the residual addition; the de-interlacing line.
 #include <utility>
 
 #include "h264/recon/sse2_kernels.h"
@@ -85,22 +84,19 @@ struct RowWindow {
   }
 };
 
-// Centre samples j from six rows of unrounded horizontal sums: the vertical filter over them with
-// 32-bit sums.
+// Centre samples j from six rows of unrounded horizontal sums a .. f (each -2550 .. 10710):
+// (a + f - 5 (b + e) + 20 (c + d) + 512) >> 10 in 16-bit lanes as the nested floors
+// ((((af - be) >> 2) - be + cd) >> 2) + cd + 32) >> 6, which are exact. Only the sum with the
+// second cd can leave 16 bits, beyond 32767 when cd > 21037 and below -32768 when cd < -4718;
+// saturating it there still gives 255 (or 0), as the exact sum does.
 [[gnu::always_inline]] inline __m128i centre_j(const int16_t (*rows)[8]) {
   const __m128i af = _mm_add_epi16(load128(rows[0]), load128(rows[5]));
   const __m128i be = _mm_add_epi16(load128(rows[1]), load128(rows[4]));
   const __m128i cd = _mm_add_epi16(load128(rows[2]), load128(rows[3]));
-  const __m128i outer_weights = _mm_setr_epi16(1, -5, 1, -5, 1, -5, 1, -5);
-  const __m128i inner_weights = _mm_setr_epi16(20, 1, 20, 1, 20, 1, 20, 1);
-  const __m128i round = _mm_set1_epi16(512);
-  const __m128i sum_lo =
-      _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(af, be), outer_weights),
-                    _mm_madd_epi16(_mm_unpacklo_epi16(cd, round), inner_weights));
-  const __m128i sum_hi =
-      _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(af, be), outer_weights),
-                    _mm_madd_epi16(_mm_unpackhi_epi16(cd, round), inner_weights));
-  const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sum_lo, 10), _mm_srai_epi32(sum_hi, 10));
+  const __m128i quarter =
+      _mm_adds_epi16(_mm_sub_epi16(_mm_srai_epi16(_mm_sub_epi16(af, be), 2), be), cd);
+  const __m128i sixteenth = _mm_add_epi16(_mm_srai_epi16(quarter, 2), cd);
+  const __m128i v = _mm_srai_epi16(_mm_add_epi16(sixteenth, _mm_set1_epi16(32)), 6);
   return _mm_packus_epi16(v, v);
 }
 

@@ -479,6 +479,43 @@ TEST(KernelCheck, Interpolation) {
   }
 }
 
+// Rows alternating the patterns 255 0 255 255 0 255 (horizontal sum 10710, the largest) and its
+// inverse (-2550, the smallest) in the orders that drive the centre samples' vertical sum to
+// either extreme, at every phase.
+TEST(KernelCheck, CentreSamplesAtTheExtremesOfTheVerticalSum) {
+  Tables t;
+  constexpr int kPattern[6] = {1, 0, 1, 1, 0, 1};
+  constexpr int kRowOrders[2][6] = {{0, 1, 0, 0, 1, 0}, {1, 0, 1, 1, 0, 1}};  // 1: inverted
+  const McKernel(ReconKernels::*tables[])[16] = {&ReconKernels::mc_luma_4x4,
+                                                 &ReconKernels::mc_luma_8x16};
+  for (const auto table : tables) {
+    const int w = table == &ReconKernels::mc_luma_4x4 ? 4 : 8, h = w == 4 ? 4 : 16;
+    const int stride = w + 5;
+    for (const auto& order : kRowOrders) {
+      for (int phase = 0; phase < 36; ++phase) {
+        std::vector<uint8_t> ref(static_cast<size_t>(stride * (h + 5)));
+        for (int y = 0; y < h + 5; ++y)
+          for (int x = 0; x < stride; ++x)
+            ref[y * stride + x] =
+                (kPattern[(x + phase) % 6] ^ order[(y + phase / 6) % 6]) != 0 ? 255 : 0;
+        for (const int index : {6, 9, 10, 11, 14}) {
+          McState st{};
+          EXPECT_SAME(
+              t, st,
+              [&](const ReconKernels& k, McState& x) {
+                McBlockRequest r{};
+                r.src_luma = ref.data() + 2 * stride + 2;
+                r.src_luma_stride = stride;
+                r.dst_luma = x.luma;
+                (k.*table)[index](&r);
+              },
+              "width " << w << " fraction " << index << " phase " << phase);
+        }
+      }
+    }
+  }
+}
+
 TEST(KernelCheck, Combine) {
   Tables t;
   Samples s(7);
