@@ -98,11 +98,12 @@ constexpr auto kPlans = [] {
     PartitionPlan& plan = t[p];
     plan.blk = static_cast<int8_t>(((part.y >> 3) * 2 + (part.x >> 3)) * 4 +
                                    ((part.y >> 2) & 1) * 2 + ((part.x >> 2) & 1));
-    const int call_w = part.w >= 8 && part.h >= 8 ? 8 : 4;
-    plan.luma = part.h == 16  ? &ReconKernels::mc_luma_8x16
-                : part.h == 4 ? &ReconKernels::mc_luma_4x4
-                : call_w == 8 ? &ReconKernels::mc_luma_8x8
-                              : &ReconKernels::mc_luma_4x8;
+    const int call_w = part.w == 16 && part.h == 16 ? 16 : part.w >= 8 && part.h >= 8 ? 8 : 4;
+    plan.luma = call_w == 16   ? &ReconKernels::mc_luma_16x16
+                : part.h == 16 ? &ReconKernels::mc_luma_8x16
+                : part.h == 4  ? &ReconKernels::mc_luma_4x4
+                : call_w == 8  ? &ReconKernels::mc_luma_8x8
+                               : &ReconKernels::mc_luma_4x8;
     plan.luma_calls = static_cast<int8_t>(part.w / call_w);
     plan.luma_step = static_cast<int8_t>(call_w);
     plan.luma_dst_step = static_cast<int8_t>(luma_sample_offset(call_w, 0));

@@ -75,7 +75,8 @@ using IntraChromaKernel = void (*)(const MbWorkArea* wa, uint8_t* cb, uint8_t* c
                                    int chroma_pattern);
 
 // Inter prediction of one block (clause 8.4.2.2) into the destinations at stride 8; the 8x16
-// luma kernel puts rows 8..15 into the quadrant below (destination + 128). Chroma kernels take
+// luma kernel puts rows 8..15 into the quadrant below (destination + 128), the 16x16 kernel fills
+// all four quadrants (columns 8..15 at destination + 64). Chroma kernels take
 // their fractions from the request. The combine kernel adds the residual of the luma quadrants
 // and the chroma blocks that coded_block_pattern marks.
 using McKernel = void (*)(const McBlockRequest* request);
@@ -118,6 +119,7 @@ struct ReconKernels {
   McKernel mc_luma_4x8[16];
   McKernel mc_luma_8x8[16];
   McKernel mc_luma_8x16[16];
+  McKernel mc_luma_16x16[16];
   McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
   McKernel mc_chroma_4x4[4];
   McKernel mc_chroma_8x4[4];

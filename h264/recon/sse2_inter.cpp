@@ -55,7 +55,7 @@ template <int W>
 // Calls f.template operator()<y>() for y = 0 .. H - 1.
 template <int H, typename F>
 [[gnu::always_inline]] inline void for_rows(F&& f) {
-  [&]<int... y>(std::integer_sequence<int, y...>) {
+  [&]<int... y>(std::integer_sequence<int, y...>) __attribute__((always_inline)) {
     (f.template operator()<y>(), ...);
   }
   (std::make_integer_sequence<int, H>());
@@ -136,7 +136,7 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
       }
     } else {
       RowWindow<W, kHalfColumn> window(src, stride);
-      for_rows<H>([&]<int y>() {
+      for_rows<H>([&]<int y>() __attribute__((always_inline)) {
         const __m128i h = round_half(window.template sums<y>());
         store_row<W>(row_out(y), _mm_avg_epu8(h, centre_j(sums + y)));
         if constexpr (y + 1 < H) window.template advance<y>(src + (y + 4) * stride);
@@ -144,7 +144,7 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
     }
   } else {
     RowWindow<W, kHalfColumn> window(src, stride);
-    for_rows<H>([&]<int y>() {
+    for_rows<H>([&]<int y>() __attribute__((always_inline)) {
       const uint8_t* s = src + y * stride;
       const __m128i h = round_half(window.template sums<y>());
       __m128i v;
@@ -161,10 +161,55 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
   }
 }
 
+// An 8x16 half of a 16x16 block, out of line: two inlined copies would compete for registers.
+template <int xf, int yf>
+[[gnu::noinline]] void luma_half_16(const uint8_t* src, int stride, uint8_t* dst) {
+  luma_block<8, 16, xf, yf>(src, stride, dst);
+}
+
+// 16x16 blocks: a, b, c on whole rows of 16 (the six loads of a row serve both halves); the
+// positions with a vertical part as two 8x16 halves.
+template <int xf, int yf>
+void luma_block_16(const uint8_t* src, int stride, uint8_t* dst) {
+  if constexpr (yf == 0) {
+    const __m128i zero = _mm_setzero_si128();
+    for (int y = 0; y < 16; ++y) {
+      const uint8_t* s = src + y * stride;
+      __m128i v;
+      if constexpr (xf == 0) {
+        v = load128(s);
+      } else {
+        __m128i t[6];
+        for (int k = 0; k < 6; ++k) t[k] = load128(s - 2 + k);
+        const auto sums = [&](auto half) {
+          return tap6(half(t[0], zero), half(t[1], zero), half(t[2], zero), half(t[3], zero),
+                      half(t[4], zero), half(t[5], zero));
+        };
+        const __m128i lo = sums([](__m128i a, __m128i z) { return _mm_unpacklo_epi8(a, z); });
+        const __m128i hi = sums([](__m128i a, __m128i z) { return _mm_unpackhi_epi8(a, z); });
+        const __m128i round = _mm_set1_epi16(16);
+        const __m128i b = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(lo, round), 5),
+                                           _mm_srai_epi16(_mm_add_epi16(hi, round), 5));
+        v = xf == 2 ? b : _mm_avg_epu8(load128(s + (xf == 3 ? 1 : 0)), b);
+      }
+      uint8_t* out = dst + 8 * y + (y >= 8 ? 64 : 0);
+      store64(out, v);
+      store64(out + 64, _mm_unpackhi_epi64(v, v));
+    }
+  } else {
+    luma_half_16<xf, yf>(src, stride, dst);
+    luma_half_16<xf, yf>(src + 8, stride, dst + 64);
+  }
+}
+
 template <int kWidth, int kHeight, int kIndex>
 void mc_luma(const McBlockRequest* r) {
-  luma_block<kWidth, kHeight, (kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride,
-                                                           r->dst_luma);
+  if constexpr (kWidth == 16) {
+    luma_block_16<(kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride, r->dst_luma);
+  } else {
+    luma_block<kWidth, kHeight, (kIndex >> 2), (kIndex & 3)>(r->src_luma, r->src_luma_stride,
+                                                             r->dst_luma);
+  }
 }
 
 // kWidth samples of rows y and, for 4-wide blocks, y + 1 (in the upper half of the vector).
@@ -303,6 +348,7 @@ void fill_luma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_luma_4x8[kIndex] = mc_luma<4, 8, kIndex>), ...);
   ((k->mc_luma_8x8[kIndex] = mc_luma<8, 8, kIndex>), ...);
   ((k->mc_luma_8x16[kIndex] = mc_luma<8, 16, kIndex>), ...);
+  ((k->mc_luma_16x16[kIndex] = mc_luma<16, 16, kIndex>), ...);
 }
 
 template <int... kIndex>

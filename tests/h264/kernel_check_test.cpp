@@ -411,7 +411,8 @@ TEST(KernelCheck, Interpolation) {
   const Shape luma[] = {{&ReconKernels::mc_luma_4x4, 4, 4, "luma 4x4"},
                         {&ReconKernels::mc_luma_4x8, 4, 8, "luma 4x8"},
                         {&ReconKernels::mc_luma_8x8, 8, 8, "luma 8x8"},
-                        {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"}};
+                        {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"},
+                        {&ReconKernels::mc_luma_16x16, 16, 16, "luma 16x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
       const bool wide = (index >> 2) != 0, tall = (index & 3) != 0;
@@ -424,10 +425,12 @@ TEST(KernelCheck, Interpolation) {
         McBlockRequest req{};
         req.src_luma = ref.origin;
         req.src_luma_stride = ref.stride;
-        const int dst = shape.h == 16 ? 64 * s.uniform(0, 1)
-                                      : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
-                                                           8 * s.uniform(0, 1)) +
-                                            8 * s.uniform(0, 8 - shape.h);
+        const int dst = shape.w == 16 ? 0
+                        : shape.h == 16
+                            ? 64 * s.uniform(0, 1)
+                            : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
+                                                 8 * s.uniform(0, 1)) +
+                                  8 * s.uniform(0, 8 - shape.h);
         EXPECT_SAME(
             t, st,
             [&](const ReconKernels& k, McState& x) {
@@ -486,10 +489,13 @@ TEST(KernelCheck, CentreSamplesAtTheExtremesOfTheVerticalSum) {
   Tables t;
   constexpr int kPattern[6] = {1, 0, 1, 1, 0, 1};
   constexpr int kRowOrders[2][6] = {{0, 1, 0, 0, 1, 0}, {1, 0, 1, 1, 0, 1}};  // 1: inverted
-  const McKernel(ReconKernels::*tables[])[16] = {&ReconKernels::mc_luma_4x4,
-                                                 &ReconKernels::mc_luma_8x16};
-  for (const auto table : tables) {
-    const int w = table == &ReconKernels::mc_luma_4x4 ? 4 : 8, h = w == 4 ? 4 : 16;
+  const struct {
+    McKernel (ReconKernels::*table)[16];
+    int w, h;
+  } shapes[] = {{&ReconKernels::mc_luma_4x4, 4, 4},
+                {&ReconKernels::mc_luma_8x16, 8, 16},
+                {&ReconKernels::mc_luma_16x16, 16, 16}};
+  for (const auto& [table, w, h] : shapes) {
     const int stride = w + 5;
     for (const auto& order : kRowOrders) {
       for (int phase = 0; phase < 36; ++phase) {

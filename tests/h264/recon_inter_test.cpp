@@ -29,7 +29,10 @@ TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
   const struct {
     McKernel* table;
     int w, h;
-  } shapes[] = {{k.mc_luma_4x4, 4, 4}, {k.mc_luma_4x8, 4, 8}, {k.mc_luma_8x16, 8, 16}};
+  } shapes[] = {{k.mc_luma_4x4, 4, 4},
+                {k.mc_luma_4x8, 4, 8},
+                {k.mc_luma_8x16, 8, 16},
+                {k.mc_luma_16x16, 16, 16}};
   for (const auto& shape : shapes) {
     for (int index = 0; index < 16; ++index) {
       const int xf = index >> 2, yf = index & 3;
@@ -51,7 +54,7 @@ TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
       const PlaneSamples samples{padded, rw + 6};
       for (int y = 0; y < shape.h; ++y) {
         for (int x = 0; x < shape.w; ++x) {
-          const int out = y < 8 ? dst[8 * y + x] : dst[128 + 8 * (y - 8) + x];
+          const int out = dst[luma_sample_offset(x, y)];
           ASSERT_EQ(out,
                     inter_model::luma(samples, x + 3 + (xf ? 2 : 0), y + 3 + (yf ? 2 : 0), xf, yf))
               << shape.w << "x" << shape.h << " index " << index << " at " << x << "," << y;

@@ -197,7 +197,8 @@ int main() {
   } luma[] = {{&ReconKernels::mc_luma_4x4, "mc_luma_4x4"},
               {&ReconKernels::mc_luma_4x8, "mc_luma_4x8"},
               {&ReconKernels::mc_luma_8x8, "mc_luma_8x8"},
-              {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"}};
+              {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"},
+              {&ReconKernels::mc_luma_16x16, "mc_luma_16x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
       bench(b, in, std::string(shape.name) + "[" + std::to_string(index) + "]", kCalls,
