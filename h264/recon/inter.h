@@ -31,7 +31,7 @@ struct InterSlice {
 
 // Each driver reads the macroblock position, ref_idx_l0, mv_l0 (and sub_mb_type) from the work
 // area, writes the luma and chroma prediction of the whole macroblock into it and adds the
-// residual of every quadrant through the combine kernel. Vectors may point any distance outside
+// residual through the combine kernel. Vectors may point any distance outside
 // the picture: reads are clamped to its edge samples.
 void decoder_inter_p16x16(const InterSlice* s, MbWorkArea* wa);
 void decoder_inter_p16x8(const InterSlice* s, MbWorkArea* wa);

@@ -4,7 +4,6 @@
 
 #include "h264/recon/inter.h"
 #include "h264/recon/portable_kernels.h"
-#include "h264/recon/recon_tables.h"
 
 namespace {
 
@@ -14,13 +13,13 @@ void add_residual(uint8_t* dst, const int16_t* residual, int size) {
       dst[8 * y + x] = clip_pixel(dst[8 * y + x] + residual[8 * y + x]);
 }
 
-void combine(MbWorkArea* wa, int quadrant) {
-  if ((wa->coded_block_pattern >> quadrant) & 1)
-    add_residual(wa->luma + 64 * quadrant, wa->residual + 64 * quadrant, 8);
+void combine(MbWorkArea* wa) {
+  for (int q = 0; q < 4; ++q)
+    if ((wa->coded_block_pattern >> q) & 1)
+      add_residual(wa->luma + 64 * q, wa->residual + 64 * q, 8);
   if (wa->coded_block_pattern >> 4) {
-    const int offset = decoder_chroma4x4_offset[quadrant];
-    add_residual(wa->cb + offset, wa->residual + kResidualCb + offset, 4);
-    add_residual(wa->cr + offset, wa->residual + kResidualCr + offset, 4);
+    add_residual(wa->cb, wa->residual + kResidualCb, 8);
+    add_residual(wa->cr, wa->residual + kResidualCr, 8);
   }
 }
 
@@ -38,9 +37,13 @@ inline int average(int a, int b) {
   return (a + b + 1) >> 1;
 }
 
-// Row y of a luma block: rows 8..15 belong to the quadrant below.
-inline uint8_t* luma_row(uint8_t* dst, int y) {
-  return dst + 8 * y + (y >= 8 ? 64 : 0);
+// Stores row y of a luma block: rows 8..15 belong to the quadrant below, columns 8..15 to the
+// quadrant on the right.
+template <int kWidth>
+void put_luma_row(uint8_t* dst, int y, const uint8_t* row) {
+  uint8_t* out = dst + 8 * y + (y >= 8 ? 64 : 0);
+  std::memcpy(out, row, kWidth < 8 ? kWidth : 8);
+  if constexpr (kWidth > 8) std::memcpy(out + 64, row + 8, kWidth - 8);
 }
 
 // Luma prediction of a kWidth x kHeight block at a fractional position (xFrac, yFrac) =
@@ -109,11 +112,11 @@ void mc_luma(const McBlockRequest* r) {
   const uint8_t* s = r->src_luma;
   const int stride = r->src_luma_stride;
   if constexpr (kIndex == 0) {
-    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), s + y * stride, kWidth);
+    for (int y = 0; y < kHeight; ++y) put_luma_row<kWidth>(r->dst_luma, y, s + y * stride);
   } else {
     uint8_t pred[kHeight][kWidth];
     luma_fraction<kWidth, kHeight, kIndex>(s, stride, pred);
-    for (int y = 0; y < kHeight; ++y) std::memcpy(luma_row(r->dst_luma, y), pred[y], kWidth);
+    for (int y = 0; y < kHeight; ++y) put_luma_row<kWidth>(r->dst_luma, y, pred[y]);
   }
 }
 
@@ -153,6 +156,7 @@ void fill_luma(ReconKernels* k, std::integer_sequence<int, kIndex...>) {
   ((k->mc_luma_4x8[kIndex] = mc_luma<4, 8, kIndex>), ...);
   ((k->mc_luma_8x8[kIndex] = mc_luma<8, 8, kIndex>), ...);
   ((k->mc_luma_8x16[kIndex] = mc_luma<8, 16, kIndex>), ...);
+  ((k->mc_luma_16x16[kIndex] = mc_luma<16, 16, kIndex>), ...);
 }
 
 template <int... kIndex>

@@ -18,13 +18,8 @@ struct McBlockRequest {
   uint8_t* dst_luma;  // stride 8, quadrant layout
   uint8_t* dst_cb;    // stride 8
   uint8_t* dst_cr;
-  int16_t mv_x;  // quarter luma samples
-  int16_t mv_y;
-  int8_t ref_idx;
-  uint8_t ref_field_parity;  // 0 top, 1 bottom
-  uint8_t chroma_frac_x;     // eighth chroma samples, 0..7
+  uint8_t chroma_frac_x;  // eighth chroma samples, 0..7
   uint8_t chroma_frac_y;
-  uint8_t shape;
   alignas(16) uint8_t scratch_luma[24 * 21];  // edge fetches, stride 24
   alignas(16) uint8_t scratch_cb[24 * 9];
   alignas(16) uint8_t scratch_cr[24 * 9];
@@ -80,10 +75,12 @@ using IntraChromaKernel = void (*)(const MbWorkArea* wa, uint8_t* cb, uint8_t* c
                                    int chroma_pattern);
 
 // Inter prediction of one block (clause 8.4.2.2) into the destinations at stride 8; the 8x16
-// luma kernel puts rows 8..15 into the quadrant below (destination + 128). Chroma kernels take
-// their fractions from the request. The combine kernel adds one quadrant's residual.
+// luma kernel puts rows 8..15 into the quadrant below (destination + 128), the 16x16 kernel fills
+// all four quadrants (columns 8..15 at destination + 64). Chroma kernels take
+// their fractions from the request. The combine kernel adds the residual of the luma quadrants
+// and the chroma blocks that coded_block_pattern marks.
 using McKernel = void (*)(const McBlockRequest* request);
-using CombineKernel = void (*)(MbWorkArea* wa, int quadrant);
+using CombineKernel = void (*)(MbWorkArea* wa);
 
 // One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
 // the history plane (the previous picture's luma) and the counter plane at the same offsets.
@@ -122,6 +119,7 @@ struct ReconKernels {
   McKernel mc_luma_4x8[16];
   McKernel mc_luma_8x8[16];
   McKernel mc_luma_8x16[16];
+  McKernel mc_luma_16x16[16];
   McKernel mc_chroma_4x2[4];  // indexed by (xFracC != 0) | ((yFracC != 0) << 1)
   McKernel mc_chroma_4x4[4];
   McKernel mc_chroma_8x4[4];

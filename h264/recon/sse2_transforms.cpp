@@ -41,7 +41,7 @@ void idct4x4(const int16_t* coeff, int16_t* dst) {
   for (int i = 0; i < 4; ++i) store64(dst + 8 * i, _mm_srai_epi16(_mm_add_epi16(r[i], round), 6));
 }
 
-void transpose8x8(__m128i* r) {
+[[gnu::always_inline]] inline void transpose8x8(__m128i* r) {
   const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]), a1 = _mm_unpackhi_epi16(r[0], r[1]);
   const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]), a3 = _mm_unpackhi_epi16(r[2], r[3]);
   const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]), a5 = _mm_unpackhi_epi16(r[4], r[5]);
@@ -61,7 +61,7 @@ void transpose8x8(__m128i* r) {
 }
 
 // One 8-point pass over the lanes, in the order of the portable pass.
-void idct8_pass(__m128i* d) {
+[[gnu::always_inline]] inline void idct8_pass(__m128i* d) {
   const __m128i a0 = _mm_add_epi16(d[0], d[4]), a4 = _mm_sub_epi16(d[0], d[4]);
   const __m128i a2 = _mm_sub_epi16(_mm_srai_epi16(d[2], 1), d[6]);
   const __m128i a6 = _mm_add_epi16(d[2], _mm_srai_epi16(d[6], 1));

@@ -411,7 +411,8 @@ TEST(KernelCheck, Interpolation) {
   const Shape luma[] = {{&ReconKernels::mc_luma_4x4, 4, 4, "luma 4x4"},
                         {&ReconKernels::mc_luma_4x8, 4, 8, "luma 4x8"},
                         {&ReconKernels::mc_luma_8x8, 8, 8, "luma 8x8"},
-                        {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"}};
+                        {&ReconKernels::mc_luma_8x16, 8, 16, "luma 8x16"},
+                        {&ReconKernels::mc_luma_16x16, 16, 16, "luma 16x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
       const bool wide = (index >> 2) != 0, tall = (index & 3) != 0;
@@ -424,10 +425,12 @@ TEST(KernelCheck, Interpolation) {
         McBlockRequest req{};
         req.src_luma = ref.origin;
         req.src_luma_stride = ref.stride;
-        const int dst = shape.h == 16 ? 64 * s.uniform(0, 1)
-                                      : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
-                                                           8 * s.uniform(0, 1)) +
-                                            8 * s.uniform(0, 8 - shape.h);
+        const int dst = shape.w == 16 ? 0
+                        : shape.h == 16
+                            ? 64 * s.uniform(0, 1)
+                            : luma_sample_offset(shape.w * s.uniform(0, 16 / shape.w - 1),
+                                                 8 * s.uniform(0, 1)) +
+                                  8 * s.uniform(0, 8 - shape.h);
         EXPECT_SAME(
             t, st,
             [&](const ReconKernels& k, McState& x) {
@@ -479,16 +482,55 @@ TEST(KernelCheck, Interpolation) {
   }
 }
 
+// Rows alternating the patterns 255 0 255 255 0 255 (horizontal sum 10710, the largest) and its
+// inverse (-2550, the smallest) in the orders that drive the centre samples' vertical sum to
+// either extreme, at every phase.
+TEST(KernelCheck, CentreSamplesAtTheExtremesOfTheVerticalSum) {
+  Tables t;
+  constexpr int kPattern[6] = {1, 0, 1, 1, 0, 1};
+  constexpr int kRowOrders[2][6] = {{0, 1, 0, 0, 1, 0}, {1, 0, 1, 1, 0, 1}};  // 1: inverted
+  const struct {
+    McKernel (ReconKernels::*table)[16];
+    int w, h;
+  } shapes[] = {{&ReconKernels::mc_luma_4x4, 4, 4},
+                {&ReconKernels::mc_luma_8x16, 8, 16},
+                {&ReconKernels::mc_luma_16x16, 16, 16}};
+  for (const auto& [table, w, h] : shapes) {
+    const int stride = w + 5;
+    for (const auto& order : kRowOrders) {
+      for (int phase = 0; phase < 36; ++phase) {
+        std::vector<uint8_t> ref(static_cast<size_t>(stride * (h + 5)));
+        for (int y = 0; y < h + 5; ++y)
+          for (int x = 0; x < stride; ++x)
+            ref[y * stride + x] =
+                (kPattern[(x + phase) % 6] ^ order[(y + phase / 6) % 6]) != 0 ? 255 : 0;
+        for (const int index : {6, 9, 10, 11, 14}) {
+          McState st{};
+          EXPECT_SAME(
+              t, st,
+              [&](const ReconKernels& k, McState& x) {
+                McBlockRequest r{};
+                r.src_luma = ref.data() + 2 * stride + 2;
+                r.src_luma_stride = stride;
+                r.dst_luma = x.luma;
+                (k.*table)[index](&r);
+              },
+              "width " << w << " fraction " << index << " phase " << phase);
+        }
+      }
+    }
+  }
+}
+
 TEST(KernelCheck, Combine) {
   Tables t;
   Samples s(7);
   for (int n = 0; n < 5000; ++n) {
     MbWorkArea wa = random_work_area(s);
     wa.coded_block_pattern = s.uniform(0, 15) | (s.uniform(0, 2) << 4);
-    const int quadrant = s.uniform(0, 3);
     EXPECT_SAME(
-        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x, quadrant); },
-        "combine quadrant " << quadrant << " case " << n);
+        t, wa, [&](const ReconKernels& k, MbWorkArea& x) { k.combine(&x); },
+        "combine pattern " << wa.coded_block_pattern << " case " << n);
   }
 }
 

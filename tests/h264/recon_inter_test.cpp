@@ -29,7 +29,10 @@ TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
   const struct {
     McKernel* table;
     int w, h;
-  } shapes[] = {{k.mc_luma_4x4, 4, 4}, {k.mc_luma_4x8, 4, 8}, {k.mc_luma_8x16, 8, 16}};
+  } shapes[] = {{k.mc_luma_4x4, 4, 4},
+                {k.mc_luma_4x8, 4, 8},
+                {k.mc_luma_8x16, 8, 16},
+                {k.mc_luma_16x16, 16, 16}};
   for (const auto& shape : shapes) {
     for (int index = 0; index < 16; ++index) {
       const int xf = index >> 2, yf = index & 3;
@@ -51,7 +54,7 @@ TEST(ReconInterpolation, LumaKernelsMatchTheStandardAndReadOnlyTheirRectangle) {
       const PlaneSamples samples{padded, rw + 6};
       for (int y = 0; y < shape.h; ++y) {
         for (int x = 0; x < shape.w; ++x) {
-          const int out = y < 8 ? dst[8 * y + x] : dst[128 + 8 * (y - 8) + x];
+          const int out = dst[luma_sample_offset(x, y)];
           ASSERT_EQ(out,
                     inter_model::luma(samples, x + 3 + (xf ? 2 : 0), y + 3 + (yf ? 2 : 0), xf, yf))
               << shape.w << "x" << shape.h << " index " << index << " at " << x << "," << y;
@@ -152,7 +155,7 @@ TEST(ReconCombine, AddsOnlyCodedQuadrantsAndChromaWithPattern) {
   std::memset(wa.cr, 20, 64);
   for (int i = 0; i < kResidualSize; ++i) wa.residual[i] = static_cast<int16_t>(i % 2 ? 100 : -30);
   wa.coded_block_pattern = 0x2 | 0x10;
-  for (int q = 0; q < 4; ++q) k.combine(&wa, q);
+  k.combine(&wa);
   for (int y = 0; y < 16; ++y) {
     for (int x = 0; x < 16; ++x) {
       const int pos = luma_sample_offset(x, y);
@@ -166,7 +169,7 @@ TEST(ReconCombine, AddsOnlyCodedQuadrantsAndChromaWithPattern) {
   }
   wa.coded_block_pattern = 0;
   std::memset(wa.cb, 10, 64);
-  k.combine(&wa, 2);
+  k.combine(&wa);
   for (int i = 0; i < 64; ++i) ASSERT_EQ(wa.cb[i], 10);
 }
 

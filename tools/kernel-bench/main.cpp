@@ -197,7 +197,8 @@ int main() {
   } luma[] = {{&ReconKernels::mc_luma_4x4, "mc_luma_4x4"},
               {&ReconKernels::mc_luma_4x8, "mc_luma_4x8"},
               {&ReconKernels::mc_luma_8x8, "mc_luma_8x8"},
-              {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"}};
+              {&ReconKernels::mc_luma_8x16, "mc_luma_8x16"},
+              {&ReconKernels::mc_luma_16x16, "mc_luma_16x16"}};
   for (const auto& shape : luma) {
     for (int index = 0; index < 16; ++index) {
       bench(b, in, std::string(shape.name) + "[" + std::to_string(index) + "]", kCalls,
@@ -217,7 +218,7 @@ int main() {
             [&shape, index](K k, I x) { (k.*shape.table)[index](&x.request); });
     }
   }
-  bench(b, in, "combine", kCalls, [](K k, I x) { k.combine(&x.wa, 1); });
+  bench(b, in, "combine", kCalls, [](K k, I x) { k.combine(&x.wa); });
   bench(b, in, "deinterlace_line/1280", kCalls / 10, [](K k, I x) {
     k.deinterlace_line(x.deinterlaced.data(), x.deinterlaced.data() + kPicStride,
                        x.picture.data() + kPicStride, x.history.data() + kPicStride,
