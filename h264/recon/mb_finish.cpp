@@ -26,25 +26,53 @@ PlaneThresholds plane_thresholds(const MbFinishContext* c, const MbInfo* p) {
           decoder_edge_thresholds(p->qp_cr, q->qp_cr, a, b)};
 }
 
-// Filters one luma edge (16 lines from luma) and, when cb is set, the chroma edge with the same
-// strengths; vertical selects the kernels of vertical edges.
-void filter_edge(const MbFinishContext* c, const PlaneThresholds& t, const uint8_t* bs,
-                 uint8_t* luma, uint8_t* cb, uint8_t* cr, bool vertical) {
+// Filters one luma edge (16 lines from luma) and, with kChroma, the chroma edge with the same
+// strengths.
+template <bool kVertical, bool kChroma>
+[[gnu::always_inline]] inline void filter_edge(const MbFinishContext* c, const PlaneThresholds& t,
+                                               const uint8_t* bs, uint8_t* luma, uint8_t* cb,
+                                               uint8_t* cr) {
   const ReconKernels* k = c->kernels;
   const int ls = c->luma_stride, cs = c->chroma_stride;
   if (bs[0] == 4) {
-    (vertical ? k->luma_strong_v : k->luma_strong_h)(luma, ls, t.luma.alpha, t.luma.beta);
+    (kVertical ? k->luma_strong_v : k->luma_strong_h)(luma, ls, t.luma.alpha, t.luma.beta);
   } else {
     const EdgeFilterParams e = decoder_edge_filter_params(t.luma, bs);
-    (vertical ? k->luma_normal_v : k->luma_normal_h)(luma, ls, e.alpha, e.beta, e.tc0);
+    (kVertical ? k->luma_normal_v : k->luma_normal_h)(luma, ls, e.alpha, e.beta, e.tc0);
   }
-  if (cb == nullptr) return;
-  const EdgeFilterParams ecb = decoder_edge_filter_params(t.cb, bs);
-  const EdgeFilterParams ecr = decoder_edge_filter_params(t.cr, bs);
-  if (bs[0] == 4) {
-    (vertical ? k->chroma_strong_v : k->chroma_strong_h)(cb, cr, cs, &ecb, &ecr);
-  } else {
-    (vertical ? k->chroma_normal_v : k->chroma_normal_h)(cb, cr, cs, &ecb, &ecr);
+  if constexpr (kChroma) {
+    const EdgeFilterParams ecb = decoder_edge_filter_params(t.cb, bs);
+    const EdgeFilterParams ecr = decoder_edge_filter_params(t.cr, bs);
+    if (bs[0] == 4) {
+      (kVertical ? k->chroma_strong_v : k->chroma_strong_h)(cb, cr, cs, &ecb, &ecr);
+    } else {
+      (kVertical ? k->chroma_normal_v : k->chroma_normal_h)(cb, cr, cs, &ecb, &ecr);
+    }
+  }
+}
+
+// The edges of one direction: the macroblock edge against p (thresholds made here), then the
+// internal edges with the macroblock's own thresholds.
+template <bool kVertical>
+void filter_direction(const MbFinishContext* c, const uint8_t* bs, const MbInfo* p,
+                      const PlaneThresholds& internal) {
+  const uint8_t* outer = bs + (kVertical ? kBsLeft : kBsTop);
+  if (strengths_of(outer) != 0) {
+    filter_edge<kVertical, true>(c, plane_thresholds(c, p), outer, c->luma, c->cb, c->cr);
+  }
+  const uint8_t* inner = bs + (kVertical ? kBsVertical : kBsHorizontal);
+  const int luma_step = kVertical ? 4 : 4 * c->luma_stride;
+  const int chroma_at = kVertical ? 4 : 4 * c->chroma_stride;
+  if (strengths_of(inner) != 0) {
+    filter_edge<kVertical, false>(c, internal, inner, c->luma + luma_step, nullptr, nullptr);
+  }
+  if (strengths_of(inner + 4) != 0) {
+    filter_edge<kVertical, true>(c, internal, inner + 4, c->luma + 2 * luma_step,
+                                 c->cb + chroma_at, c->cr + chroma_at);
+  }
+  if (strengths_of(inner + 8) != 0) {
+    filter_edge<kVertical, false>(c, internal, inner + 8, c->luma + 3 * luma_step, nullptr,
+                                  nullptr);
   }
 }
 
@@ -56,38 +84,23 @@ void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
 }  // namespace
 
 void decoder_deblock_mb(const MbFinishContext* c, const uint8_t* bs) {
-  const int ls = c->luma_stride, cs = c->chroma_stride;
+  uint64_t words[kBsSize / 8];
+  std::memcpy(words, bs, sizeof words);
+  const uint64_t internal_any = words[1] | words[2] | words[3];
+  if ((words[0] | internal_any) == 0) return;
   // Internal edges pair the macroblock with itself: their thresholds are made once.
-  bool have_internal = false;
-  PlaneThresholds internal;
-  for (int vertical = 1; vertical >= 0; --vertical) {
-    const uint8_t* outer = bs + (vertical ? kBsLeft : kBsTop);
-    if (strengths_of(outer) != 0) {
-      const PlaneThresholds t = plane_thresholds(c, vertical ? c->left : c->top);
-      filter_edge(c, t, outer, c->luma, c->cb, c->cr, vertical);
-    }
-    const uint8_t* inner = bs + (vertical ? kBsVertical : kBsHorizontal);
-    for (int edge = 1; edge <= 3; ++edge) {
-      const uint8_t* s = inner + 4 * (edge - 1);
-      if (strengths_of(s) == 0) continue;
-      if (!have_internal) {
-        internal = plane_thresholds(c, c->cur);
-        have_internal = true;
-      }
-      const int luma_at = vertical ? 4 * edge : 4 * edge * ls;
-      const int chroma_at = vertical ? 4 : 4 * cs;
-      const bool chroma = edge == 2;
-      filter_edge(c, internal, s, c->luma + luma_at, chroma ? c->cb + chroma_at : nullptr,
-                  c->cr + chroma_at, vertical);
-    }
-  }
+  PlaneThresholds internal{};
+  if (internal_any != 0) internal = plane_thresholds(c, c->cur);
+  filter_direction<true>(c, bs, c->left, internal);
+  filter_direction<false>(c, bs, c->top, internal);
 }
 
 void decoder_finish_mb(const MbFinishContext* c, MbWorkArea* wa) {
   MbInfo* cur = c->cur;
-  for (int y = 0; y < 16; ++y)
-    wa->right_luma[y] = wa->luma[64 * (y >> 3 << 1 | 1) + (y & 7) * 8 + 7];
+  // Column 15 lies in the right 8x8 blocks (1 and 3) of the luma array.
   for (int y = 0; y < 8; ++y) {
+    wa->right_luma[y] = wa->luma[64 + 8 * y + 7];
+    wa->right_luma[8 + y] = wa->luma[192 + 8 * y + 7];
     wa->right_cb[y] = wa->cb[8 * y + 7];
     wa->right_cr[y] = wa->cr[8 * y + 7];
   }

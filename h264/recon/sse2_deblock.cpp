@@ -216,10 +216,13 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
 
 // Samples -4 .. 3 of 16 rows from s (s points at sample 0 of row 0) as the eight lines.
 [[gnu::always_inline]] inline Lines load_columns(const uint8_t* s, int stride) {
+  // Rows are addressed as a group base plus 0, 1, 2 or 3 strides.
+  const std::ptrdiff_t st = stride, st3 = 3 * st;
   __m128i a[8];
-  for (int i = 0; i < 8; ++i) {
-    const uint8_t* r = s - 4 + 2 * i * stride;
-    a[i] = _mm_unpacklo_epi8(load64(r), load64(r + stride));
+  for (int g = 0; g < 4; ++g) {
+    const uint8_t* r = s - 4 + 4 * g * st;
+    a[2 * g] = _mm_unpacklo_epi8(load64(r), load64(r + st));
+    a[2 * g + 1] = _mm_unpacklo_epi8(load64(r + 2 * st), load64(r + st3));
   }
   __m128i b[8];
   for (int i = 0; i < 4; ++i) {
@@ -238,6 +241,7 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
 // The inverse of load_columns.
 [[gnu::always_inline]] inline void store_columns(uint8_t* s, int stride, const Lines& l) {
   const __m128i c[8] = {l.p3, l.p2, l.p1, l.p0, l.q0, l.q1, l.q2, l.q3};
+  const std::ptrdiff_t st = stride, st3 = 3 * st;
   for (int half = 0; half < 2; ++half) {
     __m128i w[4];
     for (int k = 0; k < 4; ++k) {
@@ -247,13 +251,13 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
     const __m128i x[4] = {_mm_unpacklo_epi16(w[0], w[1]), _mm_unpackhi_epi16(w[0], w[1]),
                           _mm_unpacklo_epi16(w[2], w[3]), _mm_unpackhi_epi16(w[2], w[3])};
     for (int k = 0; k < 2; ++k) {
-      uint8_t* r = s - 4 + (8 * half + 4 * k) * stride;
+      uint8_t* r = s - 4 + (8 * half + 4 * k) * st;
       const __m128i rows01 = _mm_unpacklo_epi32(x[k], x[k + 2]);
       const __m128i rows23 = _mm_unpackhi_epi32(x[k], x[k + 2]);
       store64(r, rows01);
-      store_high64(r + stride, rows01);
-      store64(r + 2 * stride, rows23);
-      store_high64(r + 3 * stride, rows23);
+      store_high64(r + st, rows01);
+      store64(r + 2 * st, rows23);
+      store_high64(r + st3, rows23);
     }
   }
 }
@@ -311,10 +315,12 @@ void luma_strong_h(uint8_t* pix, int stride, int alpha, int beta) {
 // Samples -2 .. 1 of 8 rows of Cb (lines 0..7) and of Cr (lines 8..15) as p1 .. q1.
 [[gnu::always_inline]] inline Lines load_chroma_columns(const uint8_t* cb, const uint8_t* cr,
                                                         int stride) {
+  const std::ptrdiff_t st = stride, st3 = 3 * st;
   __m128i x[8];
-  for (int i = 0; i < 8; ++i) {
-    const uint8_t* r = (i < 4 ? cb : cr) - 2 + 2 * (i & 3) * stride;
-    x[i] = _mm_unpacklo_epi8(load32(r), load32(r + stride));
+  for (int g = 0; g < 4; ++g) {
+    const uint8_t* r = (g < 2 ? cb : cr) - 2 + 4 * (g & 1) * st;
+    x[2 * g] = _mm_unpacklo_epi8(load32(r), load32(r + st));
+    x[2 * g + 1] = _mm_unpacklo_epi8(load32(r + 2 * st), load32(r + st3));
   }
   __m128i y[4];
   for (int j = 0; j < 4; ++j) y[j] = _mm_unpacklo_epi16(x[2 * j], x[2 * j + 1]);
@@ -332,25 +338,23 @@ void luma_strong_h(uint8_t* pix, int stride, int alpha, int beta) {
 [[gnu::always_inline]] inline void store_chroma_columns(uint8_t* cb, uint8_t* cr, int stride,
                                                         const Lines& l) {
   const __m128i pairs[2] = {_mm_unpacklo_epi8(l.p0, l.q0), _mm_unpackhi_epi8(l.p0, l.q0)};
-  for (int plane = 0; plane < 2; ++plane) {
-    uint8_t* s = (plane == 0 ? cb : cr) - 1;
-    const __m128i v = pairs[plane];
-    uint32_t w = static_cast<uint32_t>(_mm_cvtsi128_si32(v));
+  const std::ptrdiff_t st = stride, st3 = 3 * st;
+  // Four rows from s, two samples each, from the low 32 bits of a and of b.
+  const auto four_rows = [st, st3](uint8_t* s, __m128i a, __m128i b) {
+    uint32_t w = static_cast<uint32_t>(_mm_cvtsi128_si32(a));
     std::memcpy(s, &w, 2);
     w >>= 16;
-    std::memcpy(s + stride, &w, 2);
-    w = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 4)));
-    std::memcpy(s + 2 * stride, &w, 2);
+    std::memcpy(s + st, &w, 2);
+    w = static_cast<uint32_t>(_mm_cvtsi128_si32(b));
+    std::memcpy(s + 2 * st, &w, 2);
     w >>= 16;
-    std::memcpy(s + 3 * stride, &w, 2);
-    w = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
-    std::memcpy(s + 4 * stride, &w, 2);
-    w >>= 16;
-    std::memcpy(s + 5 * stride, &w, 2);
-    w = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(v, 12)));
-    std::memcpy(s + 6 * stride, &w, 2);
-    w >>= 16;
-    std::memcpy(s + 7 * stride, &w, 2);
+    std::memcpy(s + st3, &w, 2);
+  };
+  for (int plane = 0; plane < 2; ++plane) {
+    const __m128i v = pairs[plane];
+    uint8_t* s = (plane == 0 ? cb : cr) - 1;
+    four_rows(s, v, _mm_srli_si128(v, 4));
+    four_rows(s + 4 * st, _mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
   }
 }
 

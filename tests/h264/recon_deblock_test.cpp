@@ -535,6 +535,7 @@ class ReconDeblockPicture : public ::testing::Test {
         ASSERT_EQ(info_[mb].bottom_luma[i], sample(source_, 0, 16 * mx + i, 16 * my + 15));
       }
       for (int i = 0; i < 8; ++i) {
+        ASSERT_EQ(wa_.right_cb[i], sample(source_, 1, 8 * mx + 7, 8 * my + i));
         ASSERT_EQ(wa_.right_cr[i], sample(source_, 2, 8 * mx + 7, 8 * my + i));
         ASSERT_EQ(info_[mb].bottom_cb[i], sample(source_, 1, 8 * mx + i, 8 * my + 7));
       }
@@ -562,6 +563,23 @@ TEST_F(ReconDeblockPicture, FinishStepMatchesWholePictureFilter) {
         EXPECT_EQ(actual[plane], expected[plane]) << "build " << build << " plane " << plane;
       EXPECT_NE(expected[0], source_[0]);
     }
+  }
+}
+
+TEST_F(ReconDeblockPicture, MacroblocksWithOnlyOuterOrOnlyInternalEdges) {
+  // Macroblock by macroblock: internal strengths cleared, outer ones cleared, all cleared, or kept.
+  for (int mb = 0; mb < kMbs * kMbs; ++mb) {
+    if (mb % 4 == 0 || mb % 4 == 2) std::memset(bs_[mb] + kBsVertical, 0, kBsSize - kBsVertical);
+    if (mb % 4 == 1 || mb % 4 == 2) std::memset(bs_[mb], 0, kBsVertical);
+  }
+  for (int build : {KERNELS_PORTABLE, KERNELS_SSE2}) {
+    ASSERT_TRUE(decoder_fill_kernels(&k_, build));
+    std::vector<uint8_t> expected[3] = {source_[0], source_[1], source_[2]};
+    reference_deblock(expected, 0, 0);
+    std::vector<uint8_t> actual[3];
+    finish_all(actual, 0, 0, 0);
+    for (int plane = 0; plane < 3; ++plane)
+      EXPECT_EQ(actual[plane], expected[plane]) << "build " << build << " plane " << plane;
   }
 }
 
