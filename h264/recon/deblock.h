@@ -61,10 +61,10 @@ inline EdgeThresholds decoder_edge_thresholds(int qp_p, int qp_q, int offset_a, 
            static_cast<int8_t>(tc0[2]), 0}};
 }
 
-// Filter parameters of one edge with the four segment strengths bs.
+// Filter parameters of one edge with the four segment strengths bs (each 0..4).
 inline EdgeFilterParams decoder_edge_filter_params(const EdgeThresholds& t, const uint8_t* bs) {
   EdgeFilterParams e{t.alpha, t.beta, {}};
-  for (int i = 0; i < 4; ++i) e.tc0[i] = t.tc0[bs[i] < 4 ? bs[i] : 4];
+  for (int i = 0; i < 4; ++i) e.tc0[i] = t.tc0[bs[i]];
   return e;
 }
 

@@ -11,19 +11,22 @@ uint32_t strengths_of(const uint8_t* bs) {
   return v;
 }
 
-// Thresholds of the three components for edges between p and the current macroblock.
+// Thresholds of the three components for edges between p and the current macroblock;
+// same_chroma when Cb and Cr have the same QPs on both sides (equal chroma offsets).
 struct PlaneThresholds {
   EdgeThresholds luma;
   EdgeThresholds cb;
   EdgeThresholds cr;
+  bool same_chroma;
 };
 
 PlaneThresholds plane_thresholds(const MbFinishContext* c, const MbInfo* p) {
   const MbInfo* q = c->cur;
   const int a = c->filter_offset_a, b = c->filter_offset_b;
-  return {decoder_edge_thresholds(p->qp, q->qp, a, b),
-          decoder_edge_thresholds(p->qp_cb, q->qp_cb, a, b),
-          decoder_edge_thresholds(p->qp_cr, q->qp_cr, a, b)};
+  const bool same_chroma = p->qp_cb == p->qp_cr && q->qp_cb == q->qp_cr;
+  const EdgeThresholds cb = decoder_edge_thresholds(p->qp_cb, q->qp_cb, a, b);
+  return {decoder_edge_thresholds(p->qp, q->qp, a, b), cb,
+          same_chroma ? cb : decoder_edge_thresholds(p->qp_cr, q->qp_cr, a, b), same_chroma};
 }
 
 // Filters one luma edge (16 lines from luma) and, with kChroma, the chroma edge with the same
@@ -42,11 +45,13 @@ template <bool kVertical, bool kChroma>
   }
   if constexpr (kChroma) {
     const EdgeFilterParams ecb = decoder_edge_filter_params(t.cb, bs);
-    const EdgeFilterParams ecr = decoder_edge_filter_params(t.cr, bs);
+    EdgeFilterParams ecr;
+    if (!t.same_chroma) ecr = decoder_edge_filter_params(t.cr, bs);
+    const EdgeFilterParams* pcr = t.same_chroma ? &ecb : &ecr;
     if (bs[0] == 4) {
-      (kVertical ? k->chroma_strong_v : k->chroma_strong_h)(cb, cr, cs, &ecb, &ecr);
+      (kVertical ? k->chroma_strong_v : k->chroma_strong_h)(cb, cr, cs, &ecb, pcr);
     } else {
-      (kVertical ? k->chroma_normal_v : k->chroma_normal_h)(cb, cr, cs, &ecb, &ecr);
+      (kVertical ? k->chroma_normal_v : k->chroma_normal_h)(cb, cr, cs, &ecb, pcr);
     }
   }
 }
