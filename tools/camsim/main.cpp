@@ -21,13 +21,12 @@ using scopemark::camsim::StreamServer;
 using scopemark::camsim::StreamServerOptions;
 
 constexpr const char* kUsage =
-    "Usage:\n"
-    "  scopemark-camsim serve --address ADDR --stream FILE [--fps N] [--stream-port P]\n"
-    "                         [--adjust-port P] [--close-after BYTES] [--max-segment BYTES]\n"
-    "                         [--reply-command N]\n"
-    "  scopemark-camsim event --address ADDR [--viewer ADDR] [--port P] COMMAND\n"
-    "  scopemark-camsim picture --address ADDR [--viewer ADDR] [--port P] FILE NAME\n"
-    "  scopemark-camsim --help\n"
+    "Usage: scopemark-camsim serve --address ADDR --stream FILE [--fps N] [--stream-port P]\n"
+    "                              [--adjust-port P] [--close-after BYTES]\n"
+    "                              [--max-segment BYTES] [--reply-command N]\n"
+    "       scopemark-camsim event --address ADDR [--viewer ADDR] [--port P] COMMAND\n"
+    "       scopemark-camsim picture --address ADDR [--viewer ADDR] [--port P] FILE NAME\n"
+    "       scopemark-camsim --help\n"
     "Stands in for the microscope camera on this computer.\n"
     "  serve    serve the H.264 Annex B FILE as the camera's stream (default port 40003,\n"
     "           N pictures per second, default 25) and answer picture adjustment (default\n"
