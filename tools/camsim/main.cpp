@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/camsim/camera_sim.h"
+#include "camsim/camera_sim.h"
 
 namespace {
 
