@@ -32,7 +32,9 @@ void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string table(int number) { return std::string(*default_table(number)); }
+std::string table(int number) {
+  return std::string(*default_table(number));
+}
 
 // A program folder with the given settings and one language file naming `language`; returns
 // the application after its settings step.
@@ -84,8 +86,7 @@ TEST(StartUpSettings, SettingsWithoutTheKeyMeanEnglish) {
 
 TEST(StartUpSettings, AMatchingTableIsUsedAndNothingIsWritten) {
   testing::TempFolder dir;
-  const ViewerApp app =
-      prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
+  const ViewerApp app = prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
   EXPECT_EQ(app.language_name(), "German");
   EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/de.ini");
   std::vector<std::string> files;
@@ -191,10 +192,6 @@ TEST(CommandLineOptions, ProgramDirectoriesEndWithASeparator) {
   EXPECT_EQ(as_program_directory("/opt/scope/"), "/opt/scope/");
   EXPECT_EQ(as_program_directory("/opt/a/../scope"), "/opt/scope/");
   EXPECT_EQ(as_program_directory("rel"), (fs::current_path() / "rel").string() + "/");
-  const std::string own = executable_directory();
-  ASSERT_FALSE(own.empty());
-  EXPECT_EQ(own.back(), '/');
-  EXPECT_TRUE(fs::exists(own + "app_tests"));
 }
 
 }  // namespace
