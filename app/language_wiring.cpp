@@ -33,8 +33,8 @@ void set_control_text(QWidget* control, const QString& text) {
   }
 }
 
-void set_tooltip(MainDialog& dialog, int id, std::string_view text) {
-  if (QWidget* button = dialog.control(id)) button->setToolTip(from_cp936(text));
+void set_tooltip(MainDialog& dialog, int id, const std::string& text) {
+  if (QWidget* button = dialog.control(id)) button->setToolTip(QString::fromStdString(text));
 }
 
 // Steps 1 to 4 of a language change.
@@ -52,8 +52,8 @@ QString from_cp936(std::string_view text) {
 }
 
 void relabel_menu(MainDialog& dialog, const std::string& language_file) {
-  for (const MenuText& entry : menu_texts(language_file)) {
-    const QString text = from_cp936(entry.text);
+  for (const MenuText& entry : menu_texts(UiTexts(language_file))) {
+    const QString text = QString::fromStdString(entry.text);
     if (entry.item.by == MenuItemAddress::By::position) {
       if (QMenu* menu = dialog.top_menu(entry.item.value)) menu->setTitle(text);
     } else if (QAction* command = dialog.menu_command(entry.item.value)) {
@@ -68,25 +68,24 @@ void apply_dialog_captions(MainDialog& dialog, const std::string& language_file,
       dialog.client_area()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   std::vector<int> ids;
   for (const QWidget* child : children) ids.push_back(control_id(child));
-  const DialogCaptions captions = dialog_captions(language_file, template_number, ids);
-  if (!captions.title.empty()) dialog.setWindowTitle(from_cp936(captions.title));
+  const DialogCaptions captions = dialog_captions(UiTexts(language_file), template_number, ids);
+  if (!captions.title.empty()) dialog.setWindowTitle(QString::fromStdString(captions.title));
   for (qsizetype i = 0; i < children.size(); ++i) {
     const std::string& text = captions.control_texts[static_cast<std::size_t>(i)];
-    if (!text.empty()) set_control_text(children[i], from_cp936(text));
+    if (!text.empty()) set_control_text(children[i], QString::fromStdString(text));
   }
 }
 
-void set_button_tooltips(MainDialog& dialog, std::string_view language_name) {
-  const std::optional<ButtonTooltips> texts = find_button_tooltips(language_name);
-  if (!texts) return;
-  set_tooltip(dialog, kSnapshotButton, texts->snapshot);
-  set_tooltip(dialog, kDeleteButton, texts->remove);
-  set_tooltip(dialog, kCompareButton, texts->compare);
-  set_tooltip(dialog, kSecondCompareButton, texts->compare);
-  set_tooltip(dialog, kFullScreenButton, texts->full_screen);
+void set_button_tooltips(MainDialog& dialog, const std::string& language_file) {
+  const ButtonTooltips texts = button_tooltips(UiTexts(language_file));
+  set_tooltip(dialog, kSnapshotButton, texts.snapshot);
+  set_tooltip(dialog, kDeleteButton, texts.remove);
+  set_tooltip(dialog, kCompareButton, texts.compare);
+  set_tooltip(dialog, kSecondCompareButton, texts.compare);
+  set_tooltip(dialog, kFullScreenButton, texts.full_screen);
   if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kPictureTab))) {
     while (tab->count() > 0) tab->removeTab(0);
-    tab->insertTab(0, from_cp936(texts->tab));
+    tab->insertTab(0, QString::fromStdString(texts.tab));
   }
 }
 
@@ -106,12 +105,12 @@ void apply_language(MainDialog& dialog, const ViewerApp& app) {
   dialog.load_menu();
   relabel_menu(dialog, app.language_file());
   apply_dialog_captions(dialog, app.language_file(), kMainDialogTemplate);
-  set_button_tooltips(dialog, app.language_name());
+  set_button_tooltips(dialog, app.language_file());
 }
 
 void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name) {
   select_and_relabel(dialog, app, name);
-  set_button_tooltips(dialog, name);
+  set_button_tooltips(dialog, app.language_file());
 }
 
 void select_combo_language(MainDialog& dialog, ViewerApp& app, const std::string& shown_name) {
