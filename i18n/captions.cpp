@@ -68,6 +68,11 @@ ButtonTooltips button_tooltips(const UiTexts& texts) {
           texts.text(text_key::kTabPicture)};
 }
 
+std::array<std::string, 4> slider_labels(const UiTexts& texts) {
+  return {texts.text(text_key::kBrightness), texts.text(text_key::kContrast),
+          texts.text(text_key::kSaturation), texts.text(text_key::kHue)};
+}
+
 std::optional<std::string> language_for_command(int command_id) {
   const auto command =
       std::find_if(kLanguageCommands.begin(), kLanguageCommands.end(),
@@ -89,11 +94,8 @@ std::string language_display_name(const UiTexts& texts, std::string_view name) {
 }
 
 WindowTexts window_texts(const UiTexts& texts, const std::vector<int>& control_ids) {
-  return {menu_texts(texts),
-          dialog_captions(texts, kMainDialogTemplate, control_ids),
-          button_tooltips(texts),
-          {texts.text(text_key::kBrightness), texts.text(text_key::kContrast),
-           texts.text(text_key::kSaturation), texts.text(text_key::kHue)}};
+  return {menu_texts(texts), dialog_captions(texts, kMainDialogTemplate, control_ids),
+          button_tooltips(texts), slider_labels(texts)};
 }
 
 LanguageChange change_language(const std::string& program_directory,

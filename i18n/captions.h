@@ -65,6 +65,9 @@ struct ButtonTooltips {
 
 ButtonTooltips button_tooltips(const UiTexts& texts);
 
+// Labels of the brightness, contrast, saturation and hue sliders.
+std::array<std::string, 4> slider_labels(const UiTexts& texts);
+
 // Commands of the Language menu and the language name each one selects.
 inline constexpr int kFirstLanguageCommand = 32801;
 inline constexpr int kLastLanguageCommand = 32810;
