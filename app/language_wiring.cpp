@@ -3,9 +3,11 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabBar>
 
 #include <array>
@@ -50,6 +52,22 @@ QList<QLabel*> labels_without_id(const MainDialog& dialog) {
   return labels;
 }
 
+// Words longer than the template's get a smaller font, down to this size.
+constexpr int kSmallestPointSize = 6;
+constexpr int kButtonMargin = 6;
+
+// Sets the text with the largest font, from the window's own size down, in which it fits the
+// control's width.
+void set_fitting_text(QWidget* control, const QString& text, int margin) {
+  QFont font = control->parentWidget()->font();
+  while (font.pointSize() > kSmallestPointSize &&
+         QFontMetrics(font).horizontalAdvance(text) + margin > control->width()) {
+    font.setPointSize(font.pointSize() - 1);
+  }
+  control->setFont(font);
+  set_control_text(control, text);
+}
+
 // Every text of the window from the language file.
 void apply_window_texts(MainDialog& dialog, const std::string& language_file) {
   const UiTexts texts(language_file);
@@ -87,7 +105,12 @@ void apply_dialog_captions(MainDialog& dialog, const UiTexts& texts, int templat
   if (!captions.title.empty()) dialog.setWindowTitle(QString::fromStdString(captions.title));
   for (qsizetype i = 0; i < children.size(); ++i) {
     const std::string& text = captions.control_texts[static_cast<std::size_t>(i)];
-    if (!text.empty()) set_control_text(children[i], QString::fromStdString(text));
+    if (text.empty()) continue;
+    if (qobject_cast<QPushButton*>(children[i])) {
+      set_fitting_text(children[i], QString::fromStdString(text), kButtonMargin);
+    } else {
+      set_control_text(children[i], QString::fromStdString(text));
+    }
   }
 }
 
@@ -95,7 +118,7 @@ void set_slider_labels(MainDialog& dialog, const UiTexts& texts) {
   const std::array<std::string, 4> texts_of_labels = slider_labels(texts);
   const QList<QLabel*> labels = labels_without_id(dialog);
   for (std::size_t i = 0; i < texts_of_labels.size() && i < std::size_t(labels.size()); ++i) {
-    labels[qsizetype(i)]->setText(QString::fromStdString(texts_of_labels[i]));
+    set_fitting_text(labels[qsizetype(i)], QString::fromStdString(texts_of_labels[i]), 0);
   }
 }
 

@@ -77,7 +77,7 @@ constexpr ControlTemplate kControls[] = {
     {kNoId, Kind::kText, "Brightness", 71, 19, 37, 8, true, true},
     {kNoId, Kind::kText, "Contrast", 71, 32, 37, 8, true, true},
     {kNoId, Kind::kText, "Saturation", 71, 43, 37, 8, true, true},
-    {kNoId, Kind::kText, "Hue", 71, 57, 13, 8, true, true},
+    {kNoId, Kind::kText, "Hue", 71, 57, 17, 8, true, true},  // up to Auto: room for longer words
     {MainDialog::kBrightnessEdit, Kind::kEdit, "", 51, 18, 16, 12, true, true},
     {MainDialog::kContrastEdit, Kind::kEdit, "", 51, 29, 16, 12, true, true},
     {MainDialog::kSaturationEdit, Kind::kEdit, "", 51, 41, 16, 12, true, true},

@@ -91,6 +91,17 @@ class LanguageWiringTest : public ::testing::Test {
     }
     return texts;
   }
+  // The slider labels and the Auto, Set and Get buttons.
+  QList<QWidget*> fitted_controls() const {
+    QList<QWidget*> controls;
+    for (QLabel* label : dialog->client_area()->findChildren<QLabel*>()) {
+      if (control_id(label) == -1) controls << label;
+    }
+    for (int id : {MainDialog::kAutoButton, MainDialog::kSetButton, MainDialog::kGetButton}) {
+      controls << dialog->control(id);
+    }
+    return controls;
+  }
   QString button_text(int id) const {
     return static_cast<QPushButton*>(dialog->control(id))->text();
   }
@@ -153,6 +164,11 @@ TEST_F(LanguageWiringTest, EveryLanguageFromTheMenuAndAfterARestart) {
     EXPECT_EQ(button_text(MainDialog::kSetButton),
               QString::fromStdString(texts.text("IDD102_1037")));
     EXPECT_EQ(slider_texts().back(), QString::fromStdString(texts.text("IDS_HUE")));
+    for (QWidget* control : fitted_controls()) {
+      const QString text = control->property("text").toString();
+      EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width())
+          << text.toStdString() << " fits its control";
+    }
     EXPECT_EQ(tooltip(1005), QString::fromStdString(texts.text("IDS_TIP_DELETE")));
     EXPECT_EQ(settings_language(), "[Setting]\r\nLanguage=" + std::string(command.name) + "\r\n");
     ViewerApp restarted;
