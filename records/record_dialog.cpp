@@ -8,7 +8,7 @@
 
 #include "controls/dialog_units.h"
 #include "controls/message_box.h"
-#include "records/record_store.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
 namespace {
@@ -106,11 +106,11 @@ bool RecordDialog::read_record_id(int button, std::string& id) {
 void RecordDialog::run_button(int button) {
   std::string id;
   if (!read_record_id(button, id)) return;
-  const std::string path = record_path(program_directory_, id);
+  const RecordFolder record = RecordFolder::of_record(program_directory_, id);
   switch (button) {
     case kEnter:
-      if (record_exists(path)) {
-        record_folder_ = path;
+      if (record.exists()) {
+        record_folder_ = record.path().string();
         record_id_ = id;
         accept();
       } else {
@@ -118,17 +118,17 @@ void RecordDialog::run_button(int button) {
       }
       break;
     case kAdd:
-      create_record(path);
+      record.create();
       break;
     case kSearch:
-      if (record_exists(path)) {
+      if (record.exists()) {
         show_message(text_key::kMessageUserExists, text_key::kCaptionOk);
       } else {
         show_message(text_key::kMessageNoUser, text_key::kCaptionSorry);
       }
       break;
     case kDelete:
-      if (delete_folder_tree(path)) {
+      if (record.remove()) {
         show_message(text_key::kMessageDeleted, text_key::kCaptionOk, MessageIcon::Information);
       } else {
         show_message(text_key::kMessageDeleteFailed, text_key::kCaptionSorry, MessageIcon::Warning);
