@@ -10,11 +10,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QThread>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
+#include <QThread>
 
 #include <chrono>
 #include <initializer_list>
@@ -77,7 +77,7 @@ constexpr ControlTemplate kControls[] = {
     {kNoId, Kind::kText, "Brightness", 71, 19, 37, 8, true, true},
     {kNoId, Kind::kText, "Contrast", 71, 32, 37, 8, true, true},
     {kNoId, Kind::kText, "Saturation", 71, 43, 37, 8, true, true},
-    {kNoId, Kind::kText, "Hue", 71, 57, 13, 8, true, true},
+    {kNoId, Kind::kText, "Hue", 71, 57, 17, 8, true, true},  // up to Auto: room for longer words
     {MainDialog::kBrightnessEdit, Kind::kEdit, "", 51, 18, 16, 12, true, true},
     {MainDialog::kContrastEdit, Kind::kEdit, "", 51, 29, 16, 12, true, true},
     {MainDialog::kSaturationEdit, Kind::kEdit, "", 51, 41, 16, 12, true, true},
@@ -87,10 +87,9 @@ constexpr ControlTemplate kControls[] = {
     {MainDialog::kCompareButton, Kind::kButton, "Compare", 84, 0, 27, 17, true, true},
 };
 
-constexpr int kSingleAndCompareViews[] = {MainDialog::kPictureView, MainDialog::kCompareTopLeft,
-                                          MainDialog::kCompareBottomLeft,
-                                          MainDialog::kCompareBottomRight,
-                                          MainDialog::kCompareTopRight};
+constexpr int kSingleAndCompareViews[] = {
+    MainDialog::kPictureView, MainDialog::kCompareTopLeft, MainDialog::kCompareBottomLeft,
+    MainDialog::kCompareBottomRight, MainDialog::kCompareTopRight};
 constexpr int kSliders[] = {MainDialog::kBrightnessSlider, MainDialog::kContrastSlider,
                             MainDialog::kSaturationSlider, MainDialog::kHueSlider};
 
@@ -101,10 +100,13 @@ struct MenuItem {
 
 // Menu 129.
 constexpr MenuItem kMenu[] = {
-    {0, "File"},        {MainDialog::kMenuExit, "Exit"},
-    {0, "Edit"},        {MainDialog::kMenuFullScreen, "FullScreen"},
+    {0, "File"},
+    {MainDialog::kMenuExit, "Exit"},
+    {0, "Edit"},
+    {MainDialog::kMenuFullScreen, "FullScreen"},
     {MainDialog::kMenuCapture, "Capture"},
-    {0, "Language"},    {MainDialog::kMenuChinese, "Chinese"},
+    {0, "Language"},
+    {MainDialog::kMenuChinese, "Chinese"},
     {MainDialog::kMenuEnglish, "English"},
     {MainDialog::kMenuFrench, "French"},
     {MainDialog::kMenuGerman, "German"},
@@ -112,15 +114,16 @@ constexpr MenuItem kMenu[] = {
     {MainDialog::kMenuKorean, "Korean"},
     {MainDialog::kMenuJapanese, "Japenese"},
     {MainDialog::kMenuSpanish, "Spanish"},
-    {0, "Help"},        {MainDialog::kMenuAbout, "About"},
+    {0, "Help"},
+    {MainDialog::kMenuAbout, "About"},
 };
 
 // Language commands and the name each passes on.
 const std::map<int, std::string>& language_commands() {
   static const std::map<int, std::string> names = {
-      {MainDialog::kMenuChinese, "Chinese"}, {MainDialog::kMenuEnglish, "English"},
-      {MainDialog::kMenuFrench, "French"},   {MainDialog::kMenuGerman, "German"},
-      {MainDialog::kMenuRussian, "Russian"}, {MainDialog::kMenuKorean, "Korean"},
+      {MainDialog::kMenuChinese, "Chinese"},   {MainDialog::kMenuEnglish, "English"},
+      {MainDialog::kMenuFrench, "French"},     {MainDialog::kMenuGerman, "German"},
+      {MainDialog::kMenuRussian, "Russian"},   {MainDialog::kMenuKorean, "Korean"},
       {MainDialog::kMenuJapanese, "Japanese"}, {MainDialog::kMenuSpanish, "Spanish"},
   };
   return names;
@@ -195,10 +198,8 @@ MainDialog::~MainDialog() {
 void MainDialog::build_controls() {
   const DialogBaseUnits units = dialog_base_units(font());
   const QSize client_size = dialog_rect(units, 0, 0, kDialogWidth, kDialogHeight).size();
-  const int menu_height = menu_bar_->sizeHint().height();
-  resize(client_size.width(), client_size.height() + menu_height);
-  menu_bar_->setGeometry(0, 0, client_size.width(), menu_height);
-  client_->setGeometry(0, menu_height, client_size.width(), client_size.height());
+  resize(client_size.width(), client_size.height() + menu_bar_height());
+  layout_menu_bar();
 
   for (const ControlTemplate& entry : kControls) {
     QWidget* widget = create_control(entry, client_);
@@ -250,10 +251,14 @@ QAction* MainDialog::menu_command(int id) const {
   return nullptr;
 }
 
-QWidget* MainDialog::control(int id) const { return find_control(client_, id); }
+QWidget* MainDialog::control(int id) const {
+  return find_control(client_, id);
+}
 
 void MainDialog::bind_commands() {
-  auto hook = [this](const MainDialogHooks::Step& step) { return [this, &step] { run_hook(step); }; };
+  auto hook = [this](const MainDialogHooks::Step& step) {
+    return [this, &step] { run_hook(step); };
+  };
   auto adjust = [this](int id) {
     return [this, id] {
       if (hooks_.adjust_picture) hooks_.adjust_picture(*this, id);
@@ -276,7 +281,8 @@ void MainDialog::bind_commands() {
        [this] {
          if (hooks_.select_combo_language) {
            hooks_.select_combo_language(
-               *this, static_cast<QComboBox*>(control(kLanguageCombo))->currentText().toStdString());
+               *this,
+               static_cast<QComboBox*>(control(kLanguageCombo))->currentText().toStdString());
          }
        }},
   };
@@ -289,7 +295,8 @@ void MainDialog::bind_commands() {
   }
 
   for (QPushButton* button : client_->findChildren<QPushButton*>()) {
-    connect(button, &QPushButton::clicked, this, [this, id = control_id(button)] { run_command(id); });
+    connect(button, &QPushButton::clicked, this,
+            [this, id = control_id(button)] { run_command(id); });
   }
   for (int id : kSliders) {
     connect(static_cast<QSlider*>(control(id)), &QSlider::sliderReleased, this,
@@ -388,12 +395,12 @@ void MainDialog::apply_layout() {
   }
   const LayoutMargins& m = *layout_margins_;
   control(kVideoArea)
-      ->setGeometry(QRect(QPoint(m.video_left, m.video_top),
-                          QPoint(client.right() - m.video_right_margin,
-                                 client.bottom() - m.video_bottom_margin)));
-  control(kTab)->setGeometry(QRect(QPoint(m.tab_left, m.tab_top),
-                                   QPoint(m.tab_left + m.tab_width - 1,
-                                          client.bottom() - m.tab_bottom_margin)));
+      ->setGeometry(QRect(
+          QPoint(m.video_left, m.video_top),
+          QPoint(client.right() - m.video_right_margin, client.bottom() - m.video_bottom_margin)));
+  control(kTab)->setGeometry(
+      QRect(QPoint(m.tab_left, m.tab_top),
+            QPoint(m.tab_left + m.tab_width - 1, client.bottom() - m.tab_bottom_margin)));
   update();
 }
 
@@ -424,7 +431,8 @@ void MainDialog::enter_full_screen() {
   for (int id : {kPictureView, kCompareButton, kAlbumList}) control(id)->hide();
 
   // The client area covers the whole screen: no frame, no menu bar.
-  const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+  const QRect screen =
+      (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
   menu_bar_->hide();
   showFullScreen();
   setGeometry(screen);
@@ -446,7 +454,9 @@ void MainDialog::show_about_box() {
   about.exec();
 }
 
-void MainDialog::load_album() { run_hook(hooks_.load_album); }
+void MainDialog::load_album() {
+  run_hook(hooks_.load_album);
+}
 
 void MainDialog::show_single_picture(const std::string& path) {
   if (hooks_.show_single_picture) hooks_.show_single_picture(*this, path);
@@ -461,9 +471,23 @@ void MainDialog::done(int result) {
 
 void MainDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  const int menu_height = menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+  layout_menu_bar();
+}
+
+int MainDialog::menu_bar_height() const {
+  return menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+}
+
+void MainDialog::layout_menu_bar() {
+  const int menu_height = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), menu_height);
   client_->setGeometry(0, menu_height, width(), height() - menu_height);
+}
+
+void MainDialog::relayout_menu_bar() {
+  const int change = menu_bar_height() - client_->y();
+  if (change != 0 && !full_screen) resize(width(), height() + change);
+  layout_menu_bar();
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -123,6 +123,9 @@ class MainDialog : public QDialog {
   QMenu* top_menu(int position) const;
   // Menu 129 as the template has it, replacing the current one.
   void load_menu();
+  // After the menu texts changed: the menu bar gets the height they need, and the window
+  // grows or shrinks with it so that the client area keeps its size.
+  void relayout_menu_bar();
 
   // Runs the handler bound to a control or command id.
   void run_command(int id);
@@ -162,6 +165,9 @@ class MainDialog : public QDialog {
   void build_controls();
   void bind_commands();
   void initialise();
+  // Menu bar on top at its height (none while hidden), the client area below.
+  int menu_bar_height() const;
+  void layout_menu_bar();
   void record_layout_margins();
   void apply_layout();
   void show_video_views();

@@ -24,9 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<int> controls = {1000, 1004, 1005, 1006, 1007, 1008, 1018, 1039};
   const LanguageCombo combo = fill_language_combo(program_directory, settings);
   const LanguageSelection selection = select_language(program_directory, settings, "");
-  window_texts(selection.language_file, controls, selection.language_name);
-  load_string(language_file, "IDS_MENU_FILE");
-  for (const std::string& entry : combo.entries) find_button_tooltips(entry);
+  window_texts(UiTexts(selection.language_file), controls);
+  window_texts(UiTexts(language_file), controls);
+  for (const std::string& entry : combo.entries) {
+    change_language(program_directory, settings, entry, UiTexts(language_file));
+  }
   std::filesystem::remove_all(program / kLanguageFolder);
   return 0;
 }
