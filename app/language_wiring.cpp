@@ -138,7 +138,8 @@ void set_button_tooltips(MainDialog& dialog, const UiTexts& texts) {
 void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
   auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo));
   if (!combo) return;
-  const LanguageCombo languages = fill_language_combo(app.program_directory(), app.settings_path());
+  const LanguageCombo languages =
+      fill_language_combo(app.language_directory(), app.settings_path());
   combo->clear();
   for (const std::string& name : languages.entries) {
     combo->addItem(from_cp936(name), QByteArray::fromStdString(name));

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_folders.h"
 #include "app/main_dialog.h"
 
 namespace scopemark {
@@ -21,8 +22,6 @@ struct CommandLine {
 CommandLine parse_command_line(const std::vector<std::string>& arguments);
 std::string usage_text();
 
-// The folder of the running executable, with a trailing '/'.
-std::string executable_directory();
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
 std::string as_program_directory(const std::string& folder);
 
@@ -32,7 +31,10 @@ bool ensure_settings_file(const std::string& settings_path);
 // The application: start-up, settings and language, the record, then the main window.
 class ViewerApp {
  public:
+  // The folder of the record folders (with --program-dir, that folder).
   const std::string& program_directory() const { return program_directory_; }
+  // The folder that holds the "Language" folder.
+  const std::string& language_directory() const { return language_directory_; }
   const std::string& settings_path() const { return settings_path_; }
   const std::string& language_name() const { return language_name_; }
   const std::string& language_file() const { return language_file_; }
@@ -44,6 +46,8 @@ class ViewerApp {
   int run(const CommandLine& options, MainDialogHooks hooks);
 
   // Settings file (created from the built-in block when missing) and language selection.
+  void prepare_settings(const AppFolders& folders);
+  // The same with everything in one program directory.
   void prepare_settings(const std::string& program_directory);
   // Chooses the language file for `name` (empty: the settings' language) and writes the
   // settings; see scopemark::select_language.
@@ -57,6 +61,7 @@ class ViewerApp {
 
  private:
   std::string program_directory_;
+  std::string language_directory_;
   std::string settings_path_;
   std::string language_name_;
   std::string language_file_;
