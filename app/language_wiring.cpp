@@ -156,7 +156,7 @@ void apply_language(MainDialog& dialog, const ViewerApp& app) {
 void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name) {
   const UiTexts current(app.language_file());
   const LanguageChange change =
-      change_language(app.program_directory(), app.settings_path(), name, current);
+      change_language(app.language_directory(), app.settings_path(), name, current);
   if (!change.selection) {
     show_message_box(change.message, current.text(text_key::kCaptionSorry), MessageIcon::Warning,
                      &dialog);

@@ -178,6 +178,7 @@ TEST_F(AlbumViewsTest, Screenshots) {
   window.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   album->load_album();
+  ASSERT_TRUE(thumbnails_made());
   list->scrollToTop();
   list->selectRow(1);
   emit list->double_clicked();

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "app/app_folders.h"
 #include "app/viewer_app.h"
 #include "controls/dialog_units.h"
 #include "i18n/captions.h"
@@ -54,6 +55,9 @@ class LanguageWiringTest : public ::testing::Test {
   }
   MainDialog& open() {
     app.prepare_settings(dir.program_directory());
+    return open_prepared();
+  }
+  MainDialog& open_prepared() {
     MainDialogHooks hooks;
     hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
     install_language_hooks(hooks, app);
@@ -196,6 +200,18 @@ TEST_F(LanguageWiringTest, MissingFileKeepsTheLanguageAndSaysSoInIt) {
   EXPECT_EQ(tooltip(1004), "Foto");
   EXPECT_EQ(app.language_name(), "German");
   EXPECT_EQ(settings_language(), "[Setting]\r\nLanguage=German\r\n");
+}
+
+TEST_F(LanguageWiringTest, LanguagesInAFolderOfTheirOwn) {
+  const std::string data = dir.program_directory() + "data/";
+  fs::create_directory(data);
+  app.prepare_settings(AppFolders{dir.program_directory(), data, dir.program_directory()});
+  open_prepared();
+  dialog->menu_command(MainDialog::kMenuGerman)->trigger();
+  EXPECT_TRUE(boxes.shown.empty());
+  EXPECT_EQ(dialog->top_menu(0)->title(), "Datei");
+  EXPECT_EQ(app.language_file(), data + "Language/German.ini");
+  EXPECT_FALSE(fs::exists(dir.path() / "Language"));
 }
 
 TEST_F(LanguageWiringTest, LanguageFileRules) {
