@@ -79,19 +79,19 @@ void apply_dialog_captions(MainDialog& dialog, const std::string& language_file,
 void set_button_tooltips(MainDialog& dialog, std::string_view language_name) {
   const std::optional<ButtonTooltips> texts = find_button_tooltips(language_name);
   if (!texts) return;
-  set_tooltip(dialog, kSnapshotButton, texts->snapshot);
+  set_tooltip(dialog, kCaptureButton, texts->snapshot);
   set_tooltip(dialog, kDeleteButton, texts->remove);
+  set_tooltip(dialog, kCompareHidden, texts->compare);
   set_tooltip(dialog, kCompareButton, texts->compare);
-  set_tooltip(dialog, kSecondCompareButton, texts->compare);
   set_tooltip(dialog, kFullScreenButton, texts->full_screen);
-  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kPictureTab))) {
+  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kTab))) {
     while (tab->count() > 0) tab->removeTab(0);
     tab->insertTab(0, from_cp936(texts->tab));
   }
 }
 
 void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
-  auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo));
+  QComboBox* combo = dialog.language_combo();
   if (!combo) return;
   const LanguageCombo languages = fill_language_combo(app.program_directory(), app.settings_path());
   combo->clear();
@@ -117,21 +117,11 @@ void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name
 void select_combo_language(MainDialog& dialog, ViewerApp& app, const std::string& shown_name) {
   // The combo shows the names converted; the settings and files hold their original bytes.
   std::string name = shown_name;
-  if (auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo))) {
+  if (QComboBox* combo = dialog.language_combo()) {
     const int index = combo->findText(QString::fromStdString(shown_name), Qt::MatchExactly);
     if (index >= 0) name = combo->itemData(index).toByteArray().toStdString();
   }
   select_and_relabel(dialog, app, name);
-}
-
-void install_language_hooks(MainDialogHooks& hooks, ViewerApp& app) {
-  hooks.apply_language = [&app](MainDialog& dialog) { apply_language(dialog, app); };
-  hooks.change_language = [&app](MainDialog& dialog, const std::string& name) {
-    change_language(dialog, app, name);
-  };
-  hooks.select_combo_language = [&app](MainDialog& dialog, const std::string& name) {
-    select_combo_language(dialog, app, name);
-  };
 }
 
 }  // namespace scopemark

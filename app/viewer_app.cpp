@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "app/connect_window.h"
+#include "app/main_dialog.h"
 #include "controls/message_box.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
@@ -84,12 +86,15 @@ bool ensure_settings_file(const std::string& settings_path) {
   return extract_default_table(kSettingsTable, settings_path);
 }
 
-int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
-  prepare_settings(options.program_dir ? as_program_directory(*options.program_dir)
-                                       : executable_directory());
+std::string program_directory_of(const CommandLine& options) {
+  return options.program_dir ? as_program_directory(*options.program_dir) : executable_directory();
+}
+
+int ViewerApp::run(const CommandLine& options, SessionOptions session) {
+  prepare_settings(program_directory_of(options));
   const bool have_record = options.record ? open_record(*options.record) : choose_record();
   if (!have_record) return options.record ? 2 : 0;
-  run_main_window(std::move(hooks));
+  run_main_window(std::move(session));
   return 0;
 }
 
@@ -130,9 +135,22 @@ bool ViewerApp::open_record(const std::string& id) {
   return true;
 }
 
-void ViewerApp::run_main_window(MainDialogHooks hooks) {
+SessionOptions ViewerApp::session_options(SessionOptions session) const {
+  session.program_directory = program_directory_;
+  session.record_id = record_id_;
+  session.record_folder = record_folder_;
+  return session;
+}
+
+void use_dialog_colours() {
   qApp->setStyleSheet(QString::fromLatin1(kDialogStyle));
-  MainDialog dialog(program_directory_, std::move(hooks));
+}
+
+void ViewerApp::run_main_window(SessionOptions options) {
+  use_dialog_colours();
+  ViewerSession session(session_options(std::move(options)));
+  MainDialog dialog;
+  connect_window(dialog, session, *this);
   dialog.exec();
 }
 

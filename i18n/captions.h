@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "i18n/control_ids.h"
 #include "i18n/language.h"
 
 namespace scopemark {
@@ -53,13 +54,6 @@ struct MenuText {
 std::vector<MenuText> menu_texts(const std::string& language_file);
 
 // Tooltips of the toolbar buttons and the text of the tab control, code page 936 bytes.
-inline constexpr int kSnapshotButton = 1004;
-inline constexpr int kDeleteButton = 1005;
-inline constexpr int kCompareButton = 1006;
-inline constexpr int kSecondCompareButton = 1039;
-inline constexpr int kFullScreenButton = 1007;
-inline constexpr int kPictureTab = 1008;
-
 struct ButtonTooltips {
   std::string_view snapshot;     // 1004
   std::string_view remove;       // 1005
@@ -72,8 +66,8 @@ struct ButtonTooltips {
 std::optional<ButtonTooltips> find_button_tooltips(std::string_view language_name);
 
 // Commands of the Language menu and the language name each one selects.
-inline constexpr int kFirstLanguageCommand = 32801;
-inline constexpr int kLastLanguageCommand = 32810;
+inline constexpr int kFirstLanguageCommand = kMenuChinese;
+inline constexpr int kLastLanguageCommand = kMenuSpanish;
 
 struct LanguageCommand {
   int command_id;
