@@ -192,17 +192,18 @@ void ViewerSession::capture() {
 }
 
 void ViewerSession::set_adjustment(const VideoAdjustValues& values) {
-  exchanges_.post([values, config = options_.link, hooks = worker_link_hooks()] {
+  exchanges_.post([this, values, config = options_.link, hooks = worker_link_hooks()] {
     send_video_adjust(values.brightness, values.contrast, values.saturation, values.hue, config,
-                      hooks);
+                      hooks, &stop_requested_);
   });
 }
 
 void ViewerSession::request_adjustment() {
   exchanges_.post([this, config = options_.link, hooks = worker_link_hooks()] {
     VideoAdjustValues reply;
-    if (get_video_adjust(reply, config, hooks) != 0) {
-      post([this] { emit message(kGetFailure, kGetFailureCaption); });
+    if (get_video_adjust(reply, config, hooks, &stop_requested_) != 0) {
+      // An exchange cut short by stop happens while the window closes: no message then.
+      if (!stop_requested_) post([this] { emit message(kGetFailure, kGetFailureCaption); });
       return;
     }
     post([this, reply] { emit adjustment_received(reply); });

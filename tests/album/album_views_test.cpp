@@ -47,8 +47,8 @@ TEST_F(AlbumViewsTest, CompareTakesTheFirstFourChosenInListOrder) {
   album->compare_pictures();
   for (int row = 0; row < 6; ++row) tick(row);
   album->compare_pictures();
-  EXPECT_EQ(video_area.calls,
-            (Calls{"compare 4.bmp", "compare 1.bmp 2.bmp 4.bmp", "compare 0.bmp 1.bmp 2.bmp 3.bmp"}));
+  EXPECT_EQ(video_area.calls, (Calls{"compare 4.bmp", "compare 1.bmp 2.bmp 4.bmp",
+                                     "compare 0.bmp 1.bmp 2.bmp 3.bmp"}));
 }
 
 TEST_F(AlbumViewsTest, DoubleClickShowsTheFirstSelectedPicture) {

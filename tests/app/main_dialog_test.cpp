@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "album/album_list.h"
+#include "controls/bitmap_button.h"
 #include "controls/dialog_units.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
@@ -38,7 +40,9 @@ SessionOptions without_device() {
   return options;
 }
 
-QRect geometry_of(const MainDialog& dialog, int id) { return dialog.control(id)->geometry(); }
+QRect geometry_of(const MainDialog& dialog, int id) {
+  return dialog.control(id)->geometry();
+}
 
 std::map<QWidget*, QRect> all_geometries(const MainDialog& dialog) {
   std::map<QWidget*, QRect> geometries;
@@ -61,6 +65,8 @@ TEST(MainDialog, WithoutAdapterShowsNoDeviceAndStaysWithoutVideo) {
   EXPECT_EQ(dialog.top_menu(2)->title(), "Language");
   EXPECT_EQ(dialog.menu_command(MainDialog::kMenuJapanese)->text(), "Japenese");
   EXPECT_EQ(run.session->event_port(), 0) << "no worker thread";
+  EXPECT_EQ(qobject_cast<BitmapButton*>(dialog.control(1004)), nullptr) << "no bitmaps";
+  EXPECT_EQ(qobject_cast<AlbumList*>(dialog.control(1010)), nullptr) << "no album";
 
   const QRect video = geometry_of(dialog, MainDialog::kVideoArea);
   dialog.run_command(MainDialog::kFullScreenButton);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "i18n/default_tables.h"
+#include "link/adapters.h"
 #include "records/record_dialog.h"
 #include "records/temp_folder.h"
 #include "support/message_box_recorder.h"
@@ -32,7 +33,9 @@ void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-std::string table(int number) { return std::string(*default_table(number)); }
+std::string table(int number) {
+  return std::string(*default_table(number));
+}
 
 // A program folder with the given settings and one language file naming `language`; returns
 // the application after its settings step.
@@ -84,8 +87,7 @@ TEST(StartUpSettings, SettingsWithoutTheKeyMeanEnglish) {
 
 TEST(StartUpSettings, AMatchingTableIsUsedAndNothingIsWritten) {
   testing::TempFolder dir;
-  const ViewerApp app =
-      prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
+  const ViewerApp app = prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
   EXPECT_EQ(app.language_name(), "German");
   EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/de.ini");
   std::vector<std::string> files;
@@ -96,18 +98,29 @@ TEST(StartUpSettings, AMatchingTableIsUsedAndNothingIsWritten) {
   EXPECT_EQ(read_file(dir.path() / "setting.ini"), "[Setting]\r\nLanguage=German\r\n");
 }
 
-// Runs the whole start-up with hooks that note whether the main window started.
+// Notes the adapter search of the main window's start-up, finds none and closes the window.
+class NotingAdapters final : public AdapterSource {
+ public:
+  explicit NotingAdapters(bool& asked) : asked_(asked) {}
+  std::optional<std::vector<AdapterInfo>> adapters() const override {
+    asked_ = true;
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    return std::vector<AdapterInfo>{};
+  }
+
+ private:
+  bool& asked_;
+};
+
+// Runs the whole start-up and notes whether the main window started.
 class ViewerAppRun : public ::testing::Test {
  protected:
   int run(CommandLine options) {
     options.program_dir = dir.path().string();
-    MainDialogHooks hooks;
-    hooks.find_wireless_adapter = [this]() -> std::optional<std::string> {
-      main_window_started = true;
-      QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-      return std::nullopt;
-    };
-    return app.run(options, hooks);
+    SessionOptions session;
+    session.adapters = std::make_shared<NotingAdapters>(main_window_started);
+    session.link_hooks.log = [](std::string_view) {};
+    return app.run(options, std::move(session));
   }
   // Does `action` with the record dialog once it is shown.
   static void with_record_dialog(std::function<void(RecordDialog&)> action) {
