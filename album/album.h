@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "records/record_folder.h"
+
 namespace scopemark {
 
 class AlbumList;
@@ -51,7 +53,7 @@ class Album : public QObject {
 
   AlbumList* list_;
   VideoAreaSwitch& video_area_;
-  std::filesystem::path record_folder_;
+  RecordFolder record_folder_;
   std::vector<QPixmap> thumbnails_;
 };
 

@@ -93,7 +93,8 @@ void set_button_tooltips(MainDialog& dialog, std::string_view language_name) {
 void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
   QComboBox* combo = dialog.language_combo();
   if (!combo) return;
-  const LanguageCombo languages = fill_language_combo(app.program_directory(), app.settings_path());
+  const LanguageCombo languages =
+      fill_language_combo(app.language_directory(), app.settings_path());
   combo->clear();
   for (const std::string& name : languages.entries) {
     combo->addItem(from_cp936(name), QByteArray::fromStdString(name));

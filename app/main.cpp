@@ -10,8 +10,8 @@
 
 #include "app/viewer_app.h"
 #include "app/viewer_session.h"
+#include "camsim/demo_camera.h"
 #include "link/link_config.h"
-#include "tools/camsim/demo_camera.h"
 
 int main(int argc, char** argv) {
   scopemark::SessionOptions session;

@@ -12,7 +12,7 @@
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
 #include "records/record_dialog.h"
-#include "records/record_store.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
 namespace fs = std::filesystem;
@@ -57,21 +57,15 @@ std::string usage_text() {
          "\n"
          "  --help                 show this text and exit\n"
          "  --version              show the version and exit\n"
-         "  --program-dir DIR      keep settings, language files and records in DIR\n"
-         "                         (default: the folder of the executable)\n"
+         "  --program-dir DIR      keep settings, language files and records together in DIR\n"
+         "                         (default: settings in ~/.config/scopemark, language files\n"
+         "                         in ~/.local/share/scopemark, records in ~/Pictures/Scopemark)\n"
          "  --record ID            open record ID (digits) without asking, creating it when\n"
          "                         missing\n"
          "  --demo                 show the built-in demo camera (on this computer only)\n"
          "  --camera-address ADDR  reach the camera at ADDR instead of 192.168.1.1\n"
          "                         (no wireless adapter needed)\n"
          "  --local-address ADDR   local address of the stream connection\n";
-}
-
-std::string executable_directory() {
-  std::error_code ec;
-  const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return as_program_directory(".");
-  return with_trailing_separator(executable.parent_path().string());
 }
 
 std::string as_program_directory(const std::string& folder) {
@@ -86,27 +80,35 @@ bool ensure_settings_file(const std::string& settings_path) {
   return extract_default_table(kSettingsTable, settings_path);
 }
 
-std::string program_directory_of(const CommandLine& options) {
-  return options.program_dir ? as_program_directory(*options.program_dir) : executable_directory();
-}
-
 int ViewerApp::run(const CommandLine& options, SessionOptions session) {
-  prepare_settings(program_directory_of(options));
+  const AppFolders folders = choose_app_folders(options.program_dir);
+  const std::string failed = create_app_folders(folders);
+  if (!failed.empty()) {
+    show_message_box("Cannot create the folder " + failed, "Scopemark");
+    return 1;
+  }
+  prepare_settings(folders);
   const bool have_record = options.record ? open_record(*options.record) : choose_record();
   if (!have_record) return options.record ? 2 : 0;
   run_main_window(std::move(session));
   return 0;
 }
 
-void ViewerApp::prepare_settings(const std::string& program_directory) {
-  program_directory_ = program_directory;
-  settings_path_ = program_directory_ + kSettingsFileName;
+void ViewerApp::prepare_settings(const AppFolders& folders) {
+  program_directory_ = folders.records;
+  language_directory_ = folders.languages;
+  settings_path_ = folders.settings + kSettingsFileName;
   ensure_settings_file(settings_path_);
   select_language("");
 }
 
+void ViewerApp::prepare_settings(const std::string& program_directory) {
+  prepare_settings(AppFolders{program_directory, program_directory, program_directory});
+}
+
 void ViewerApp::select_language(const std::string& name) {
-  LanguageSelection language = scopemark::select_language(program_directory_, settings_path_, name);
+  LanguageSelection language =
+      scopemark::select_language(language_directory_, settings_path_, name);
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);
 }
@@ -124,20 +126,18 @@ bool ViewerApp::open_record(const std::string& id) {
     show_message_box("No.  please input number!", "sorry", MessageIcon::Information);
     return false;
   }
-  const std::string path = record_path(program_directory_, id);
-  create_record(path);
-  if (!record_exists(path)) {
+  const RecordFolder record = RecordFolder::of_record(program_directory_, id);
+  record.create();
+  if (!record.exists()) {
     show_message_box("please press 'Add'", "sorry");
     return false;
   }
   record_id_ = id;
-  record_folder_ = path;
+  record_folder_ = record.path().string();
   return true;
 }
 
 SessionOptions ViewerApp::session_options(SessionOptions session) const {
-  session.program_directory = program_directory_;
-  session.record_id = record_id_;
   session.record_folder = record_folder_;
   return session;
 }

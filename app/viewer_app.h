@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/app_folders.h"
 #include "app/viewer_session.h"
 
 namespace scopemark {
@@ -21,16 +22,11 @@ struct CommandLine {
 CommandLine parse_command_line(const std::vector<std::string>& arguments);
 std::string usage_text();
 
-// The folder of the running executable, with a trailing '/'.
-std::string executable_directory();
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
 std::string as_program_directory(const std::string& folder);
 
 // The dialogs' background and text colours, for the whole application.
 void use_dialog_colours();
-
-// The program directory the command line asks for.
-std::string program_directory_of(const CommandLine& options);
 
 // Writes the built-in default settings when nothing exists at settings_path; true when written.
 bool ensure_settings_file(const std::string& settings_path);
@@ -38,7 +34,10 @@ bool ensure_settings_file(const std::string& settings_path);
 // The application: start-up, settings and language, the record, then the main window.
 class ViewerApp {
  public:
+  // The folder of the record folders (with --program-dir, that folder).
   const std::string& program_directory() const { return program_directory_; }
+  // The folder that holds the "Language" folder.
+  const std::string& language_directory() const { return language_directory_; }
   const std::string& settings_path() const { return settings_path_; }
   const std::string& language_name() const { return language_name_; }
   const std::string& language_file() const { return language_file_; }
@@ -50,6 +49,8 @@ class ViewerApp {
   int run(const CommandLine& options, SessionOptions session);
 
   // Settings file (created from the built-in block when missing) and language selection.
+  void prepare_settings(const AppFolders& folders);
+  // The same with everything in one program directory.
   void prepare_settings(const std::string& program_directory);
   // Chooses the language file for `name` (empty: the settings' language) and writes the
   // settings; see scopemark::select_language.
@@ -65,6 +66,7 @@ class ViewerApp {
 
  private:
   std::string program_directory_;
+  std::string language_directory_;
   std::string settings_path_;
   std::string language_name_;
   std::string language_file_;

@@ -32,8 +32,11 @@ constexpr char kGetFailureCaption[] = "Error";
 struct ViewerSession::DecodeRun {
   DecodeRun(ViewerSession& session, DecoderApi& decoder)
       : chunks(*session.ring_),
-        snapshots(session.options_.program_directory, session.options_.record_id,
-                  [&session] { session.post([&session] { emit session.pictures_changed(); }); }),
+        snapshots(RecordFolder(session.options_.record_folder),
+                  [&session](const std::string& path) {
+                    if (path.empty()) return;
+                    session.post([&session, path] { emit session.picture_changed(path); });
+                  }),
         context{
             .chunks = chunks,
             .decoder = decoder,
@@ -145,6 +148,10 @@ EventServerContext ViewerSession::server_context(const char* server,
   // The picture view follows with show_single_picture: nothing to do for show_picture_view.
   EventActions actions{
       .load_album = [this] { post([this] { emit pictures_changed(); }); },
+      .update_picture =
+          [this](const std::filesystem::path& path) {
+            post([this, path] { emit picture_changed(path); });
+          },
       .show_video_area = [this] { post([this] { emit show_live(); }); },
       .show_picture_view = {},
       .show_single_picture =
@@ -155,7 +162,7 @@ EventServerContext ViewerSession::server_context(const char* server,
   };
   return EventServerContext{
       .config = config,
-      .record_folder = options_.record_folder,
+      .record_folder = RecordFolder(options_.record_folder),
       .capture_requested = capture_requested_,
       .display_frozen = display_frozen_,
       .stop_requested = stop_requested_,

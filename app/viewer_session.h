@@ -29,9 +29,7 @@ struct SessionOptions {
   std::shared_ptr<const AdapterSource> adapters;
   // Log and connect step of the link functions; their messages become message signals.
   LinkHooks link_hooks;
-  // Snapshots go to program_directory + record_id; received pictures to record_folder.
-  std::string program_directory;
-  std::string record_id;
+  // Where snapshots and received pictures go.
   std::string record_folder;
   // Local address of the command and picture servers; empty: as event_server_config decides.
   std::string server_listen_address;
@@ -89,8 +87,10 @@ class ViewerSession : public QObject {
 
  signals:
   void started();
-  // The record folder's pictures changed (snapshot written, picture received or deleted).
+  // The record folder's pictures changed: the whole folder, or one picture (written, received
+  // or deleted).
   void pictures_changed();
+  void picture_changed(const std::filesystem::path& path);
   // The camera's commands for the video area.
   void show_live();
   void show_picture(const std::filesystem::path& path);

@@ -19,10 +19,10 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/camera_sim.h"
 #include "link/messages.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark {
 namespace {

@@ -31,14 +31,7 @@ namespace {
 
 using testing::QuietCamera;
 using testing::SessionWindow;
-
-// Without a wireless adapter on the camera's subnet.
-SessionOptions without_device() {
-  SessionOptions options;
-  options.adapters = std::make_shared<FixedAdapterSource>(std::vector<AdapterInfo>{});
-  options.link_hooks.log = [](std::string_view) {};
-  return options;
-}
+using testing::without_device;
 
 QRect geometry_of(const MainDialog& dialog, int id) {
   return dialog.control(id)->geometry();

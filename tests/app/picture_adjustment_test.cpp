@@ -15,11 +15,11 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/camera_sim.h"
 #include "link/loopback_peer.h"
 #include "link/messages.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark {
 namespace {
@@ -58,9 +58,7 @@ struct AdjustWindow {
   explicit AdjustWindow(bool device_found = true) {
     SessionOptions options = camera.options();
     if (!device_found) {
-      options = SessionOptions{};
-      options.adapters = std::make_shared<FixedAdapterSource>(std::vector<AdapterInfo>{});
-      options.link_hooks.log = [](std::string_view) {};
+      options = testing::without_device();
     }
     run = std::make_unique<testing::SessionWindow>(std::move(options));
     // Without a device the exchanges still go to the camera: here, on loopback.

@@ -16,9 +16,9 @@
 #include <memory>
 #include <thread>
 
+#include "camsim/camera_sim.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark {
 namespace {

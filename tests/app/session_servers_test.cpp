@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "app/received_picture.h"
+#include "camsim/camera_sim.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 #include "video/decode_thread.h"
 
 namespace scopemark {
@@ -81,7 +81,7 @@ struct ServedSession {
 
 TEST(SessionServers, JpegAndPngArriveAsTheSame24BitBmpAndAreShown) {
   ServedSession served;
-  QSignalSpy changed(served.session.get(), &ViewerSession::pictures_changed);
+  QSignalSpy changed(served.session.get(), &ViewerSession::picture_changed);
   QSignalSpy shown(served.session.get(), &ViewerSession::show_picture);
   for (const char* format : {"JPG", "PNG"}) {
     SCOPED_TRACE(format);
@@ -92,8 +92,9 @@ TEST(SessionServers, JpegAndPngArriveAsTheSame24BitBmpAndAreShown) {
         camsim::send_picture(served.target(served.session->picture_port()), sent, "20261207221500"),
         0);
     ASSERT_TRUE(process_events_until([&] { return shown.count() == 1; }));
-    EXPECT_EQ(changed.count(), 1);
     const std::string path = served.record.filePath("20261207221500.bmp").toStdString();
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed[0][0].value<std::filesystem::path>(), path);
     EXPECT_EQ(shown[0][0].value<std::filesystem::path>(), path);
 
     const std::vector<uint8_t> bmp = file_bytes(path);

@@ -113,8 +113,7 @@ class SessionVideoTest : public ::testing::Test {
   void open(bool device_found = true) {
     SessionOptions options = camera.options();
     if (!device_found) {
-      options = SessionOptions{};
-      options.adapters = std::make_shared<FixedAdapterSource>(std::vector<AdapterInfo>{});
+      options = testing::without_device();
     }
     options.decoder = decoder;
     run = std::make_unique<testing::SessionWindow>(std::move(options));

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "app/connect_window.h"
 #include "app/main_dialog.h"
@@ -44,6 +45,14 @@ inline SessionOptions loopback_camera(uint16_t stream_port, uint16_t adjust_port
   apply_link_options({"--camera-address", "127.0.0.1"}, options.link);
   options.link.set_ports(stream_port, 0, adjust_port, 0);
   options.link.connect_timeout = std::chrono::milliseconds(2000);
+  options.link_hooks.log = [](std::string_view) {};
+  return options;
+}
+
+// Without a wireless adapter on the camera's subnet: "No Device".
+inline SessionOptions without_device() {
+  SessionOptions options;
+  options.adapters = std::make_shared<FixedAdapterSource>(std::vector<AdapterInfo>{});
   options.link_hooks.log = [](std::string_view) {};
   return options;
 }

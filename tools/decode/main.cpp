@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "h264/decoder/decoder.h"
 #include "h264/decoder/cpu_features.h"
+#include "h264/decoder/decoder.h"
 #include "h264/decoder/decoder_context.h"
 #include "h264/decoder/kernel_select.h"
 #include "tools/decode/md5.h"
@@ -22,25 +22,29 @@ struct Options {
   bool info = false;
   int kernels = -1;  // the processor's build unless --kernels names one
   std::string input;
+  bool help = false;
 };
 
+constexpr const char* kUsage =
+    "Usage: scopemark-decode [options] INPUT\n"
+    "Decodes an H.264 Annex B file (8-bit 4:2:0).\n"
+    "\n"
+    "  -h, --help          show this text and exit\n"
+    "  --chunk N           bytes per decoder call (default 4096)\n"
+    "  --max-width-mbs N   largest width in macroblocks (default 120)\n"
+    "  --max-height-mbs N  largest height in macroblocks (default 68)\n"
+    "  --refs N            reference frames (default 16)\n"
+    "  --decode-order      output in decoding order\n"
+    "  --deinterlace       de-interlaced output of interlaced sequences\n"
+    "  --threads           decode slices on worker threads\n"
+    "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
+    "                      where the processor has it, else portable)\n"
+    "  -o FILE             write every picture as raw planar 4:2:0\n"
+    "  --md5               print 'index md5' for every picture\n"
+    "  --info              print parameter sets and a line per picture\n";
+
 void usage(const char* message) {
-  std::fprintf(stderr,
-               "scopemark-decode: %s\n"
-               "usage: scopemark-decode [options] INPUT\n"
-               "  --chunk N           bytes per decoder call (default 4096)\n"
-               "  --max-width-mbs N   largest width in macroblocks (default 120)\n"
-               "  --max-height-mbs N  largest height in macroblocks (default 68)\n"
-               "  --refs N            reference frames (default 16)\n"
-               "  --decode-order      output in decoding order\n"
-               "  --deinterlace       de-interlaced output of interlaced sequences\n"
-               "  --threads           decode slices on worker threads\n"
-               "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
-               "                      where the processor has it, else portable)\n"
-               "  -o FILE             write every picture as raw planar 4:2:0\n"
-               "  --md5               print 'index md5' for every picture\n"
-               "  --info              print parameter sets and a line per picture\n",
-               message);
+  std::fprintf(stderr, "scopemark-decode: %s\n%s", message, kUsage);
 }
 
 bool parse_number(const char* text, uint32_t& value) {
@@ -55,6 +59,10 @@ bool parse_number(const char* text, uint32_t& value) {
 bool parse_options(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+      return true;
+    }
     auto number = [&](uint32_t& value) {
       if (i + 1 >= argc || !parse_number(argv[i + 1], value)) {
         usage(("option " + arg + " needs a number").c_str());
@@ -138,8 +146,8 @@ void print_sps(const SequenceParameterSet& s) {
       s.seq_parameter_set_id, s.profile_idc, s.level_idc, s.chroma_format_idc, s.width, s.height,
       s.frame_mbs_only_flag, s.mb_adaptive_frame_field_flag, s.num_ref_frames, s.dpb_frames,
       s.MaxFrameNum, s.pic_order_cnt_type, s.log2_max_pic_order_cnt_lsb_minus4 + 4,
-      s.gaps_in_frame_num_value_allowed_flag, s.crop_left, s.crop_right, s.crop_top,
-      s.crop_bottom, s.seq_scaling_matrix_present_flag);
+      s.gaps_in_frame_num_value_allowed_flag, s.crop_left, s.crop_right, s.crop_top, s.crop_bottom,
+      s.seq_scaling_matrix_present_flag);
 }
 
 void print_pps(const PictureParameterSet& p) {
@@ -201,6 +209,10 @@ bool read_input(const std::string& path, std::vector<uint8_t>& bytes) {
 int main(int argc, char** argv) {
   Options options;
   if (!parse_options(argc, argv, options)) return 2;
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (options.kernels == KERNELS_SSE2 &&
       decoder_kernel_build_for_level(decoder_cpu_level()) != KERNELS_SSE2) {
     std::fprintf(stderr, "scopemark-decode: this processor has no SSE2\n");

@@ -2,9 +2,12 @@
 // byte stream. Byte 0 picks the configuration flags, byte 1 the picture size limit and the
 // reference count, bytes 2 and 3 how the stream is cut into pieces; every piece is fed from
 // a buffer of exactly its size, and every picture that comes out is read in full.
+// Each configuration gets one instance per process, created on first use and reset between
+// inputs, so an input pays only for what it decodes.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "h264/decoder/decoder.h"
 
@@ -57,30 +60,40 @@ class Pieces {
 
 volatile uint32_t sink;
 
+// The instance of the configuration that bytes 0 and 1 select, reset for a new stream.
+DecoderContext* decoder_for(uint8_t flags_byte, uint8_t limits_byte) {
+  static DecoderContext* instances[8 * 16] = {};
+  const uint32_t key = (flags_byte & 7u) << 4 | (limits_byte & 15u);
+  if (DecoderContext* decoder = instances[key]) {
+    decoder_reset(decoder);
+    return decoder;
+  }
+  DecoderConfig config{};
+  config.flags = (flags_byte & 1 ? DECODER_DISPLAY_ORDER : 0) |
+                 (flags_byte & 2 ? DECODER_DEINTERLACE : 0) |
+                 (flags_byte & 4 ? DECODER_WORKER_THREADS : 0);
+  config.max_width_mbs = kSizeLimits[limits_byte & 3].width_mbs;
+  config.max_height_mbs = kSizeLimits[limits_byte & 3].height_mbs;
+  config.max_ref_frames = kRefFrames[(limits_byte >> 2) & 3];
+  return instances[key] = decoder_create(&config);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
-  DecoderConfig config{};
-  config.flags = (data[0] & 1 ? DECODER_DISPLAY_ORDER : 0) |
-                 (data[0] & 2 ? DECODER_DEINTERLACE : 0) |
-                 (data[0] & 4 ? DECODER_WORKER_THREADS : 0);
-  config.max_width_mbs = kSizeLimits[data[1] & 3].width_mbs;
-  config.max_height_mbs = kSizeLimits[data[1] & 3].height_mbs;
-  config.max_ref_frames = kRefFrames[(data[1] >> 2) & 3];
-  Pieces pieces(data[2], data[3]);
-  DecoderContext* decoder = decoder_create(&config);
+  DecoderContext* decoder = decoder_for(data[0], data[1]);
   if (!decoder) return 0;
+  Pieces pieces(data[2], data[3]);
   DecodedPicture picture{};
   uint32_t sum = 0;
-  std::vector<uint8_t> piece;
   for (size_t offset = 4; offset < size;) {
     const size_t length = pieces.next(size - offset);
-    piece.assign(data + offset, data + offset + length);
-    piece.shrink_to_fit();
+    const std::unique_ptr<uint8_t[]> piece(new uint8_t[length]);
+    std::copy(data + offset, data + offset + length, piece.get());
     offset += length;
     int result =
-        decoder_decode(decoder, piece.data(), static_cast<uint32_t>(length), 0, 0, &picture, 0);
+        decoder_decode(decoder, piece.get(), static_cast<uint32_t>(length), 0, 0, &picture, 0);
     while (result == DECODE_PICTURE_READY) {
       sum += read_picture(picture);
       result = decoder_decode(decoder, nullptr, 0, 0, 0, &picture, 0);
@@ -90,7 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          DECODE_PICTURE_READY) {
     sum += read_picture(picture);
   }
-  decoder_destroy(decoder);
   sink = sum;
   return 0;
 }

@@ -19,9 +19,9 @@
 #include "app/main_dialog.h"
 #include "app/viewer_app.h"
 #include "app/viewer_session.h"
+#include "camsim/demo_camera.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
-#include "tools/camsim/demo_camera.h"
 
 namespace {
 
