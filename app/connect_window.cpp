@@ -81,8 +81,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   Album* album = install_album(window, *area, session);
   album->load_album();
   QObject::connect(&session, &ViewerSession::pictures_changed, album, &Album::load_album);
-  QObject::connect(&session, &ViewerSession::picture_changed, album,
-                   [album] { album->load_album(); });
+  QObject::connect(&session, &ViewerSession::picture_changed, album, &Album::add_picture);
   QObject::connect(&window, &MainDialog::delete_clicked, album, &Album::delete_selected_pictures);
   QObject::connect(&window, &MainDialog::compare_clicked, album, &Album::compare_pictures);
   QObject::connect(&window, &MainDialog::picture_clicked, area, &VideoArea::show_live);

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
+#include <QThread>
 
 #include <initializer_list>
 #include <utility>
@@ -67,7 +68,7 @@ constexpr ControlTemplate kControls[] = {
     {kNoId, Kind::kText, "Brightness", 71, 19, 37, 8, true, true},
     {kNoId, Kind::kText, "Contrast", 71, 32, 37, 8, true, true},
     {kNoId, Kind::kText, "Saturation", 71, 43, 37, 8, true, true},
-    {kNoId, Kind::kText, "Hue", 71, 57, 13, 8, true, true},
+    {kNoId, Kind::kText, "Hue", 71, 57, 17, 8, true, true},  // up to Auto: room for longer words
     {MainDialog::kBrightnessEdit, Kind::kEdit, "", 51, 18, 16, 12, true, true},
     {MainDialog::kContrastEdit, Kind::kEdit, "", 51, 29, 16, 12, true, true},
     {MainDialog::kSaturationEdit, Kind::kEdit, "", 51, 41, 16, 12, true, true},
@@ -188,10 +189,8 @@ void MainDialog::close_down() {
 void MainDialog::build_controls() {
   const DialogBaseUnits units = dialog_base_units(font());
   const QSize client_size = dialog_rect(units, 0, 0, kDialogWidth, kDialogHeight).size();
-  const int menu_height = menu_bar_->sizeHint().height();
-  resize(client_size.width(), client_size.height() + menu_height);
-  menu_bar_->setGeometry(0, 0, client_size.width(), menu_height);
-  client_->setGeometry(0, menu_height, client_size.width(), client_size.height());
+  resize(client_size.width(), client_size.height() + menu_bar_height());
+  layout_menu_bar();
 
   for (const ControlTemplate& entry : kControls) {
     QWidget* widget = create_control(entry, client_);
@@ -390,9 +389,23 @@ void MainDialog::done(int result) {
 
 void MainDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  const int menu_height = menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+  layout_menu_bar();
+}
+
+int MainDialog::menu_bar_height() const {
+  return menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+}
+
+void MainDialog::layout_menu_bar() {
+  const int menu_height = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), menu_height);
   client_->setGeometry(0, menu_height, width(), height() - menu_height);
+}
+
+void MainDialog::relayout_menu_bar() {
+  const int change = menu_bar_height() - client_->y();
+  if (change != 0 && !full_screen_) resize(width(), height() + change);
+  layout_menu_bar();
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {

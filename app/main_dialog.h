@@ -41,6 +41,9 @@ class MainDialog : public QDialog {
   QMenu* top_menu(int position) const;
   // Menu 129 as the template has it, replacing the current one.
   void load_menu();
+  // After the menu texts changed: the menu bar gets the height they need, and the window
+  // grows or shrinks with it so that the client area keeps its size.
+  void relayout_menu_bar();
 
   VideoWidget* video_area() const;
   QSlider* slider(int id) const;
@@ -91,6 +94,9 @@ class MainDialog : public QDialog {
 
   void build_controls();
   void bind_commands();
+  // Menu bar on top at its height (none while hidden), the client area below.
+  int menu_bar_height() const;
+  void layout_menu_bar();
   void record_layout_margins();
   void apply_layout();
   void enter_full_screen();

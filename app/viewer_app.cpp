@@ -114,7 +114,7 @@ void ViewerApp::select_language(const std::string& name) {
 }
 
 bool ViewerApp::choose_record() {
-  RecordDialog dialog(program_directory_);
+  RecordDialog dialog(program_directory_, UiTexts(language_file_));
   if (dialog.exec() != QDialog::Accepted) return false;
   record_id_ = dialog.record_id();
   record_folder_ = dialog.record_folder();

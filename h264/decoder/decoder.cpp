@@ -71,6 +71,7 @@ void release_buffers(DecoderContext& ctx) {
 }
 
 void reset_stream_state(DecoderContext& ctx) {
+  scanner_reset(ctx.scanner);
   ctx.active_sps_id = -1;
   ctx.active_pps_id = -1;
   ctx.last_slice.pic_parameter_set_id = -1;
@@ -78,13 +79,6 @@ void reset_stream_state(DecoderContext& ctx) {
   ctx.current_store = -1;
   ctx.previous_store = -1;
   dpb_reset(ctx);
-}
-
-// Stream state as after allocation: no parameter sets, no pictures, nothing remembered.
-void start_stream(DecoderContext& ctx) {
-  scanner_reset(ctx.scanner);
-  reset_stream_state(ctx);
-  decoder_fill_kernels(&ctx.kernels, decoder_kernel_build_for_level(ctx.cpu_level));
 }
 
 // Returns a picture still queued, else decodes pending units until a picture is ready (true)
@@ -136,7 +130,8 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
     decoder_destroy(ctx);
     return nullptr;
   }
-  start_stream(*ctx);
+  reset_stream_state(*ctx);
+  decoder_fill_kernels(&ctx->kernels, decoder_kernel_build_for_level(cpu_level));
   return ctx;
 }
 
@@ -199,6 +194,7 @@ void decoder_reset(DecoderContext* ctx) {
   MbInfo* mb_info_rows = c.mb_info_rows;
   MbMotion* mb_motion_rows = c.mb_motion_rows;
   DecoderWorkers* workers = c.workers;
+  const ReconKernels kernels = c.kernels;
 
   new (ctx) DecoderContext();
   clamp_config(config, c);
@@ -219,6 +215,12 @@ void decoder_reset(DecoderContext* ctx) {
   c.mb_info_rows = mb_info_rows;
   c.mb_motion_rows = mb_motion_rows;
   c.workers = workers;
+  c.kernels = kernels;
+  // Slice data that runs short reads on past its unit into whatever the buffer holds.
+  std::memset(nal_buffer, 0, nal_capacity);
+  if (workers) {
+    for (DecoderWorker& w : workers->worker) std::memset(w.spare_buffer, 0, nal_capacity);
+  }
   std::memset(sps_table, 0, SPS_TABLE_SIZE * sizeof(SequenceParameterSet));
   std::memset(pps_table, 0, PPS_TABLE_SIZE * sizeof(PictureParameterSet));
   std::memset(mb_array, 0, luma_bytes / 256 * MB_ARRAY_BYTES_PER_MB);
@@ -226,7 +228,7 @@ void decoder_reset(DecoderContext* ctx) {
     std::memset(deinterlace_history, 0, frame_bytes);
     std::memset(spare_frame, 0, frame_bytes);
   }
-  start_stream(c);
+  reset_stream_state(c);
 }
 
 void decoder_destroy(DecoderContext* ctx) {

@@ -88,8 +88,8 @@ int decoder_decode(DecoderContext* decoder, const uint8_t* bytes, uint32_t lengt
                    uint32_t user1, DecodedPicture* out, uint32_t flags);
 
 // Returns the instance to its state after decoder_create, keeping its configuration and
-// memory: queued pictures are dropped, parameter sets and references forgotten. Allocates
-// nothing; a null instance is ignored.
+// memory and kernels: queued pictures are dropped, parameter sets and references forgotten.
+// Allocates nothing; a null instance is ignored.
 void decoder_reset(DecoderContext* decoder);
 
 void decoder_destroy(DecoderContext* decoder);

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #include <filesystem>
@@ -63,6 +64,10 @@ class AlbumFixture : public ::testing::Test {
     return path;
   }
 
+  // Processes events until every thumbnail has arrived.
+  bool thumbnails_made() const {
+    return QTest::qWaitFor([this] { return album->pending_thumbnails() == 0; }, 10000);
+  }
   QString item_text(int row) const { return list->item(row, 0)->text(); }
   void tick(int row) const { list->item(row, 0)->setCheckState(Qt::Checked); }
 

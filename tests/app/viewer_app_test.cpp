@@ -67,13 +67,13 @@ TEST(StartUpSettings, FirstStartInAnEmptyFolder) {
   EXPECT_EQ(read_file(dir.path() / "Language" / "Multi_ch.ini"), table(kChineseTable));
   EXPECT_EQ(table(kEnglishTable).size(), 616u);
   EXPECT_EQ(table(kChineseTable).size(), 524u);
-  EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/Multi_eng.ini");
-  EXPECT_EQ(app.language_name(), "Chinese") << "the name asked for stays";
-  EXPECT_EQ(read_file(settings), "[Setting]\r\nLanguage=English\r\n");
+  EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/Chinese.ini");
+  EXPECT_EQ(app.language_name(), "Chinese");
+  EXPECT_EQ(read_file(settings), "[Setting]\r\nLanguage=Chinese\r\n");
 
   ViewerApp second_run;
   second_run.prepare_settings(dir.program_directory());
-  EXPECT_EQ(second_run.language_name(), "English");
+  EXPECT_EQ(second_run.language_name(), "Chinese");
   EXPECT_EQ(second_run.language_file(), app.language_file());
 }
 
@@ -82,10 +82,9 @@ TEST(StartUpSettings, SettingsWithoutTheKeyMeanEnglish) {
   const ViewerApp app = prepare_with(dir, "[Setting]\r\nOther=1\r\n", "en.ini", "English");
   EXPECT_EQ(app.language_name(), "English");
   EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/en.ini");
-  EXPECT_FALSE(fs::exists(dir.path() / "Language" / "Multi_eng.ini"));
 }
 
-TEST(StartUpSettings, AMatchingTableIsUsedAndNothingIsWritten) {
+TEST(StartUpSettings, AMatchingTableIsUsedAndOnlyMissingTablesAreWritten) {
   testing::TempFolder dir;
   const ViewerApp app = prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
   EXPECT_EQ(app.language_name(), "German");
@@ -94,7 +93,8 @@ TEST(StartUpSettings, AMatchingTableIsUsedAndNothingIsWritten) {
   for (const auto& entry : fs::directory_iterator(dir.path() / "Language")) {
     files.push_back(entry.path().filename().string());
   }
-  EXPECT_EQ(files, std::vector<std::string>{"de.ini"});
+  EXPECT_EQ(files.size(), 11u) << "de.ini, the two embedded tables and the eight shipped files";
+  EXPECT_EQ(read_file(dir.path() / "Language" / "de.ini"), "[Setting]\r\nLanguage=German\r\n");
   EXPECT_EQ(read_file(dir.path() / "setting.ini"), "[Setting]\r\nLanguage=German\r\n");
 }
 
