@@ -10,7 +10,7 @@
 #include <system_error>
 
 #include "album/album_list.h"
-#include "album/picture_view.h"
+#include "album/video_area_switch.h"
 #include "controls/message_box.h"
 
 namespace scopemark {
@@ -21,6 +21,7 @@ constexpr char kCompareCaption[] = "Sorry";
 constexpr int kThumbnailNameLength = 19;  // characters of the file name on a thumbnail
 constexpr int kShortTextLimit = 20;
 constexpr int kNameTop = 110;
+constexpr std::size_t kCompareSlots = 4;
 // Item data: the ticket of the thumbnail being made (0 when none is) and the state of the file
 // its thumbnail shows.
 constexpr int kTicketRole = Qt::UserRole;
@@ -90,14 +91,13 @@ QImage read_thumbnail(const std::filesystem::path& path) {
       .convertToFormat(QImage::Format_RGB888);
 }
 
-Album::Album(AlbumList* list, const AlbumViews& views, std::filesystem::path record_folder,
+Album::Album(AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
              QObject* parent)
-    : QObject(parent), list_(list), views_(views), record_folder_(std::move(record_folder)) {
+    : QObject(parent),
+      list_(list),
+      video_area_(video_area),
+      record_folder_(std::move(record_folder)) {
   connect(list_, &AlbumList::double_clicked, this, &Album::open_selected_picture);
-  connect(views_.single_picture, &PictureView::clicked, this, &Album::return_to_video);
-  for (PictureView* slot : views_.compare_slots) {
-    connect(slot, &PictureView::clicked, this, &Album::return_to_video);
-  }
 }
 
 template <typename Function>
@@ -229,27 +229,7 @@ void Album::open_selected_picture() {
   const auto first = std::min_element(
       selected.begin(), selected.end(),
       [](const QTableWidgetItem* a, const QTableWidgetItem* b) { return a->row() < b->row(); });
-  for (PictureView* slot : views_.compare_slots) slot->hide();
-  views_.video_area->hide();
-  views_.single_picture->show();
-  show_single_picture(item_picture_path((*first)->text()));
-}
-
-void Album::show_single_picture(const std::filesystem::path& path) {
-  run_on_gui_thread([this, path] {
-    const QSize size = views_.video_area->size();
-    views_.video_area->hide();
-    views_.single_picture->show();
-    views_.single_picture->show_picture_file(path, size);
-  });
-}
-
-void Album::return_to_video() {
-  run_on_gui_thread([this] {
-    views_.video_area->show();
-    views_.single_picture->hide();
-    for (PictureView* slot : views_.compare_slots) slot->hide();
-  });
+  video_area_.show_picture(item_picture_path((*first)->text()));
 }
 
 void Album::delete_selected_pictures() {
@@ -264,23 +244,16 @@ void Album::delete_selected_pictures() {
 }
 
 void Album::compare_pictures() {
-  int chosen = 0;
-  for (int row = 0; row < list_->rowCount(); ++row) chosen += list_->is_selected_or_ticked(row);
-  if (chosen < 1) {
+  std::vector<std::filesystem::path> paths;
+  for (int row = 0; row < list_->rowCount() && paths.size() < kCompareSlots; ++row) {
+    if (list_->is_selected_or_ticked(row))
+      paths.push_back(item_picture_path(list_->item_text(row)));
+  }
+  if (paths.empty()) {
     show_message_box(kCompareMessage, kCompareCaption, MessageIcon::None, nullptr);
     return;
   }
-  views_.video_area->hide();
-  views_.single_picture->hide();
-  for (PictureView* slot : views_.compare_slots) slot->hide();
-  std::size_t next = 0;
-  for (int row = 0; row < list_->rowCount() && next < views_.compare_slots.size(); ++row) {
-    if (!list_->is_selected_or_ticked(row)) continue;
-    PictureView* slot = views_.compare_slots[next++];
-    slot->show();
-    slot->show_picture_file(item_picture_path(list_->item_text(row)), slot->size());
-  }
-  for (; next < views_.compare_slots.size(); ++next) views_.compare_slots[next]->clear();
+  video_area_.show_compare(paths);
 }
 
 }  // namespace scopemark

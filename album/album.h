@@ -16,14 +16,7 @@
 namespace scopemark {
 
 class AlbumList;
-class PictureView;
-
-// The views over the video area, owned by the main window.
-struct AlbumViews {
-  QWidget* video_area = nullptr;                // 1000
-  PictureView* single_picture = nullptr;        // 1018
-  std::array<PictureView*, 4> compare_slots{};  // 1019, 1022, 1020, 1021 (top left to bottom right)
-};
+class VideoAreaSwitch;
 
 // The thumbnail of one album picture: `picture` stretched to 180 x 128 over white (a grey
 // crossed placeholder when `picture` is null) with the first 19 characters of `file_name`
@@ -34,18 +27,18 @@ QImage make_thumbnail(const QImage& picture, const QString& file_name);
 // allows; a file that cannot be read gives the placeholder. Safe on any thread.
 QImage read_thumbnail(const std::filesystem::path& path);
 
-// The picture album of one record folder: lists the folder's pictures, opens a picture over the
-// video area on a double click, deletes and compares the selected or ticked pictures.
+// The picture album of one record folder: lists the folder's pictures, has the video area show
+// a picture on a double click, deletes and compares the selected or ticked pictures.
 // Thumbnails are made on worker threads, the rows on screen first, and fill in as they come; an
-// item shows a blank thumbnail until then. load_album, add_picture, show_single_picture and
-// return_to_video may be called from any thread: from another thread the call is queued to the
-// GUI thread and returns at once; queued calls run there in call order, one at a time, and are
-// dropped when the album is destroyed first.
+// item shows a blank thumbnail until then. load_album and add_picture may be called from any
+// thread: from another thread the call is queued to the GUI thread and returns at once; queued
+// calls run there in call order, one at a time, and are dropped when the album is destroyed
+// first.
 class Album : public QObject {
   Q_OBJECT
 
  public:
-  Album(AlbumList* list, const AlbumViews& views, std::filesystem::path record_folder,
+  Album(AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
         QObject* parent = nullptr);
   ~Album() override;
 
@@ -58,13 +51,9 @@ class Album : public QObject {
   // The file an item text names: a text of 20 or more bytes or an absolute path is the path
   // itself, any other text a file name inside the record folder.
   std::filesystem::path item_picture_path(const QString& text) const;
-  // Shows the picture file stretched over the video area's size in the single picture view.
-  void show_single_picture(const std::filesystem::path& path);
-  // Shows the video area again and hides the single picture view and the compare slots.
-  void return_to_video();
   // Deletes the files of all selected or ticked items without asking, then reloads.
   void delete_selected_pictures();
-  // Shows the first four selected or ticked pictures in the compare slots, in list order.
+  // Has the video area compare the first four selected or ticked pictures, in list order.
   void compare_pictures();
 
   // The thumbnail of item `row`; null while it is being made.
@@ -89,7 +78,7 @@ class Album : public QObject {
   void open_selected_picture();
 
   AlbumList* list_;
-  AlbumViews views_;
+  VideoAreaSwitch& video_area_;
   RecordFolder record_folder_;
   QHash<QString, QTableWidgetItem*> items_;  // by item text (the picture's path)
   int pending_ = 0;

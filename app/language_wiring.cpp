@@ -124,19 +124,19 @@ void set_slider_labels(MainDialog& dialog, const UiTexts& texts) {
 
 void set_button_tooltips(MainDialog& dialog, const UiTexts& texts) {
   const ButtonTooltips tips = button_tooltips(texts);
-  set_tooltip(dialog, kSnapshotButton, tips.snapshot);
+  set_tooltip(dialog, kCaptureButton, tips.snapshot);
   set_tooltip(dialog, kDeleteButton, tips.remove);
+  set_tooltip(dialog, kCompareHidden, tips.compare);
   set_tooltip(dialog, kCompareButton, tips.compare);
-  set_tooltip(dialog, kSecondCompareButton, tips.compare);
   set_tooltip(dialog, kFullScreenButton, tips.full_screen);
-  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kPictureTab))) {
+  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kTab))) {
     while (tab->count() > 0) tab->removeTab(0);
     tab->insertTab(0, QString::fromStdString(tips.tab));
   }
 }
 
 void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
-  auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo));
+  QComboBox* combo = dialog.language_combo();
   if (!combo) return;
   const LanguageCombo languages =
       fill_language_combo(app.language_directory(), app.settings_path());
@@ -169,22 +169,12 @@ void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name
 void select_combo_language(MainDialog& dialog, ViewerApp& app, const std::string& shown_name) {
   // The combo shows the names converted; the settings and files hold their original bytes.
   std::string name = shown_name;
-  if (auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo))) {
+  if (QComboBox* combo = dialog.language_combo()) {
     const int index = combo->findText(QString::fromStdString(shown_name), Qt::MatchExactly);
     if (index >= 0) name = combo->itemData(index).toByteArray().toStdString();
   }
   app.select_language(name);
   apply_window_texts(dialog, app.language_file());
-}
-
-void install_language_hooks(MainDialogHooks& hooks, ViewerApp& app) {
-  hooks.apply_language = [&app](MainDialog& dialog) { apply_language(dialog, app); };
-  hooks.change_language = [&app](MainDialog& dialog, const std::string& name) {
-    change_language(dialog, app, name);
-  };
-  hooks.select_combo_language = [&app](MainDialog& dialog, const std::string& name) {
-    select_combo_language(dialog, app, name);
-  };
 }
 
 }  // namespace scopemark

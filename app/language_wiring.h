@@ -35,7 +35,4 @@ void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name
 // A user's choice in the language combo (its shown text): select it and show its texts.
 void select_combo_language(MainDialog& dialog, ViewerApp& app, const std::string& shown_name);
 
-// Fills the language hooks of the main window; `app` must outlive the window.
-void install_language_hooks(MainDialogHooks& hooks, ViewerApp& app);
-
 }  // namespace scopemark

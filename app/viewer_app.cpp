@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "app/connect_window.h"
+#include "app/main_dialog.h"
 #include "controls/message_box.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
@@ -78,7 +80,7 @@ bool ensure_settings_file(const std::string& settings_path) {
   return extract_default_table(kSettingsTable, settings_path);
 }
 
-int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
+int ViewerApp::run(const CommandLine& options, SessionOptions session) {
   const AppFolders folders = choose_app_folders(options.program_dir);
   const std::string failed = create_app_folders(folders);
   if (!failed.empty()) {
@@ -88,7 +90,7 @@ int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
   prepare_settings(folders);
   const bool have_record = options.record ? open_record(*options.record) : choose_record();
   if (!have_record) return options.record ? 2 : 0;
-  run_main_window(std::move(hooks));
+  run_main_window(std::move(session));
   return 0;
 }
 
@@ -135,9 +137,20 @@ bool ViewerApp::open_record(const std::string& id) {
   return true;
 }
 
-void ViewerApp::run_main_window(MainDialogHooks hooks) {
+SessionOptions ViewerApp::session_options(SessionOptions session) const {
+  session.record_folder = record_folder_;
+  return session;
+}
+
+void use_dialog_colours() {
   qApp->setStyleSheet(QString::fromLatin1(kDialogStyle));
-  MainDialog dialog(program_directory_, std::move(hooks));
+}
+
+void ViewerApp::run_main_window(SessionOptions options) {
+  use_dialog_colours();
+  ViewerSession session(session_options(std::move(options)));
+  MainDialog dialog;
+  connect_window(dialog, session, *this);
   dialog.exec();
 }
 

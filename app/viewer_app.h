@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/app_folders.h"
-#include "app/main_dialog.h"
+#include "app/viewer_session.h"
 
 namespace scopemark {
 
@@ -25,6 +25,9 @@ std::string usage_text();
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
 std::string as_program_directory(const std::string& folder);
 
+// The dialogs' background and text colours, for the whole application.
+void use_dialog_colours();
+
 // Writes the built-in default settings when nothing exists at settings_path; true when written.
 bool ensure_settings_file(const std::string& settings_path);
 
@@ -43,7 +46,7 @@ class ViewerApp {
 
   // The whole start-up; the program's exit code. Cancel in the record dialog ends it before
   // any window or network activity.
-  int run(const CommandLine& options, MainDialogHooks hooks);
+  int run(const CommandLine& options, SessionOptions session);
 
   // Settings file (created from the built-in block when missing) and language selection.
   void prepare_settings(const AppFolders& folders);
@@ -56,8 +59,10 @@ class ViewerApp {
   bool choose_record();
   // A record named on the command line, created when missing; false when refused.
   bool open_record(const std::string& id);
-  // The main window, modal, in the dialog colours.
-  void run_main_window(MainDialogHooks hooks);
+  // The main window, modal, in the dialog colours, over a session on the chosen record.
+  void run_main_window(SessionOptions session);
+  // The session's options completed with the program directory and the chosen record.
+  SessionOptions session_options(SessionOptions session) const;
 
  private:
   std::string program_directory_;

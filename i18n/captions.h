@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "i18n/control_ids.h"
 #include "i18n/language.h"
 #include "i18n/ui_texts.h"
 
@@ -47,14 +48,7 @@ struct MenuText {
 // The text of every item of kMenuLabels, in its order.
 std::vector<MenuText> menu_texts(const UiTexts& texts);
 
-// Tooltips of the toolbar buttons and the text of the tab control.
-inline constexpr int kSnapshotButton = 1004;
-inline constexpr int kDeleteButton = 1005;
-inline constexpr int kCompareButton = 1006;
-inline constexpr int kSecondCompareButton = 1039;
-inline constexpr int kFullScreenButton = 1007;
-inline constexpr int kPictureTab = 1008;
-
+// Tooltips of the toolbar buttons and the text of the tab control, code page 936 bytes.
 struct ButtonTooltips {
   std::string snapshot;     // 1004
   std::string remove;       // 1005
@@ -69,8 +63,8 @@ ButtonTooltips button_tooltips(const UiTexts& texts);
 std::array<std::string, 4> slider_labels(const UiTexts& texts);
 
 // Commands of the Language menu and the language name each one selects.
-inline constexpr int kFirstLanguageCommand = 32801;
-inline constexpr int kLastLanguageCommand = 32810;
+inline constexpr int kFirstLanguageCommand = kMenuChinese;
+inline constexpr int kLastLanguageCommand = kMenuSpanish;
 
 struct LanguageCommand {
   int command_id;

@@ -212,15 +212,11 @@ TEST_F(AlbumFixture, LoadsFromOtherThreadsRunOnTheGuiThreadOneAtATime) {
 }
 
 TEST_F(AlbumFixture, CallsQueuedFromAnotherThreadAreDroppedWithTheAlbum) {
-  const auto path = write_picture("a.bmp", Qt::red);
-  std::thread([&] {
-    album->load_album();
-    album->show_single_picture(path);
-  }).join();
+  write_picture("a.bmp", Qt::red);
+  std::thread([&] { album->load_album(); }).join();
   album.reset();
   QCoreApplication::sendPostedEvents();
   EXPECT_EQ(list->rowCount(), 0);
-  EXPECT_TRUE(single->isHidden());
 }
 
 TEST_F(AlbumFixture, ThumbnailsOfASupersededLoadOrADestroyedAlbumAreDropped) {

@@ -13,6 +13,7 @@
 
 #include "app/viewer_app.h"
 #include "records/temp_folder.h"
+#include "session_window.h"
 #include "support/message_box_recorder.h"
 
 namespace scopemark {
@@ -73,14 +74,10 @@ TEST_F(FakeHome, UserFoldersFollowTheDesktopConventions) {
 TEST_F(FakeHome, StartUpWritesIntoTheUserFolders) {
   CommandLine options;
   options.record = "7";
-  MainDialogHooks hooks;
-  hooks.find_wireless_adapter = []() -> std::optional<std::string> {
-    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-    return std::nullopt;
-  };
   testing::MessageBoxRecorder boxes;
   ViewerApp app;
-  ASSERT_EQ(app.run(options, hooks), 0);
+  QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+  ASSERT_EQ(app.run(options, testing::without_device()), 0);
   EXPECT_TRUE(fs::is_regular_file(in_home(".config/scopemark/setting.ini")));
   EXPECT_TRUE(fs::is_regular_file(in_home(".local/share/scopemark/Language/Multi_eng.ini")));
   EXPECT_TRUE(fs::is_directory(in_home("Pictures/Scopemark/7")));

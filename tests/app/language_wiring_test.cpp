@@ -23,6 +23,7 @@
 #include "i18n/captions.h"
 #include "i18n/default_tables.h"
 #include "records/temp_folder.h"
+#include "session_window.h"
 #include "support/message_box_recorder.h"
 
 namespace scopemark {
@@ -42,8 +43,8 @@ void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// A program folder, the application after its settings step and the main window with a
-// wireless adapter found and the language hooks installed.
+// A program folder, the application after its settings step and the main window on a quiet
+// camera.
 class LanguageWiringTest : public ::testing::Test {
  protected:
   void write_settings(const std::string& language) {
@@ -58,10 +59,9 @@ class LanguageWiringTest : public ::testing::Test {
     return open_prepared();
   }
   MainDialog& open_prepared() {
-    MainDialogHooks hooks;
-    hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
-    install_language_hooks(hooks, app);
-    dialog = std::make_unique<MainDialog>(app.program_directory(), std::move(hooks));
+    session = std::make_unique<ViewerSession>(camera.options());
+    dialog = std::make_unique<MainDialog>();
+    connect_window(*dialog, *session, app);
     return *dialog;
   }
   std::string settings_language() const { return read_file(dir.path() / "setting.ini"); }
@@ -113,6 +113,8 @@ class LanguageWiringTest : public ::testing::Test {
   testing::MessageBoxRecorder boxes;
   testing::TempFolder dir;
   ViewerApp app;
+  testing::QuietCamera camera;
+  std::unique_ptr<ViewerSession> session;
   std::unique_ptr<MainDialog> dialog;
 };
 

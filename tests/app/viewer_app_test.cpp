@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "i18n/default_tables.h"
+#include "link/adapters.h"
 #include "records/record_dialog.h"
 #include "records/temp_folder.h"
 #include "support/message_box_recorder.h"
@@ -97,18 +98,29 @@ TEST(StartUpSettings, AMatchingTableIsUsedAndOnlyMissingTablesAreWritten) {
   EXPECT_EQ(read_file(dir.path() / "setting.ini"), "[Setting]\r\nLanguage=German\r\n");
 }
 
-// Runs the whole start-up with hooks that note whether the main window started.
+// Notes the adapter search of the main window's start-up, finds none and closes the window.
+class NotingAdapters final : public AdapterSource {
+ public:
+  explicit NotingAdapters(bool& asked) : asked_(asked) {}
+  std::optional<std::vector<AdapterInfo>> adapters() const override {
+    asked_ = true;
+    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+    return std::vector<AdapterInfo>{};
+  }
+
+ private:
+  bool& asked_;
+};
+
+// Runs the whole start-up and notes whether the main window started.
 class ViewerAppRun : public ::testing::Test {
  protected:
   int run(CommandLine options) {
     options.program_dir = dir.path().string();
-    MainDialogHooks hooks;
-    hooks.find_wireless_adapter = [this]() -> std::optional<std::string> {
-      main_window_started = true;
-      QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-      return std::nullopt;
-    };
-    return app.run(options, hooks);
+    SessionOptions session;
+    session.adapters = std::make_shared<NotingAdapters>(main_window_started);
+    session.link_hooks.log = [](std::string_view) {};
+    return app.run(options, std::move(session));
   }
   // Does `action` with the record dialog once it is shown.
   static void with_record_dialog(std::function<void(RecordDialog&)> action) {

@@ -1,5 +1,4 @@
-#include "app/video_wiring.h"
-
+// The session's decode thread behind the window: display, snapshots, close.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,6 +6,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -21,10 +21,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/album_wiring.h"
-#include "app/viewer_app.h"
 #include "link/packet_ring.h"
-#include "records/temp_folder.h"
+#include "session_window.h"
 #include "support/message_box_recorder.h"
 #include "video/decode_thread.h"
 #include "video/snapshot_writer.h"
@@ -107,41 +105,25 @@ std::string file_bytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool process_events_until(const std::function<bool()>& done) {
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > give_up) return false;
-    QApplication::processEvents();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
+using testing::process_events_until;
 
-// An empty record and the main window with the album and video hooks over a fake decoder.
-class VideoWiringTest : public ::testing::Test {
+// An empty record and the main window on a quiet camera with a fake decoder.
+class SessionVideoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    app.prepare_settings(dir.program_directory());
-    ASSERT_TRUE(app.open_record("42"));
-  }
-  void open(bool adapter_found = true) {
-    MainDialogHooks hooks;
-    if (adapter_found) {
-      hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
+  void open(bool device_found = true) {
+    SessionOptions options = camera.options();
+    if (!device_found) {
+      options = testing::without_device();
     }
-    install_album_hooks(hooks, app);
-    install_video_hooks(hooks, app, decoder);
-    dialog = std::make_unique<MainDialog>(app.program_directory(), std::move(hooks));
-    dialog->show();
-    QApplication::processEvents();
+    options.decoder = decoder;
+    run = std::make_unique<testing::SessionWindow>(std::move(options));
+    dialog = run->window.get();
   }
   void send(Colour colour) const {
     const uint8_t chunk[] = {colour.y, colour.cb, colour.cr};
-    ASSERT_TRUE(ring_put(dialog->packet_ring(), chunk, sizeof chunk));
+    ASSERT_TRUE(ring_put(run->session->packet_ring(), chunk, sizeof chunk));
   }
-  VideoWidget* video() const {
-    return qobject_cast<VideoWidget*>(dialog->control(MainDialog::kVideoArea));
-  }
+  VideoWidget* video() const { return dialog->video_area(); }
   // The video area's pixels at its centre and two corners.
   std::vector<QRgb> shown() const {
     const QImage image = video()->grab().toImage();
@@ -155,7 +137,7 @@ class VideoWiringTest : public ::testing::Test {
   }
   std::vector<fs::path> pictures() const {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(app.record_folder())) {
+    for (const auto& entry : fs::directory_iterator(run->record_folder())) {
       if (entry.path().extension() == ".bmp") files.push_back(entry.path());
     }
     return files;
@@ -165,13 +147,13 @@ class VideoWiringTest : public ::testing::Test {
   }
 
   testing::MessageBoxRecorder boxes;
-  testing::TempFolder dir;
-  ViewerApp app;
+  testing::QuietCamera camera;
   std::shared_ptr<FakeDecoder> decoder = std::make_shared<FakeDecoder>();
-  std::unique_ptr<MainDialog> dialog;
+  std::unique_ptr<testing::SessionWindow> run;
+  MainDialog* dialog = nullptr;
 };
 
-TEST_F(VideoWiringTest, DecodedPicturesAreShownStretchedOverTheVideoArea) {
+TEST_F(SessionVideoTest, DecodedPicturesAreShownStretchedOverTheVideoArea) {
   open();
   ASSERT_NE(video(), nullptr);
   EXPECT_TRUE(showing(Colour{16, 128, 128})) << "black before the first picture";
@@ -184,23 +166,24 @@ TEST_F(VideoWiringTest, DecodedPicturesAreShownStretchedOverTheVideoArea) {
 
   dialog->toggle_full_screen();
   QApplication::processEvents();
-  ASSERT_TRUE(dialog->full_screen);
+  ASSERT_TRUE(dialog->full_screen());
   EXPECT_EQ(video()->size(), dialog->screen()->geometry().size());
   send(kBlue);
   EXPECT_TRUE(process_events_until([&] { return showing(kBlue); }));
   EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(VideoWiringTest, CaptureWritesOneBmpOfTheNextPictureAndReloadsTheAlbum) {
+TEST_F(SessionVideoTest, CaptureWritesOneBmpOfTheNextPictureAndReloadsTheAlbum) {
   open();
   ASSERT_EQ(album_rows(), 0);
+  QSignalSpy changed(run->session.get(), &ViewerSession::pictures_changed);
   static_cast<QPushButton*>(dialog->control(MainDialog::kCaptureButton))->click();
-  EXPECT_TRUE(dialog->capture_requested);
-  EXPECT_FALSE(dialog->display_frozen);
+  ASSERT_TRUE(changed.wait(2000)) << "the album reloads after the pause";
+  EXPECT_TRUE(run->session->capture_requested());
 
   send(kRed);
   ASSERT_TRUE(process_events_until([&] { return album_rows() == 1; }));
-  EXPECT_FALSE(dialog->capture_requested);
+  EXPECT_FALSE(run->session->capture_requested());
   const std::vector<fs::path> files = pictures();
   ASSERT_EQ(files.size(), 1u);
 
@@ -219,7 +202,7 @@ TEST_F(VideoWiringTest, CaptureWritesOneBmpOfTheNextPictureAndReloadsTheAlbum) {
   EXPECT_EQ(pictures().size(), 1u) << "one request, one snapshot";
 }
 
-TEST_F(VideoWiringTest, ClosingTheWindowJoinsTheDecodeThread) {
+TEST_F(SessionVideoTest, ClosingTheWindowJoinsTheDecodeThread) {
   open();
   send(kRed);
   ASSERT_TRUE(process_events_until([&] { return showing(kRed); }));
@@ -227,63 +210,57 @@ TEST_F(VideoWiringTest, ClosingTheWindowJoinsTheDecodeThread) {
   const auto before = std::chrono::steady_clock::now();
   dialog->close();
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(2));
-  EXPECT_TRUE(dialog->stop_requested);
+  EXPECT_TRUE(run->session->stop_requested());
   EXPECT_TRUE(decoder->destroyed) << "the thread ended before close returned";
   EXPECT_TRUE(showing(Colour{16, 128, 128})) << "frames detached from the video area";
 }
 
-TEST_F(VideoWiringTest, DestroyingTheWindowJoinsTheDecodeThread) {
+TEST_F(SessionVideoTest, DestroyingTheWindowJoinsTheDecodeThread) {
   open();
   send(kWhite);
   ASSERT_TRUE(process_events_until([&] { return showing(kWhite); }));
-  dialog.reset();
+  run->window.reset();
   EXPECT_TRUE(decoder->destroyed);
 }
 
-TEST_F(VideoWiringTest, DecoderWithoutPicturesStopsTheChainWithAMessage) {
+TEST_F(SessionVideoTest, DecoderWithoutPicturesStopsTheChainWithAMessage) {
   open();
   send(Colour{0, 0, 0});
   ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "ZQ_H264DEC_NO_PICTURE<0");
-  EXPECT_EQ(boxes.shown[0].owner, dialog.get());
-  EXPECT_TRUE(dialog->stop_requested);
+  EXPECT_EQ(boxes.shown[0].owner, dialog);
+  EXPECT_TRUE(run->session->stop_requested());
   dialog->close();
   EXPECT_TRUE(decoder->destroyed);
 }
 
-// The real decoder takes the start of a conformance stream from the window's ring without
+// The real decoder takes the start of a conformance stream from the session's ring without
 // complaint.
-TEST(VideoWiringProgramsDecoder, TakesTheStreamFromTheWindowsRing) {
+TEST(SessionProgramsDecoder, TakesTheStreamFromTheRing) {
   const fs::path stream = fs::path(SCOPEMARK_SHARED_DIR) / "conformance/streams/BA1_FT_C.264";
   if (!fs::exists(stream)) GTEST_SKIP() << "no conformance stream at " << stream;
   testing::MessageBoxRecorder boxes;
-  testing::TempFolder dir;
-  ViewerApp app;
-  app.prepare_settings(dir.program_directory());
-  ASSERT_TRUE(app.open_record("42"));
-  MainDialogHooks hooks;
-  hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
-  install_video_hooks(hooks, app);
-  MainDialog dialog(app.program_directory(), std::move(hooks));
+  testing::QuietCamera camera;
+  testing::SessionWindow run(camera.options());
+  PacketRing& ring = run.session->packet_ring();
 
   const std::string bytes = file_bytes(stream);
   constexpr int kChunks = 8;
   ASSERT_GE(bytes.size(), size_t{kChunks} * kChunkBytes);
   for (int i = 0; i < kChunks; ++i) {
-    ASSERT_TRUE(ring_put(dialog.packet_ring(), bytes.data() + i * kChunkBytes, kChunkBytes));
+    ASSERT_TRUE(ring_put(ring, bytes.data() + i * kChunkBytes, kChunkBytes));
   }
   EXPECT_TRUE(process_events_until([&] {
-    const PacketSlot* slots = dialog.packet_ring().slots;
-    return std::none_of(slots, slots + kChunks,
+    return std::none_of(ring.entries, ring.entries + kChunks,
                         [](const PacketSlot& slot) { return slot.ready.load() != 0; });
   }));
-  EXPECT_FALSE(dialog.stop_requested);
-  dialog.close();
+  EXPECT_FALSE(run.session->stop_requested());
+  run.window->close();
   EXPECT_TRUE(boxes.shown.empty());
 }
 
-TEST_F(VideoWiringTest, NoDecodeThreadWithoutAnAdapter) {
+TEST_F(SessionVideoTest, NoDecodeThreadWithoutAnAdapter) {
   open(false);
   ASSERT_NE(video(), nullptr);
   EXPECT_EQ(decoder->created, 0);

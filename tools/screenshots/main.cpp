@@ -1,7 +1,7 @@
-// Writes pictures of the record dialog, of the main window as after start-up with the camera's
+// Screenshots of the record dialog, of the main window as it starts up with the camera's
 // adapter found but no video yet, in English and in Chinese, and of the main window showing the
 // demo camera's live video, into a folder: scopemark-screenshots DIR.
-// Run with QT_QPA_PLATFORM=offscreen.
+// Run with QT_QPA_PLATFORM=offscreen. The windows are wired as the program wires them.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -11,17 +11,14 @@
 #include <QTemporaryDir>
 
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <string>
 #include <utility>
 
-#include "app/album_wiring.h"
-#include "app/device_wiring.h"
-#include "app/language_wiring.h"
+#include "app/connect_window.h"
 #include "app/main_dialog.h"
-#include "app/toolbar_wiring.h"
-#include "app/video_wiring.h"
 #include "app/viewer_app.h"
+#include "app/viewer_session.h"
 #include "camsim/demo_camera.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
@@ -34,23 +31,33 @@ void run_events_for(int milliseconds) {
   while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// A wireless adapter on the camera's subnet; nothing is sent: every connect fails at once
+// and the servers listen on loopback.
+scopemark::SessionOptions adapter_without_camera() {
+  scopemark::SessionOptions options;
+  scopemark::AdapterInfo wireless{
+      "wlan0", "Wireless LAN", {}, {{"192.168.1.20", "255.255.255.0"}}, {}};
+  options.adapters = std::make_shared<scopemark::FixedAdapterSource>(
+      std::vector<scopemark::AdapterInfo>{wireless});
+  options.link.set_ports(40003, 0, 0, 0);
+  options.link_hooks.connect = [](int, const sockaddr_in&, std::chrono::milliseconds,
+                                  const std::atomic<bool>*) { return -1; };
+  options.link_hooks.log = [](std::string_view) {};
+  options.server_listen_address = "127.0.0.1";
+  return options;
+}
+
 // The window on the demo camera after a few seconds of video; false when the video area did not
 // change within a second (no live picture).
-bool save_live_demo(scopemark::ViewerApp& app, const std::string& program_directory,
-                    const QString& file) {
+bool save_live_demo(scopemark::ViewerApp& app, const QString& file) {
   scopemark::camsim::DemoCamera camera;
   if (!camera.start()) return false;
-  scopemark::DeviceWiring::Options device;
-  device.link = camera.link_config();
-  device.record_folder = [&app] { return app.record_folder(); };
-  scopemark::DeviceWiring wiring(std::move(device));
-  scopemark::MainDialogHooks hooks;
-  scopemark::install_language_hooks(hooks, app);
-  scopemark::install_toolbar_hooks(hooks);
-  scopemark::install_album_hooks(hooks, app);
-  wiring.install(hooks);
-  scopemark::install_video_hooks(hooks, app);
-  scopemark::MainDialog window(program_directory, std::move(hooks));
+  scopemark::SessionOptions options;
+  options.link = camera.link_config();
+  options.link_hooks.log = [](std::string_view) {};
+  scopemark::ViewerSession session(app.session_options(std::move(options)));
+  scopemark::MainDialog window;
+  scopemark::connect_window(window, session, app);
   window.show();
   run_events_for(3000);
   const QImage first = window.grab().toImage();
@@ -78,7 +85,7 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   bool written = record.grab().save(out.filePath("record-dialog.png"));
 
-  application.setStyleSheet("QDialog { background-color: rgb(0, 192, 192); color: black; }");
+  scopemark::use_dialog_colours();
   scopemark::ViewerApp app;
   app.prepare_settings(program_directory);
   app.open_record("1");
@@ -89,18 +96,15 @@ int main(int argc, char** argv) {
   for (const Picture& picture : {Picture{"English", {"main-window.png", "main-window-en.png"}},
                                  Picture{"Chinese", {"main-window-zh.png"}}}) {
     app.select_language(picture.language);
-    scopemark::MainDialogHooks hooks;
-    hooks.find_wireless_adapter = [] { return std::optional<std::string>("192.168.1.20"); };
-    scopemark::install_language_hooks(hooks, app);
-    scopemark::install_toolbar_hooks(hooks);
-    scopemark::install_album_hooks(hooks, app);
-    scopemark::MainDialog window(program_directory, std::move(hooks));
+    scopemark::ViewerSession session(app.session_options(adapter_without_camera()));
+    scopemark::MainDialog window;
+    scopemark::connect_window(window, session, app);
     window.show();
     QApplication::processEvents();
     const QPixmap shot = window.grab();
     for (const QString& file : picture.files) written = shot.save(out.filePath(file)) && written;
   }
   app.select_language("English");
-  written = save_live_demo(app, program_directory, out.filePath("main-window-demo.png")) && written;
+  written = save_live_demo(app, out.filePath("main-window-demo.png")) && written;
   return written ? 0 : 1;
 }
