@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,7 +25,7 @@
 
 #include "album/album.h"
 #include "album/album_list.h"
-#include "album/picture_view.h"
+#include "album/video_area_switch.h"
 
 namespace {
 
@@ -63,6 +62,13 @@ void make_pictures(const std::filesystem::path& folder, int count) {
   }
 }
 
+// The benchmark shows no pictures over a video area.
+struct NoVideoArea : scopemark::VideoAreaSwitch {
+  void show_live() override {}
+  void show_picture(const std::filesystem::path&) override {}
+  void show_compare(const std::vector<std::filesystem::path>&) override {}
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,18 +99,10 @@ int main(int argc, char** argv) {
   const long before_kib = peak_resident_kib();
 
   QWidget window;
+  NoVideoArea views;
   window.resize(900, 560);
   auto* list = new AlbumList(&window);
   list->setGeometry(4, 4, 200, 552);
-  auto* video = new QWidget(&window);
-  video->setGeometry(210, 4, 686, 552);
-  auto* single = new scopemark::PictureView(&window);
-  single->hide();
-  std::array<scopemark::PictureView*, 4> compare_slots{};
-  for (auto*& slot : compare_slots) {
-    slot = new scopemark::PictureView(&window);
-    slot->hide();
-  }
   window.show();
 
   QElapsedTimer clock;
@@ -132,7 +130,7 @@ int main(int argc, char** argv) {
   list->viewport()->installEventFilter(&watch);
 
   clock.start();
-  album = new Album(list, {video, single, compare_slots}, folder, &window);
+  album = new Album(list, views, folder, &window);
   QObject::connect(album, &Album::thumbnails_loaded, [&] {
     if (all_made < 0) all_made = clock.nsecsElapsed() / 1e6;
     QTimer::singleShot(100, &app, &QApplication::quit);
