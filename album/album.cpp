@@ -5,7 +5,6 @@
 #include <QThread>
 
 #include <algorithm>
-#include <system_error>
 
 #include "album/album_list.h"
 #include "album/picture_view.h"
@@ -22,27 +21,6 @@ constexpr int kNameTop = 110;
 
 QString to_qstring(const std::filesystem::path& path) {
   return QFile::decodeName(path.c_str());
-}
-
-bool has_bmp_extension(const std::filesystem::path& name) {
-  return to_qstring(name.extension()).compare(".bmp", Qt::CaseInsensitive) == 0;
-}
-
-// The regular .bmp files of `folder`, sorted by name without regard to case.
-std::vector<std::filesystem::path> bmp_files(const std::filesystem::path& folder) {
-  std::vector<std::filesystem::path> files;
-  std::error_code error;
-  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-       it.increment(error)) {
-    std::error_code type_error;
-    if (it->is_regular_file(type_error) && has_bmp_extension(it->path().filename())) {
-      files.push_back(it->path());
-    }
-  }
-  std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-    return to_qstring(a.filename()).compare(to_qstring(b.filename()), Qt::CaseInsensitive) < 0;
-  });
-  return files;
 }
 
 void draw_placeholder(QPainter& painter, const QRect& area) {
@@ -99,7 +77,7 @@ void Album::fill_from_folder() {
   list_->setUpdatesEnabled(false);
   thumbnails_.clear();
   list_->setRowCount(0);
-  for (const std::filesystem::path& file : bmp_files(record_folder_)) {
+  for (const std::filesystem::path& file : record_folder_.pictures()) {
     const QImage picture(to_qstring(file));
     thumbnails_.push_back(QPixmap::fromImage(make_thumbnail(picture, to_qstring(file.filename()))));
     list_->append_item(to_qstring(file), thumbnails_.back());
@@ -111,7 +89,8 @@ void Album::fill_from_folder() {
 std::filesystem::path Album::item_picture_path(const QString& text) const {
   const QByteArray bytes = QFile::encodeName(text);
   const std::filesystem::path named(bytes.toStdString());
-  return bytes.size() >= kShortTextLimit || named.is_absolute() ? named : record_folder_ / named;
+  return bytes.size() >= kShortTextLimit || named.is_absolute() ? named
+                                                                : record_folder_.path() / named;
 }
 
 void Album::open_selected_picture() {
@@ -149,10 +128,7 @@ void Album::delete_selected_pictures() {
     if (list_->is_selected_or_ticked(row))
       doomed.push_back(item_picture_path(list_->item_text(row)));
   }
-  for (const std::filesystem::path& path : doomed) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
+  for (const std::filesystem::path& path : doomed) record_folder_.delete_picture(path);
   load_album();
   list_->setFocus();
 }

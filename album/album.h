@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "records/record_folder.h"
+
 namespace scopemark {
 
 class AlbumList;
@@ -63,7 +65,7 @@ class Album : public QObject {
 
   AlbumList* list_;
   AlbumViews views_;
-  std::filesystem::path record_folder_;
+  RecordFolder record_folder_;
   std::vector<QPixmap> thumbnails_;
 };
 

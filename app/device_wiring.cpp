@@ -75,6 +75,10 @@ EventServerContext DeviceWiring::server_context(MainDialog& dialog, const char* 
   }
   EventActions actions{
       .load_album = [&dialog] { post_to_window(dialog, [&dialog] { dialog.load_album(); }); },
+      .update_picture =
+          [&dialog](const std::filesystem::path&) {
+            post_to_window(dialog, [&dialog] { dialog.load_album(); });
+          },
       .show_video_area =
           [&dialog] { post_to_window(dialog, [&dialog] { show_video_area(dialog, true); }); },
       .show_picture_view =
@@ -87,7 +91,8 @@ EventServerContext DeviceWiring::server_context(MainDialog& dialog, const char* 
   };
   return EventServerContext{
       .config = config,
-      .record_folder = options_.record_folder ? options_.record_folder() : std::string(),
+      .record_folder =
+          RecordFolder(options_.record_folder ? options_.record_folder() : std::string()),
       .capture_requested = dialog.capture_requested,
       .display_frozen = dialog.display_frozen,
       .stop_requested = dialog.stop_requested,

@@ -15,8 +15,8 @@
 #include "app/toolbar_wiring.h"
 #include "app/video_wiring.h"
 #include "app/viewer_app.h"
+#include "camsim/demo_camera.h"
 #include "link/link_config.h"
-#include "tools/camsim/demo_camera.h"
 
 int main(int argc, char** argv) {
   scopemark::DeviceWiring::Options device;

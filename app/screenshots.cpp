@@ -22,9 +22,9 @@
 #include "app/toolbar_wiring.h"
 #include "app/video_wiring.h"
 #include "app/viewer_app.h"
+#include "camsim/demo_camera.h"
 #include "controls/message_box.h"
 #include "records/record_dialog.h"
-#include "tools/camsim/demo_camera.h"
 
 namespace {
 

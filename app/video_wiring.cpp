@@ -19,8 +19,10 @@ namespace {
 struct DecodeRun {
   DecodeRun(MainDialog& dialog, const ViewerApp& app, DecoderApi& decoder)
       : chunks(dialog.packet_ring()),
-        snapshots(app.program_directory(), app.record_id(),
-                  [&dialog] { post_to_window(dialog, [&dialog] { dialog.load_album(); }); }),
+        snapshots(RecordFolder(app.record_folder()),
+                  [&dialog](const std::string&) {
+                    post_to_window(dialog, [&dialog] { dialog.load_album(); });
+                  }),
         context{
             .chunks = chunks,
             .decoder = decoder,

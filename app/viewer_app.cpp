@@ -10,7 +10,7 @@
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
 #include "records/record_dialog.h"
-#include "records/record_store.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
 namespace fs = std::filesystem;
@@ -119,14 +119,14 @@ bool ViewerApp::open_record(const std::string& id) {
     show_message_box("No.  please input number!", "sorry", MessageIcon::Information);
     return false;
   }
-  const std::string path = record_path(program_directory_, id);
-  create_record(path);
-  if (!record_exists(path)) {
+  const RecordFolder record = RecordFolder::of_record(program_directory_, id);
+  record.create();
+  if (!record.exists()) {
     show_message_box("please press 'Add'", "sorry");
     return false;
   }
   record_id_ = id;
-  record_folder_ = path;
+  record_folder_ = record.path().string();
   return true;
 }
 

@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "events/picture_files.h"
 #include "events/server_loop.h"
 #include "events/socket_io.h"
 
@@ -31,8 +30,10 @@ void handle_event_command(const EventServerContext& ctx, std::uint16_t command) 
     case kDeleteLastPicture: {
       write_log(ctx.log, "delete one jpg!");
       const std::filesystem::path last = ctx.received_picture_path.get();
-      if (!last.empty()) delete_file(last);
-      run_action(ctx.actions.load_album);
+      if (!last.empty()) {
+        ctx.record_folder.delete_picture(last);
+        run_action(ctx.actions.update_picture, last);
+      }
       break;
     }
     case kShowNoPicture:
@@ -40,7 +41,7 @@ void handle_event_command(const EventServerContext& ctx, std::uint16_t command) 
       break;
     case kDeleteAllPictures:
       write_log(ctx.log, "delete all jpg!");
-      delete_all_pictures(ctx.record_folder);
+      ctx.record_folder.delete_all_pictures();
       run_action(ctx.actions.load_album);
       run_action(ctx.actions.show_video_area);
       break;

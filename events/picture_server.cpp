@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-#include "events/picture_files.h"
 #include "events/server_loop.h"
 #include "link/sockets.h"
 
@@ -50,14 +49,14 @@ PictureAssembler::Step PictureAssembler::add(const PicturePacket& packet) {
 }
 
 void store_received_picture(const EventServerContext& ctx, const PictureAssembler& assembler) {
-  const std::filesystem::path target = ctx.record_folder / (assembler.name() + ".bmp");
+  const std::filesystem::path target = ctx.record_folder.received_picture_path(assembler.name());
   ctx.received_picture_path.set(target);
-  delete_file(target);
+  ctx.record_folder.delete_picture(target);
   if (assembler.picture().size() <= kStoreThreshold) return;
   const auto& save = ctx.actions.decode_and_save_bmp;
-  if (!save || !save(assembler.picture(), target)) delete_file(target);
+  if (!save || !save(assembler.picture(), target)) ctx.record_folder.delete_picture(target);
   run_action(ctx.actions.show_picture_view);
-  run_action(ctx.actions.load_album);
+  run_action(ctx.actions.update_picture, target);
   run_action(ctx.actions.show_single_picture, target);
 }
 

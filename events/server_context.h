@@ -12,6 +12,7 @@
 
 #include "link/link_config.h"
 #include "link/link_log.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
 
@@ -38,6 +39,8 @@ EventServerConfig event_server_config(const LinkConfig& config);
 struct EventActions {
   // Rebuild the album from the record folder.
   std::function<void()> load_album;
+  // Bring the album's item of one picture file up to date: added, replaced or gone.
+  std::function<void(const std::filesystem::path&)> update_picture;
   // Show the video area (1000) and hide the single picture view (1018).
   std::function<void()> show_video_area;
   // Hide the video area (1000) and show the single picture view (1018).
@@ -76,7 +79,7 @@ void run_action(const Action& action, Args&&... args) {
 // Everything both server threads work on. The referenced objects outlive the threads.
 struct EventServerContext {
   EventServerConfig config{};
-  std::filesystem::path record_folder{};
+  RecordFolder record_folder{};
   std::atomic<bool>& capture_requested;
   std::atomic<bool>& display_frozen;
   const std::atomic<bool>& stop_requested;

@@ -8,7 +8,7 @@
 
 #include "controls/dialog_units.h"
 #include "controls/message_box.h"
-#include "records/record_store.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
 namespace {
@@ -78,7 +78,9 @@ void RecordDialog::build_controls() {
   id_edit_->setFocus();
 }
 
-QWidget* RecordDialog::control(int id) const { return find_control(this, id); }
+QWidget* RecordDialog::control(int id) const {
+  return find_control(this, id);
+}
 
 bool RecordDialog::read_record_id(int button, std::string& id) {
   id = id_edit_->text().toStdString();
@@ -94,11 +96,11 @@ bool RecordDialog::read_record_id(int button, std::string& id) {
 void RecordDialog::run_button(int button) {
   std::string id;
   if (!read_record_id(button, id)) return;
-  const std::string path = record_path(program_directory_, id);
+  const RecordFolder record = RecordFolder::of_record(program_directory_, id);
   switch (button) {
     case kEnter:
-      if (record_exists(path)) {
-        record_folder_ = path;
+      if (record.exists()) {
+        record_folder_ = record.path().string();
         record_id_ = id;
         accept();
       } else {
@@ -106,17 +108,17 @@ void RecordDialog::run_button(int button) {
       }
       break;
     case kAdd:
-      create_record(path);
+      record.create();
       break;
     case kSearch:
-      if (record_exists(path)) {
+      if (record.exists()) {
         show_message_box("user exist", "OK");
       } else {
         show_message_box("no user", "Sorry");
       }
       break;
     case kDelete:
-      if (delete_folder_tree(path)) {
+      if (record.remove()) {
         show_message_box("Success!", "OK", MessageIcon::Information);
       } else {
         show_message_box("Delete failed", "Sorry", MessageIcon::Warning);

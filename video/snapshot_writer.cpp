@@ -1,7 +1,6 @@
 #include "video/snapshot_writer.h"
 
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 #include "video/yuv_convert.h"
@@ -22,21 +21,6 @@ void put32(uint8_t* p, uint32_t v) {
 }
 
 }  // namespace
-
-SnapshotTime local_time_now() {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
-}
-
-std::string snapshot_path(const std::string& program_directory, const std::string& record_id,
-                          const SnapshotTime& time) {
-  char name[64];
-  std::snprintf(name, sizeof name, "/%04d%02d%02d_%02d%02d%02d.bmp", time.year, time.month,
-                time.day, time.hour, time.minute, time.second);
-  return program_directory + record_id.substr(0, kSnapshotRecordIdChars) + name;
-}
 
 std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byte_count, int width,
                       int height) {
@@ -78,18 +62,15 @@ std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byt
   return path;
 }
 
-SnapshotWriter::SnapshotWriter(std::string program_directory, std::string record_id,
-                               std::function<void()> load_album,
+SnapshotWriter::SnapshotWriter(RecordFolder folder, SavedAction saved,
                                std::function<SnapshotTime()> clock)
-    : program_directory_(std::move(program_directory)),
-      record_id_(std::move(record_id)),
-      load_album_(std::move(load_album)),
-      clock_(std::move(clock)) {}
+    : folder_(std::move(folder)), saved_(std::move(saved)), clock_(std::move(clock)) {}
 
 void SnapshotWriter::save_snapshot(const DecodedPicture& picture) {
   const int width = static_cast<int>(picture.width);
   const int height = static_cast<int>(picture.height);
   last_snapshot_path_.clear();
+  std::string target;
   if (picture.luma != nullptr && picture.cb != nullptr && picture.cr != nullptr && width > 0 &&
       height > 0 && width % 2 == 0 && height % 2 == 0) {
     std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
@@ -97,10 +78,10 @@ void SnapshotWriter::save_snapshot(const DecodedPicture& picture) {
                               static_cast<int>(picture.luma_stride),
                               static_cast<int>(picture.chroma_stride)};
     yuv420_to_bgr24(bgr.data(), planes, width, height);
-    last_snapshot_path_ = write_bmp(snapshot_path(program_directory_, record_id_, clock_()),
-                                    bgr.data(), bgr.size(), width, height);
+    target = folder_.snapshot_path(clock_()).string();
+    last_snapshot_path_ = write_bmp(target, bgr.data(), bgr.size(), width, height);
   }
-  if (load_album_) load_album_();
+  if (saved_) saved_(target);
 }
 
 }  // namespace scopemark

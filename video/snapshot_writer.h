@@ -7,28 +7,9 @@
 #include <string>
 
 #include "h264/decoder/decoder.h"
+#include "records/record_folder.h"
 
 namespace scopemark {
-
-// Local date and time, to the second.
-struct SnapshotTime {
-  int year;
-  int month;
-  int day;
-  int hour;
-  int minute;
-  int second;
-};
-
-SnapshotTime local_time_now();
-
-// At most this many characters of the record id name the snapshot folder.
-inline constexpr size_t kSnapshotRecordIdChars = 19;
-
-// program_directory (with trailing separator) + record_id (cut to 19 characters) + "/" +
-// YYYYMMDD_hhmmss.bmp.
-std::string snapshot_path(const std::string& program_directory, const std::string& record_id,
-                          const SnapshotTime& time);
 
 // Writes a 24-bit BMP: the 54-byte header, then `height` rows of width x 3 bytes taken from
 // `pixels` (already bottom-up, blue green red), each padded to a multiple of 4 bytes as the
@@ -46,12 +27,13 @@ class SnapshotSink {
   virtual void save_snapshot(const DecodedPicture& picture) = 0;
 };
 
-// Writes each snapshot into the record folder, named by the local time, then runs the
-// album-reload hook. Used on the decode thread only.
+// Writes each snapshot into the record folder, named by the local time, then tells `saved`
+// the snapshot's path, also when the write failed (a failed write leaves no file there); the
+// path is empty when the picture had no usable planes. Used on the decode thread only.
 class SnapshotWriter final : public SnapshotSink {
  public:
-  SnapshotWriter(std::string program_directory, std::string record_id,
-                 std::function<void()> load_album,
+  using SavedAction = std::function<void(const std::string& path)>;
+  SnapshotWriter(RecordFolder folder, SavedAction saved,
                  std::function<SnapshotTime()> clock = local_time_now);
 
   void save_snapshot(const DecodedPicture& picture) override;
@@ -60,9 +42,8 @@ class SnapshotWriter final : public SnapshotSink {
   const std::string& last_snapshot_path() const { return last_snapshot_path_; }
 
  private:
-  std::string program_directory_;
-  std::string record_id_;
-  std::function<void()> load_album_;
+  RecordFolder folder_;
+  SavedAction saved_;
   std::function<SnapshotTime()> clock_;
   std::string last_snapshot_path_;
 };

@@ -1,7 +1,7 @@
 #include "h264/recon/recon_kernels.h"
 
+#include "h264/recon/deinterlace.h"
 #include "h264/recon/portable_kernels.h"
-#include "h264/stream/deinterlace.h"
 
 void decoder_recon_kernels_portable(ReconKernels* kernels) {
   *kernels = ReconKernels{};

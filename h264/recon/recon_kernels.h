@@ -84,7 +84,7 @@ using CombineKernel = void (*)(MbWorkArea* wa);
 
 // One line pair of de-interlaced output from picture row 2k (rows 2k - 1 .. 2k + 2 readable),
 // the history plane (the previous picture's luma) and the counter plane at the same offsets.
-// The rule is at deinterlace_line_portable (h264/stream/deinterlace.cpp).
+// The rule is at deinterlace_line_portable (h264/recon/deinterlace.cpp).
 using DeinterlaceLineKernel = void (*)(uint8_t* out_even, uint8_t* out_odd, const uint8_t* pic,
                                        const uint8_t* history, const uint8_t* counter, int stride,
                                        int width);

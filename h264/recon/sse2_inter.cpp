@@ -2,8 +2,8 @@
 // chroma interpolation; the residual addition; the de-interlacing line.
 #include <utility>
 
+#include "h264/recon/deinterlace.h"
 #include "h264/recon/sse2_kernels.h"
-#include "h264/stream/deinterlace.h"
 
 namespace {
 

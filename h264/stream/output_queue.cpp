@@ -1,7 +1,7 @@
 #include "h264/stream/output_queue.h"
 
 #include "h264/decoder/decoder_context.h"
-#include "h264/stream/deinterlace.h"
+#include "h264/recon/deinterlace.h"
 
 void output_queue_put(OutputQueue& queue, uint32_t store_index) {
   queue.slots[queue.write] = static_cast<uint8_t>(store_index);

@@ -13,8 +13,8 @@
 
 #include "app/device_wiring.h"
 #include "app/received_picture.h"
+#include "camsim/camera_sim.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 #include "wiring_support.h"
 
 namespace scopemark {

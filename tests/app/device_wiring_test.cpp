@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "camsim/camera_sim.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 #include "wiring_support.h"
 
 namespace scopemark {

@@ -22,10 +22,10 @@
 #include "app/device_wiring.h"
 #include "app/video_wiring.h"
 #include "app/viewer_app.h"
+#include "camsim/camera_sim.h"
 #include "link/messages.h"
 #include "records/temp_folder.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 #include "wiring_support.h"
 
 namespace scopemark {

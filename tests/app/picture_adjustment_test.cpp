@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/camera_sim.h"
 #include "link/loopback_peer.h"
 #include "link/messages.h"
 #include "support/message_box_recorder.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark {
 namespace {

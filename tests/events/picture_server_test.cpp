@@ -43,8 +43,8 @@ class PictureServerTest : public ::testing::Test {
   fs::path in_folder(const std::string& name) const { return h.record_folder() / name; }
   void deliver(const Bytes& bytes) { h.deliver(Server::picture, bytes); }
   Calls shown(const fs::path& path) const {
-    return {"decode_and_save_bmp " + path.string(), "show_picture_view", "load_album",
-            "show_single_picture " + path.string()};
+    return {"decode_and_save_bmp " + path.string(), "show_picture_view",
+            "update_picture " + path.string(), "show_single_picture " + path.string()};
   }
 
   ServerHarness h;

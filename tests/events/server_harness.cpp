@@ -64,6 +64,8 @@ bool LogRecorder::wait_prefix(std::string_view prefix, int n) const {
 EventActions ActionRecorder::actions() {
   return EventActions{
       .load_album = [this] { record("load_album"); },
+      .update_picture =
+          [this](const std::filesystem::path& path) { record("update_picture " + path.string()); },
       .show_video_area = [this] { record("show_video_area"); },
       .show_picture_view = [this] { record("show_picture_view"); },
       .show_single_picture =
@@ -104,7 +106,7 @@ EventServerConfig ServerHarness::loopback_config() {
 ServerHarness::ServerHarness(EventServerConfig config) {
   EventServerContext base{
       .config = config,
-      .record_folder = folder_.path(),
+      .record_folder = RecordFolder(folder_.path()),
       .capture_requested = capture_requested,
       .display_frozen = display_frozen,
       .stop_requested = stop_requested,

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "h264/front_decoder_fixture.h"
-#include "h264/stream/deinterlace.h"
+#include "h264/recon/deinterlace.h"
 
 namespace {
 

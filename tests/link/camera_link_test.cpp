@@ -9,9 +9,9 @@
 #include <memory>
 #include <thread>
 
+#include "camsim/camera_sim.h"
 #include "link/loopback_peer.h"
 #include "link/messages.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark {
 namespace {

@@ -55,12 +55,6 @@ struct FakePicture {
 
 constexpr SnapshotTime kMarch2 = {2024, 3, 2, 9, 5, 3};
 
-TEST(SnapshotPath, DateAndTimeNameInRecordFolder) {
-  EXPECT_EQ(snapshot_path("/opt/scope/", "10000", kMarch2), "/opt/scope/10000/20240302_090503.bmp");
-  EXPECT_EQ(snapshot_path("/d/", "123456789012345678901234", {2024, 12, 31, 23, 59, 59}),
-            "/d/1234567890123456789/20241231_235959.bmp");
-}
-
 TEST_F(SnapshotFolder, WriteBmpHeaderAndPixels) {
   std::vector<uint8_t> pixels(4 * 2 * 3);
   for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i + 1);
@@ -97,15 +91,16 @@ TEST_F(SnapshotFolder, WriteBmpRefusesWhatItCannotWrite) {
 }
 
 TEST_F(SnapshotFolder, SnapshotIsTheBmpOfTheConvertedPicture) {
-  int album_loads = 0;
+  std::vector<std::string> saved;
   SnapshotWriter writer(
-      directory(), "10000", [&] { ++album_loads; }, [] { return kMarch2; });
+      RecordFolder(root_ / "10000"), [&](const std::string& path) { saved.push_back(path); },
+      [] { return kMarch2; });
   const FakePicture red(81, 90, 240);
   writer.save_snapshot(red.picture);
 
   const std::string path = directory() + "10000/20240302_090503.bmp";
   EXPECT_EQ(writer.last_snapshot_path(), path);
-  EXPECT_EQ(album_loads, 1);
+  EXPECT_EQ(saved, std::vector<std::string>{path});
 
   const uint8_t luma[8] = {81, 81, 81, 81, 81, 81, 81, 81};
   const uint8_t cb[2] = {90, 90}, cr[2] = {240, 240};
@@ -118,7 +113,7 @@ TEST_F(SnapshotFolder, SnapshotIsTheBmpOfTheConvertedPicture) {
 }
 
 TEST_F(SnapshotFolder, SecondSnapshotInTheSameSecondReplacesTheFirst) {
-  SnapshotWriter writer(directory(), "10000", nullptr, [] { return kMarch2; });
+  SnapshotWriter writer(RecordFolder(root_ / "10000"), nullptr, [] { return kMarch2; });
   writer.save_snapshot(FakePicture(235, 128, 128).picture);
   writer.save_snapshot(FakePicture(16, 128, 128).picture);
   int files = 0;
@@ -131,13 +126,14 @@ TEST_F(SnapshotFolder, SecondSnapshotInTheSameSecondReplacesTheFirst) {
   EXPECT_EQ(files, 1);
 }
 
-TEST_F(SnapshotFolder, MissingRecordFolderWritesNothingButReloadsAlbum) {
-  int album_loads = 0;
+TEST_F(SnapshotFolder, MissingRecordFolderWritesNothingButTellsTheTarget) {
+  std::vector<std::string> saved;
   SnapshotWriter writer(
-      directory(), "20000", [&] { ++album_loads; }, [] { return kMarch2; });
+      RecordFolder(root_ / "20000"), [&](const std::string& path) { saved.push_back(path); },
+      [] { return kMarch2; });
   writer.save_snapshot(FakePicture(16, 128, 128).picture);
   EXPECT_EQ(writer.last_snapshot_path(), "");
-  EXPECT_EQ(album_loads, 1);
+  EXPECT_EQ(saved, std::vector<std::string>{directory() + "20000/20240302_090503.bmp"});
   EXPECT_FALSE(fs::exists(root_ / "20000"));
 }
 

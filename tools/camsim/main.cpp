@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/camsim/camera_sim.h"
+#include "camsim/camera_sim.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "h264/stream/deinterlace.h"
+#include "h264/recon/deinterlace.h"
 
 #include <cstdlib>
 #include <cstring>

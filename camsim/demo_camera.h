@@ -3,13 +3,13 @@
 #include <cstdint>
 #include <span>
 
+#include "camsim/camera_sim.h"
 #include "link/link_config.h"
 #include "link/link_log.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark::camsim {
 
-// The sample stream built into the program (tools/demo/data/demo.264): 1280 x 720 H.264,
+// The sample stream built into the program (camsim/data/demo.264): 1280 x 720 H.264,
 // Main profile, I and P pictures, 300 pictures at kDemoFrameRate.
 std::span<const std::uint8_t> demo_stream();
 inline constexpr double kDemoFrameRate = 30;

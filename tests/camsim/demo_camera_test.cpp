@@ -1,4 +1,4 @@
-#include "tools/camsim/demo_camera.h"
+#include "camsim/demo_camera.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -13,11 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/access_units.h"
 #include "link/camera_link.h"
 #include "link/messages.h"
 #include "link/packet_ring.h"
 #include "link/sockets.h"
-#include "tools/camsim/access_units.h"
 
 namespace scopemark::camsim {
 namespace {

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/camsim/access_units.h"
-#include "tools/camsim/demo_camera.h"
+#include "camsim/access_units.h"
+#include "camsim/demo_camera.h"
 
 namespace scopemark::camsim {
 namespace {
 
-const std::string kDataDir = SCOPEMARK_SOURCE_DIR "/tools/demo/data/";
+const std::string kDataDir = SCOPEMARK_SOURCE_DIR "/camsim/data/";
 
 std::vector<uint8_t> read_file(const std::string& path) {
   std::ifstream file(path, std::ios::binary);

@@ -1,4 +1,4 @@
-#include "tools/camsim/camera_sim.h"
+#include "camsim/camera_sim.h"
 
 #include <poll.h>
 #include <sys/socket.h>

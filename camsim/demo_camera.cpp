@@ -1,4 +1,4 @@
-#include "tools/camsim/demo_camera.h"
+#include "camsim/demo_camera.h"
 
 namespace scopemark::camsim {
 

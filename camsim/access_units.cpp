@@ -1,4 +1,4 @@
-#include "tools/camsim/access_units.h"
+#include "camsim/access_units.h"
 
 namespace scopemark::camsim {
 

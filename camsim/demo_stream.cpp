@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "tools/camsim/demo_camera.h"
+#include "camsim/demo_camera.h"
 
 #if !defined(SCOPEMARK_DEMO_STREAM_FILE) || !defined(SCOPEMARK_DEMO_STREAM_SHA256)
 #error "the build must define SCOPEMARK_DEMO_STREAM_FILE and SCOPEMARK_DEMO_STREAM_SHA256"

@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include "camsim/access_units.h"
+#include "camsim/camera_sim.h"
 #include "link/loopback_peer.h"
 #include "link/messages.h"
-#include "tools/camsim/access_units.h"
-#include "tools/camsim/camera_sim.h"
 
 namespace scopemark::camsim {
 namespace {

@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/access_units.h"
 #include "link/camera_link.h"
 #include "link/link_log.h"
 #include "link/messages.h"
 #include "link/sockets.h"
-#include "tools/camsim/access_units.h"
 
 namespace scopemark::camsim {
 
