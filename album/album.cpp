@@ -1,13 +1,16 @@
 #include "album/album.h"
 
 #include <QFile>
+#include <QImageReader>
 #include <QPainter>
 #include <QThread>
 
 #include <algorithm>
+#include <chrono>
+#include <system_error>
 
 #include "album/album_list.h"
-#include "album/picture_view.h"
+#include "album/video_area_switch.h"
 #include "controls/message_box.h"
 
 namespace scopemark {
@@ -18,9 +21,37 @@ constexpr char kCompareCaption[] = "Sorry";
 constexpr int kThumbnailNameLength = 19;  // characters of the file name on a thumbnail
 constexpr int kShortTextLimit = 20;
 constexpr int kNameTop = 110;
+constexpr std::size_t kCompareSlots = 4;
+// Item data: the ticket of the thumbnail being made (0 when none is) and the state of the file
+// its thumbnail shows.
+constexpr int kTicketRole = Qt::UserRole;
+constexpr int kFileStampRole = Qt::UserRole + 1;
+constexpr int kAddedPicturePriority = 1;  // ahead of the thumbnails of a load
 
 QString to_qstring(const std::filesystem::path& path) {
   return QFile::decodeName(path.c_str());
+}
+
+std::filesystem::path item_path(const QTableWidgetItem* item) {
+  return QFile::encodeName(item->text()).toStdString();
+}
+
+// Size and modification time: a file that changed needs a new thumbnail.
+QString file_stamp(const std::filesystem::path& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  const auto time = std::filesystem::last_write_time(path, error);
+  return QStringLiteral("%1 %2").arg(size).arg(time.time_since_epoch().count());
+}
+
+// Shown until an item's thumbnail has been made.
+const QImage& blank_thumbnail() {
+  static const QImage blank = [] {
+    QImage image(AlbumList::kThumbnailWidth, AlbumList::kThumbnailHeight, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    return image;
+  }();
+  return blank;
 }
 
 void draw_placeholder(QPainter& painter, const QRect& area) {
@@ -50,14 +81,23 @@ QImage make_thumbnail(const QImage& picture, const QString& file_name) {
   return thumbnail;
 }
 
-Album::Album(AlbumList* list, const AlbumViews& views, std::filesystem::path record_folder,
-             QObject* parent)
-    : QObject(parent), list_(list), views_(views), record_folder_(std::move(record_folder)) {
-  connect(list_, &AlbumList::double_clicked, this, &Album::open_selected_picture);
-  connect(views_.single_picture, &PictureView::clicked, this, &Album::return_to_video);
-  for (PictureView* slot : views_.compare_slots) {
-    connect(slot, &PictureView::clicked, this, &Album::return_to_video);
+QImage read_thumbnail(const std::filesystem::path& path) {
+  QImageReader reader(to_qstring(path));
+  if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
+    reader.setScaledSize(QSize(AlbumList::kThumbnailWidth, AlbumList::kThumbnailHeight));
   }
+  // Three bytes a pixel hold the thumbnail exactly and take a quarter less than four.
+  return make_thumbnail(reader.read(), to_qstring(path.filename()))
+      .convertToFormat(QImage::Format_RGB888);
+}
+
+Album::Album(AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
+             QObject* parent)
+    : QObject(parent),
+      list_(list),
+      video_area_(video_area),
+      record_folder_(std::move(record_folder)) {
+  connect(list_, &AlbumList::double_clicked, this, &Album::open_selected_picture);
 }
 
 template <typename Function>
@@ -69,21 +109,111 @@ void Album::run_on_gui_thread(Function function) {
   }
 }
 
+Album::~Album() {
+  ++load_generation_;
+  thumbnail_pool_.clear();
+  thumbnail_pool_.waitForDone();
+}
+
 void Album::load_album() {
   run_on_gui_thread([this] { fill_from_folder(); });
 }
 
+void Album::add_picture(const std::filesystem::path& path) {
+  run_on_gui_thread([this, path] { update_picture(path); });
+}
+
 void Album::fill_from_folder() {
-  list_->setUpdatesEnabled(false);
-  thumbnails_.clear();
-  list_->setRowCount(0);
-  for (const std::filesystem::path& file : record_folder_.pictures()) {
-    const QImage picture(to_qstring(file));
-    thumbnails_.push_back(QPixmap::fromImage(make_thumbnail(picture, to_qstring(file.filename()))));
-    list_->append_item(to_qstring(file), thumbnails_.back());
+  QHash<QString, std::pair<QString, QImage>> made;  // by path: file stamp and thumbnail
+  for (QTableWidgetItem* item : std::as_const(items_)) {
+    if (item->data(kTicketRole).toULongLong() == 0) {
+      made.insert(item->text(), {item->data(kFileStampRole).toString(),
+                                 item->data(Qt::DecorationRole).value<QImage>()});
+    }
   }
+  ++load_generation_;
+  thumbnail_pool_.clear();
+  items_.clear();
+  pending_ = 0;
+  list_->setUpdatesEnabled(false);
+  list_->setRowCount(0);
+  std::vector<QTableWidgetItem*> to_make;
+  for (const std::filesystem::path& file : record_folder_.pictures()) {
+    const QString stamp = file_stamp(file);
+    const auto earlier = made.constFind(to_qstring(file));
+    const bool unchanged = earlier != made.cend() && earlier->first == stamp;
+    QTableWidgetItem* item =
+        insert_item(file, unchanged ? earlier->second : blank_thumbnail(), list_->rowCount());
+    item->setData(kFileStampRole, stamp);
+    if (!unchanged) to_make.push_back(item);
+  }
+  // The list shows its end: those thumbnails first.
+  for (auto item = to_make.rbegin(); item != to_make.rend(); ++item) request_thumbnail(*item, 0);
   list_->setUpdatesEnabled(true);
-  if (list_->rowCount() > 0) list_->scrollToItem(list_->item(list_->rowCount() - 1, 0));
+  list_->show_last_item();
+  if (pending_ == 0) emit thumbnails_loaded();
+}
+
+void Album::update_picture(const std::filesystem::path& path) {
+  QTableWidgetItem* item = items_.value(to_qstring(path));
+  if (!record_folder_.holds_picture(path)) {
+    if (item != nullptr) remove_item(item);
+    if (pending_ == 0) emit thumbnails_loaded();
+    return;
+  }
+  if (item == nullptr) {
+    int row = 0;
+    for (int end = list_->rowCount(); row < end; ++row) {
+      if (RecordFolder::lists_before(path, item_path(list_->item(row, 0)))) break;
+    }
+    item = insert_item(path, blank_thumbnail(), row);
+  }
+  item->setData(kFileStampRole, file_stamp(path));
+  request_thumbnail(item, kAddedPicturePriority);
+  list_->show_last_item();
+}
+
+QTableWidgetItem* Album::insert_item(const std::filesystem::path& path, const QImage& thumbnail,
+                                     int row) {
+  QTableWidgetItem* item = list_->insert_item(row, to_qstring(path), thumbnail);
+  item->setData(kTicketRole, quint64{0});
+  items_.insert(item->text(), item);
+  return item;
+}
+
+void Album::remove_item(QTableWidgetItem* item) {
+  if (item->data(kTicketRole).toULongLong() != 0) --pending_;
+  items_.remove(item->text());
+  list_->removeRow(item->row());
+}
+
+void Album::request_thumbnail(QTableWidgetItem* item, int priority) {
+  if (item->data(kTicketRole).toULongLong() == 0) ++pending_;
+  const std::uint64_t ticket = next_ticket_++;
+  item->setData(kTicketRole, quint64{ticket});
+  thumbnail_pool_.start(
+      [this, key = item->text(), path = item_path(item), ticket, load = load_generation_.load()] {
+        if (load != load_generation_.load()) return;
+        QImage thumbnail = read_thumbnail(path);
+        QMetaObject::invokeMethod(
+            this, [this, key, ticket, thumbnail] { take_thumbnail(key, ticket, thumbnail); },
+            Qt::QueuedConnection);
+      },
+      priority);
+}
+
+void Album::take_thumbnail(const QString& key, std::uint64_t ticket, const QImage& thumbnail) {
+  QTableWidgetItem* item = items_.value(key);
+  if (item == nullptr || item->data(kTicketRole).toULongLong() != ticket) return;
+  item->setData(kTicketRole, quint64{0});
+  item->setData(Qt::DecorationRole, thumbnail);
+  if (--pending_ == 0) emit thumbnails_loaded();
+}
+
+QImage Album::thumbnail(int row) const {
+  const QTableWidgetItem* item = list_->item(row, 0);
+  if (item == nullptr || item->data(kTicketRole).toULongLong() != 0) return QImage();
+  return item->data(Qt::DecorationRole).value<QImage>();
 }
 
 std::filesystem::path Album::item_picture_path(const QString& text) const {
@@ -99,27 +229,7 @@ void Album::open_selected_picture() {
   const auto first = std::min_element(
       selected.begin(), selected.end(),
       [](const QTableWidgetItem* a, const QTableWidgetItem* b) { return a->row() < b->row(); });
-  for (PictureView* slot : views_.compare_slots) slot->hide();
-  views_.video_area->hide();
-  views_.single_picture->show();
-  show_single_picture(item_picture_path((*first)->text()));
-}
-
-void Album::show_single_picture(const std::filesystem::path& path) {
-  run_on_gui_thread([this, path] {
-    const QSize size = views_.video_area->size();
-    views_.video_area->hide();
-    views_.single_picture->show();
-    views_.single_picture->show_picture_file(path, size);
-  });
-}
-
-void Album::return_to_video() {
-  run_on_gui_thread([this] {
-    views_.video_area->show();
-    views_.single_picture->hide();
-    for (PictureView* slot : views_.compare_slots) slot->hide();
-  });
+  video_area_.show_picture(item_picture_path((*first)->text()));
 }
 
 void Album::delete_selected_pictures() {
@@ -129,28 +239,21 @@ void Album::delete_selected_pictures() {
       doomed.push_back(item_picture_path(list_->item_text(row)));
   }
   for (const std::filesystem::path& path : doomed) record_folder_.delete_picture(path);
-  load_album();
+  fill_from_folder();
   list_->setFocus();
 }
 
 void Album::compare_pictures() {
-  int chosen = 0;
-  for (int row = 0; row < list_->rowCount(); ++row) chosen += list_->is_selected_or_ticked(row);
-  if (chosen < 1) {
+  std::vector<std::filesystem::path> paths;
+  for (int row = 0; row < list_->rowCount() && paths.size() < kCompareSlots; ++row) {
+    if (list_->is_selected_or_ticked(row))
+      paths.push_back(item_picture_path(list_->item_text(row)));
+  }
+  if (paths.empty()) {
     show_message_box(kCompareMessage, kCompareCaption, MessageIcon::None, nullptr);
     return;
   }
-  views_.video_area->hide();
-  views_.single_picture->hide();
-  for (PictureView* slot : views_.compare_slots) slot->hide();
-  std::size_t next = 0;
-  for (int row = 0; row < list_->rowCount() && next < views_.compare_slots.size(); ++row) {
-    if (!list_->is_selected_or_ticked(row)) continue;
-    PictureView* slot = views_.compare_slots[next++];
-    slot->show();
-    slot->show_picture_file(item_picture_path(list_->item_text(row)), slot->size());
-  }
-  for (; next < views_.compare_slots.size(); ++next) views_.compare_slots[next]->clear();
+  video_area_.show_compare(paths);
 }
 
 }  // namespace scopemark

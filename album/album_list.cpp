@@ -44,14 +44,21 @@ AlbumList::AlbumList(QWidget* parent) : QTableWidget(0, 1, parent) {
   });
 }
 
-void AlbumList::append_item(const QString& text, const QPixmap& thumbnail) {
-  auto* entry = new QTableWidgetItem(QIcon(thumbnail), text);
+QTableWidgetItem* AlbumList::insert_item(int row, const QString& text, const QImage& thumbnail) {
+  auto* entry = new QTableWidgetItem(text);
+  entry->setData(Qt::DecorationRole, thumbnail);
   entry->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
   entry->setCheckState(Qt::Unchecked);
   entry->setBackground(kTextBackground);
-  const int row = rowCount();
   insertRow(row);
   setItem(row, 0, entry);
+  return entry;
+}
+
+void AlbumList::show_last_item() {
+  if (rowCount() == 0) return;
+  doItemsLayout();  // the scroll range follows the rows only after a layout
+  scrollToItem(item(rowCount() - 1, 0));
 }
 
 bool AlbumList::is_selected_or_ticked(int row) const {

@@ -18,8 +18,10 @@ class AlbumList : public QTableWidget {
 
   explicit AlbumList(QWidget* parent = nullptr);
 
-  // Adds an item at the end: check box clear, `text`, `thumbnail` as its image.
-  void append_item(const QString& text, const QPixmap& thumbnail);
+  // Inserts an item at `row`: check box clear, `text`, `thumbnail` as its image.
+  QTableWidgetItem* insert_item(int row, const QString& text, const QImage& thumbnail);
+  // Scrolls the last item into view, also right after items were added.
+  void show_last_item();
   bool is_selected_or_ticked(int row) const;
   QString item_text(int row) const;
 

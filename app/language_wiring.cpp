@@ -3,21 +3,27 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QTabBar>
 
+#include <array>
 #include <vector>
 
 #include "app/viewer_app.h"
 #include "controls/dialog_units.h"
+#include "controls/message_box.h"
 #include "i18n/captions.h"
 #include "i18n/code_page.h"
 #include "i18n/language.h"
 
 namespace scopemark {
 namespace {
+
+constexpr int kNoControlId = -1;
 
 // What the platform calls a window's text: the visible text where the control has one,
 // else its name.
@@ -33,15 +39,43 @@ void set_control_text(QWidget* control, const QString& text) {
   }
 }
 
-void set_tooltip(MainDialog& dialog, int id, std::string_view text) {
-  if (QWidget* button = dialog.control(id)) button->setToolTip(from_cp936(text));
+void set_tooltip(MainDialog& dialog, int id, const std::string& text) {
+  if (QWidget* button = dialog.control(id)) button->setToolTip(QString::fromStdString(text));
 }
 
-// Steps 1 to 4 of a language change.
-void select_and_relabel(MainDialog& dialog, ViewerApp& app, const std::string& name) {
-  app.select_language(name);
-  relabel_menu(dialog, app.language_file());
-  apply_dialog_captions(dialog, app.language_file(), kMainDialogTemplate);
+// The four slider labels, the only controls without an id, in template order.
+QList<QLabel*> labels_without_id(const MainDialog& dialog) {
+  QList<QLabel*> labels;
+  for (QLabel* label : dialog.client_area()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    if (control_id(label) == kNoControlId) labels.push_back(label);
+  }
+  return labels;
+}
+
+// Words longer than the template's get a smaller font, down to this size.
+constexpr int kSmallestPointSize = 6;
+constexpr int kButtonMargin = 6;
+
+// Sets the text with the largest font, from the window's own size down, in which it fits the
+// control's width.
+void set_fitting_text(QWidget* control, const QString& text, int margin) {
+  QFont font = control->parentWidget()->font();
+  while (font.pointSize() > kSmallestPointSize &&
+         QFontMetrics(font).horizontalAdvance(text) + margin > control->width()) {
+    font.setPointSize(font.pointSize() - 1);
+  }
+  control->setFont(font);
+  set_control_text(control, text);
+}
+
+// Every text of the window from the language file.
+void apply_window_texts(MainDialog& dialog, const std::string& language_file) {
+  const UiTexts texts(language_file);
+  relabel_menu(dialog, texts);
+  apply_dialog_captions(dialog, texts, kMainDialogTemplate);
+  set_slider_labels(dialog, texts);
+  set_button_tooltips(dialog, texts);
+  dialog.relayout_menu_bar();
   dialog.update();
 }
 
@@ -51,9 +85,9 @@ QString from_cp936(std::string_view text) {
   return QString::fromStdString(cp936_to_utf8(text));
 }
 
-void relabel_menu(MainDialog& dialog, const std::string& language_file) {
-  for (const MenuText& entry : menu_texts(language_file)) {
-    const QString text = from_cp936(entry.text);
+void relabel_menu(MainDialog& dialog, const UiTexts& texts) {
+  for (const MenuText& entry : menu_texts(texts)) {
+    const QString text = QString::fromStdString(entry.text);
     if (entry.item.by == MenuItemAddress::By::position) {
       if (QMenu* menu = dialog.top_menu(entry.item.value)) menu->setTitle(text);
     } else if (QAction* command = dialog.menu_command(entry.item.value)) {
@@ -62,38 +96,50 @@ void relabel_menu(MainDialog& dialog, const std::string& language_file) {
   }
 }
 
-void apply_dialog_captions(MainDialog& dialog, const std::string& language_file,
-                           int template_number) {
+void apply_dialog_captions(MainDialog& dialog, const UiTexts& texts, int template_number) {
   const QList<QWidget*> children =
       dialog.client_area()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
   std::vector<int> ids;
   for (const QWidget* child : children) ids.push_back(control_id(child));
-  const DialogCaptions captions = dialog_captions(language_file, template_number, ids);
-  if (!captions.title.empty()) dialog.setWindowTitle(from_cp936(captions.title));
+  const DialogCaptions captions = dialog_captions(texts, template_number, ids);
+  if (!captions.title.empty()) dialog.setWindowTitle(QString::fromStdString(captions.title));
   for (qsizetype i = 0; i < children.size(); ++i) {
     const std::string& text = captions.control_texts[static_cast<std::size_t>(i)];
-    if (!text.empty()) set_control_text(children[i], from_cp936(text));
+    if (text.empty()) continue;
+    if (qobject_cast<QPushButton*>(children[i])) {
+      set_fitting_text(children[i], QString::fromStdString(text), kButtonMargin);
+    } else {
+      set_control_text(children[i], QString::fromStdString(text));
+    }
   }
 }
 
-void set_button_tooltips(MainDialog& dialog, std::string_view language_name) {
-  const std::optional<ButtonTooltips> texts = find_button_tooltips(language_name);
-  if (!texts) return;
-  set_tooltip(dialog, kSnapshotButton, texts->snapshot);
-  set_tooltip(dialog, kDeleteButton, texts->remove);
-  set_tooltip(dialog, kCompareButton, texts->compare);
-  set_tooltip(dialog, kSecondCompareButton, texts->compare);
-  set_tooltip(dialog, kFullScreenButton, texts->full_screen);
-  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kPictureTab))) {
+void set_slider_labels(MainDialog& dialog, const UiTexts& texts) {
+  const std::array<std::string, 4> texts_of_labels = slider_labels(texts);
+  const QList<QLabel*> labels = labels_without_id(dialog);
+  for (std::size_t i = 0; i < texts_of_labels.size() && i < std::size_t(labels.size()); ++i) {
+    set_fitting_text(labels[qsizetype(i)], QString::fromStdString(texts_of_labels[i]), 0);
+  }
+}
+
+void set_button_tooltips(MainDialog& dialog, const UiTexts& texts) {
+  const ButtonTooltips tips = button_tooltips(texts);
+  set_tooltip(dialog, kCaptureButton, tips.snapshot);
+  set_tooltip(dialog, kDeleteButton, tips.remove);
+  set_tooltip(dialog, kCompareHidden, tips.compare);
+  set_tooltip(dialog, kCompareButton, tips.compare);
+  set_tooltip(dialog, kFullScreenButton, tips.full_screen);
+  if (auto* tab = qobject_cast<QTabBar*>(dialog.control(kTab))) {
     while (tab->count() > 0) tab->removeTab(0);
-    tab->insertTab(0, from_cp936(texts->tab));
+    tab->insertTab(0, QString::fromStdString(tips.tab));
   }
 }
 
 void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
-  auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo));
+  QComboBox* combo = dialog.language_combo();
   if (!combo) return;
-  const LanguageCombo languages = fill_language_combo(app.program_directory(), app.settings_path());
+  const LanguageCombo languages =
+      fill_language_combo(app.language_directory(), app.settings_path());
   combo->clear();
   for (const std::string& name : languages.entries) {
     combo->addItem(from_cp936(name), QByteArray::fromStdString(name));
@@ -104,34 +150,31 @@ void fill_language_combo(MainDialog& dialog, const ViewerApp& app) {
 void apply_language(MainDialog& dialog, const ViewerApp& app) {
   fill_language_combo(dialog, app);
   dialog.load_menu();
-  relabel_menu(dialog, app.language_file());
-  apply_dialog_captions(dialog, app.language_file(), kMainDialogTemplate);
-  set_button_tooltips(dialog, app.language_name());
+  apply_window_texts(dialog, app.language_file());
 }
 
 void change_language(MainDialog& dialog, ViewerApp& app, const std::string& name) {
-  select_and_relabel(dialog, app, name);
-  set_button_tooltips(dialog, name);
+  const UiTexts current(app.language_file());
+  const LanguageChange change =
+      change_language(app.language_directory(), app.settings_path(), name, current);
+  if (!change.selection) {
+    show_message_box(change.message, current.text(text_key::kCaptionSorry), MessageIcon::Warning,
+                     &dialog);
+    return;
+  }
+  app.select_language(name);
+  apply_window_texts(dialog, app.language_file());
 }
 
 void select_combo_language(MainDialog& dialog, ViewerApp& app, const std::string& shown_name) {
   // The combo shows the names converted; the settings and files hold their original bytes.
   std::string name = shown_name;
-  if (auto* combo = qobject_cast<QComboBox*>(dialog.control(MainDialog::kLanguageCombo))) {
+  if (QComboBox* combo = dialog.language_combo()) {
     const int index = combo->findText(QString::fromStdString(shown_name), Qt::MatchExactly);
     if (index >= 0) name = combo->itemData(index).toByteArray().toStdString();
   }
-  select_and_relabel(dialog, app, name);
-}
-
-void install_language_hooks(MainDialogHooks& hooks, ViewerApp& app) {
-  hooks.apply_language = [&app](MainDialog& dialog) { apply_language(dialog, app); };
-  hooks.change_language = [&app](MainDialog& dialog, const std::string& name) {
-    change_language(dialog, app, name);
-  };
-  hooks.select_combo_language = [&app](MainDialog& dialog, const std::string& name) {
-    select_combo_language(dialog, app, name);
-  };
+  app.select_language(name);
+  apply_window_texts(dialog, app.language_file());
 }
 
 }  // namespace scopemark

@@ -8,20 +8,15 @@
 #include <utility>
 #include <vector>
 
-#include "app/album_wiring.h"
-#include "app/device_wiring.h"
-#include "app/language_wiring.h"
-#include "app/picture_adjustment.h"
-#include "app/toolbar_wiring.h"
-#include "app/video_wiring.h"
 #include "app/viewer_app.h"
+#include "app/viewer_session.h"
 #include "camsim/demo_camera.h"
 #include "link/link_config.h"
 
 int main(int argc, char** argv) {
-  scopemark::DeviceWiring::Options device;
+  scopemark::SessionOptions session;
   const scopemark::LinkOptions link_options =
-      scopemark::apply_link_options(std::vector<std::string>(argv + 1, argv + argc), device.link);
+      scopemark::apply_link_options(std::vector<std::string>(argv + 1, argv + argc), session.link);
   scopemark::CommandLine options = scopemark::parse_command_line(link_options.other_arguments);
   if (!link_options.error.empty()) options.error = link_options.error;
   if (!options.error.empty()) {
@@ -45,24 +40,14 @@ int main(int argc, char** argv) {
       std::cerr << "scopemark: the demo camera could not start on 127.0.0.1\n";
       return 1;
     }
-    device.link = demo_camera->link_config();
+    session.link = demo_camera->link_config();
     // Camera tools (scopemark-camsim event/picture) need the servers' ephemeral ports.
-    device.server_listening = [](const char* server, uint16_t port) {
+    session.server_listening = [](const char* server, uint16_t port) {
       std::printf("scopemark: demo %s server on %s port %u\n", server,
                   scopemark::camsim::DemoCamera::kCameraAddress, port);
       std::fflush(stdout);
     };
   }
   scopemark::ViewerApp viewer;
-  scopemark::MainDialogHooks hooks;
-  scopemark::install_language_hooks(hooks, viewer);
-  scopemark::install_toolbar_hooks(hooks);
-  scopemark::install_album_hooks(hooks, viewer);
-  device.record_folder = [&viewer] { return viewer.record_folder(); };
-  scopemark::DeviceWiring wiring(std::move(device));
-  wiring.install(hooks);
-  scopemark::PictureAdjustment adjustment(wiring.config());
-  adjustment.install(hooks);
-  scopemark::install_video_hooks(hooks, viewer);
-  return viewer.run(options, std::move(hooks));
+  return viewer.run(options, std::move(session));
 }

@@ -10,36 +10,27 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QThread>
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
 #include <QTabBar>
+#include <QThread>
 
-#include <chrono>
 #include <initializer_list>
-#include <thread>
 #include <utility>
 
 #include "app/about_box.h"
 #include "controls/dialog_units.h"
-#include "controls/message_box.h"
-#include "link/packet_ring.h"
-#include "video/display_surface.h"
 #include "video/video_widget.h"
 
 namespace scopemark {
 namespace {
-
-using namespace std::chrono_literals;
 
 constexpr int kNoId = -1;
 constexpr int kDialogWidth = 644;
 constexpr int kDialogHeight = 339;
 constexpr int kDialogPointSize = 9;
 constexpr int kToolbarPointSize = 7;  // the toolbar words until the buttons get their bitmaps
-constexpr auto kWorkerStartPause = 100ms;
-constexpr auto kCapturePause = 100ms;
 
 enum class Kind { kVideo, kStatic, kText, kButton, kTab, kList, kCombo, kSlider, kEdit };
 
@@ -77,7 +68,7 @@ constexpr ControlTemplate kControls[] = {
     {kNoId, Kind::kText, "Brightness", 71, 19, 37, 8, true, true},
     {kNoId, Kind::kText, "Contrast", 71, 32, 37, 8, true, true},
     {kNoId, Kind::kText, "Saturation", 71, 43, 37, 8, true, true},
-    {kNoId, Kind::kText, "Hue", 71, 57, 13, 8, true, true},
+    {kNoId, Kind::kText, "Hue", 71, 57, 17, 8, true, true},  // up to Auto: room for longer words
     {MainDialog::kBrightnessEdit, Kind::kEdit, "", 51, 18, 16, 12, true, true},
     {MainDialog::kContrastEdit, Kind::kEdit, "", 51, 29, 16, 12, true, true},
     {MainDialog::kSaturationEdit, Kind::kEdit, "", 51, 41, 16, 12, true, true},
@@ -87,10 +78,9 @@ constexpr ControlTemplate kControls[] = {
     {MainDialog::kCompareButton, Kind::kButton, "Compare", 84, 0, 27, 17, true, true},
 };
 
-constexpr int kSingleAndCompareViews[] = {MainDialog::kPictureView, MainDialog::kCompareTopLeft,
-                                          MainDialog::kCompareBottomLeft,
-                                          MainDialog::kCompareBottomRight,
-                                          MainDialog::kCompareTopRight};
+constexpr int kSingleAndCompareViews[] = {
+    MainDialog::kPictureView, MainDialog::kCompareTopLeft, MainDialog::kCompareBottomLeft,
+    MainDialog::kCompareBottomRight, MainDialog::kCompareTopRight};
 constexpr int kSliders[] = {MainDialog::kBrightnessSlider, MainDialog::kContrastSlider,
                             MainDialog::kSaturationSlider, MainDialog::kHueSlider};
 
@@ -101,10 +91,13 @@ struct MenuItem {
 
 // Menu 129.
 constexpr MenuItem kMenu[] = {
-    {0, "File"},        {MainDialog::kMenuExit, "Exit"},
-    {0, "Edit"},        {MainDialog::kMenuFullScreen, "FullScreen"},
+    {0, "File"},
+    {MainDialog::kMenuExit, "Exit"},
+    {0, "Edit"},
+    {MainDialog::kMenuFullScreen, "FullScreen"},
     {MainDialog::kMenuCapture, "Capture"},
-    {0, "Language"},    {MainDialog::kMenuChinese, "Chinese"},
+    {0, "Language"},
+    {MainDialog::kMenuChinese, "Chinese"},
     {MainDialog::kMenuEnglish, "English"},
     {MainDialog::kMenuFrench, "French"},
     {MainDialog::kMenuGerman, "German"},
@@ -112,15 +105,16 @@ constexpr MenuItem kMenu[] = {
     {MainDialog::kMenuKorean, "Korean"},
     {MainDialog::kMenuJapanese, "Japenese"},
     {MainDialog::kMenuSpanish, "Spanish"},
-    {0, "Help"},        {MainDialog::kMenuAbout, "About"},
+    {0, "Help"},
+    {MainDialog::kMenuAbout, "About"},
 };
 
 // Language commands and the name each passes on.
 const std::map<int, std::string>& language_commands() {
   static const std::map<int, std::string> names = {
-      {MainDialog::kMenuChinese, "Chinese"}, {MainDialog::kMenuEnglish, "English"},
-      {MainDialog::kMenuFrench, "French"},   {MainDialog::kMenuGerman, "German"},
-      {MainDialog::kMenuRussian, "Russian"}, {MainDialog::kMenuKorean, "Korean"},
+      {MainDialog::kMenuChinese, "Chinese"},   {MainDialog::kMenuEnglish, "English"},
+      {MainDialog::kMenuFrench, "French"},     {MainDialog::kMenuGerman, "German"},
+      {MainDialog::kMenuRussian, "Russian"},   {MainDialog::kMenuKorean, "Korean"},
       {MainDialog::kMenuJapanese, "Japanese"}, {MainDialog::kMenuSpanish, "Spanish"},
   };
   return names;
@@ -166,13 +160,9 @@ QWidget* create_control(const ControlTemplate& entry, QWidget* parent) {
 
 }  // namespace
 
-MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWidget* parent)
+MainDialog::MainDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      program_directory_(std::move(program_directory)),
-      hooks_(std::move(hooks)),
-      packet_ring_(std::make_unique<PacketRing>()),
-      display_surface_(std::make_unique<DisplaySurface>()) {
+                          Qt::WindowCloseButtonHint) {
   setWindowTitle(QStringLiteral("Vistrel"));
   QFont dialog_font = font();
   dialog_font.setFamilies({QStringLiteral("SimSun"), QStringLiteral("DejaVu Sans")});
@@ -183,22 +173,24 @@ MainDialog::MainDialog(std::string program_directory, MainDialogHooks hooks, QWi
   load_menu();
   build_controls();
   bind_commands();
-  initialise();
+  video_area_rect_ = control(kVideoArea)->geometry();
 }
 
 MainDialog::~MainDialog() {
-  stop_requested = true;
-  run_hook(hooks_.stop_workers);
-  run_hook(hooks_.stop_decode_thread);
+  close_down();
+}
+
+void MainDialog::close_down() {
+  if (closed_) return;
+  closed_ = true;
+  emit closing();
 }
 
 void MainDialog::build_controls() {
   const DialogBaseUnits units = dialog_base_units(font());
   const QSize client_size = dialog_rect(units, 0, 0, kDialogWidth, kDialogHeight).size();
-  const int menu_height = menu_bar_->sizeHint().height();
-  resize(client_size.width(), client_size.height() + menu_height);
-  menu_bar_->setGeometry(0, 0, client_size.width(), menu_height);
-  client_->setGeometry(0, menu_height, client_size.width(), client_size.height());
+  resize(client_size.width(), client_size.height() + menu_bar_height());
+  layout_menu_bar();
 
   for (const ControlTemplate& entry : kControls) {
     QWidget* widget = create_control(entry, client_);
@@ -250,46 +242,55 @@ QAction* MainDialog::menu_command(int id) const {
   return nullptr;
 }
 
-QWidget* MainDialog::control(int id) const { return find_control(client_, id); }
+QWidget* MainDialog::control(int id) const {
+  return find_control(client_, id);
+}
+
+VideoWidget* MainDialog::video_area() const {
+  return qobject_cast<VideoWidget*>(control(kVideoArea));
+}
+
+QSlider* MainDialog::slider(int id) const {
+  return qobject_cast<QSlider*>(control(id));
+}
+
+QLineEdit* MainDialog::edit(int id) const {
+  return qobject_cast<QLineEdit*>(control(id));
+}
+
+QComboBox* MainDialog::language_combo() const {
+  return qobject_cast<QComboBox*>(control(kLanguageCombo));
+}
 
 void MainDialog::bind_commands() {
-  auto hook = [this](const MainDialogHooks::Step& step) { return [this, &step] { run_hook(step); }; };
-  auto adjust = [this](int id) {
-    return [this, id] {
-      if (hooks_.adjust_picture) hooks_.adjust_picture(*this, id);
-    };
+  auto signal = [this](void (MainDialog::*notify)()) {
+    return [this, notify] { emit(this->*notify)(); };
   };
   commands_ = {
-      {kCaptureButton, [this] { capture(); }},
-      {kMenuCapture, [this] { capture(); }},
-      {kDeleteButton, hook(hooks_.delete_selected_pictures)},
+      {kCaptureButton, signal(&MainDialog::capture_clicked)},
+      {kMenuCapture, signal(&MainDialog::capture_clicked)},
+      {kDeleteButton, signal(&MainDialog::delete_clicked)},
       {kFullScreenButton, [this] { toggle_full_screen(); }},
       {kMenuFullScreen, [this] { toggle_full_screen(); }},
       {kMenuExit, [this] { reject(); }},
       {kMenuAbout, [this] { show_about_box(); }},
-      {kCompareHidden, hook(hooks_.compare)},
-      {kCompareButton, hook(hooks_.compare)},
-      {kAutoButton, adjust(kAutoButton)},
-      {kSetButton, adjust(kSetButton)},
-      {kGetButton, adjust(kGetButton)},
+      {kCompareHidden, signal(&MainDialog::compare_clicked)},
+      {kCompareButton, signal(&MainDialog::compare_clicked)},
+      {kAutoButton, signal(&MainDialog::auto_clicked)},
+      {kSetButton, signal(&MainDialog::set_clicked)},
+      {kGetButton, signal(&MainDialog::get_clicked)},
       {kLanguageCombo,
-       [this] {
-         if (hooks_.select_combo_language) {
-           hooks_.select_combo_language(
-               *this, static_cast<QComboBox*>(control(kLanguageCombo))->currentText().toStdString());
-         }
-       }},
+       [this] { emit combo_language_chosen(language_combo()->currentText().toStdString()); }},
   };
-  for (int id : kSingleAndCompareViews) commands_[id] = hook(hooks_.return_to_video);
-  for (int id : kSliders) commands_[id] = adjust(id);
+  for (int id : kSingleAndCompareViews) commands_[id] = signal(&MainDialog::picture_clicked);
+  for (int id : kSliders) commands_[id] = [this, id] { emit slider_released(id); };
   for (const auto& [id, name] : language_commands()) {
-    commands_[id] = [this, name = name] {
-      if (hooks_.change_language) hooks_.change_language(*this, name);
-    };
+    commands_[id] = [this, name = name] { emit language_chosen(name); };
   }
 
   for (QPushButton* button : client_->findChildren<QPushButton*>()) {
-    connect(button, &QPushButton::clicked, this, [this, id = control_id(button)] { run_command(id); });
+    connect(button, &QPushButton::clicked, this,
+            [this, id = control_id(button)] { run_command(id); });
   }
   for (int id : kSliders) {
     connect(static_cast<QSlider*>(control(id)), &QSlider::sliderReleased, this,
@@ -305,64 +306,9 @@ void MainDialog::run_command(int id) {
   if (handler != commands_.end()) handler->second();
 }
 
-void MainDialog::run_hook(const MainDialogHooks::Step& step) {
-  if (step) step(*this);
-}
-
-void MainDialog::initialise() {
-  run_hook(hooks_.set_window_icon);
-  camera_address_ = "192.168.1.1";
-  video_area_rect_ = control(kVideoArea)->geometry();
-  if (hooks_.build_yuv_tables) hooks_.build_yuv_tables();
-  std::optional<std::string> adapter_address;
-  if (hooks_.find_wireless_adapter) adapter_address = hooks_.find_wireless_adapter();
-  if (!adapter_address) {
-    show_message_box("No Device", "", MessageIcon::None, this);
-    return;
-  }
-  local_address_ = *adapter_address;
-
-  run_hook(hooks_.apply_language);
-  run_hook(hooks_.set_button_bitmaps);
+void MainDialog::prepare_layout() {
   record_layout_margins();
   apply_layout();
-  show_video_views();
-  run_hook(hooks_.setup_album);
-  run_hook(hooks_.load_album);
-  control(kIndicator)->hide();
-  display_frozen = 0;
-  capture_requested = 0;
-  start_video();
-  for (int id : kSliders) {
-    auto* slider = static_cast<QSlider*>(control(id));
-    slider->setRange(0, 100);
-    slider->setValue(50);
-  }
-}
-
-void MainDialog::show_video_views() {
-  control(kVideoArea)->show();
-  for (int id : kSingleAndCompareViews) control(id)->hide();
-}
-
-void MainDialog::start_video() {
-  video_running = 1;
-  control(kStartButton)->setEnabled(false);
-  control(kAutoButton)->setEnabled(true);
-  show_video_views();
-  stop_requested = 0;
-  if (hooks_.ring_reset) {
-    hooks_.ring_reset();
-  } else {
-    ring_reset(*packet_ring_);
-  }
-  for (const MainDialogHooks::Step* start :
-       {&hooks_.start_decode_thread, &hooks_.start_stream_receiver, &hooks_.start_event_server,
-        &hooks_.start_picture_server}) {
-    if (!*start) continue;
-    (*start)(*this);
-    std::this_thread::sleep_for(kWorkerStartPause);
-  }
 }
 
 void MainDialog::record_layout_margins() {
@@ -382,33 +328,25 @@ void MainDialog::record_layout_margins() {
 void MainDialog::apply_layout() {
   if (!layout_margins_) return;
   const QRect client = client_->rect();
-  if (full_screen) {
+  if (full_screen_) {
     control(kVideoArea)->setGeometry(client);
     return;
   }
   const LayoutMargins& m = *layout_margins_;
   control(kVideoArea)
-      ->setGeometry(QRect(QPoint(m.video_left, m.video_top),
-                          QPoint(client.right() - m.video_right_margin,
-                                 client.bottom() - m.video_bottom_margin)));
-  control(kTab)->setGeometry(QRect(QPoint(m.tab_left, m.tab_top),
-                                   QPoint(m.tab_left + m.tab_width - 1,
-                                          client.bottom() - m.tab_bottom_margin)));
+      ->setGeometry(QRect(
+          QPoint(m.video_left, m.video_top),
+          QPoint(client.right() - m.video_right_margin, client.bottom() - m.video_bottom_margin)));
+  control(kTab)->setGeometry(
+      QRect(QPoint(m.tab_left, m.tab_top),
+            QPoint(m.tab_left + m.tab_width - 1, client.bottom() - m.tab_bottom_margin)));
   update();
 }
 
-void MainDialog::capture() {
-  capture_requested = 1;
-  display_frozen = 1;
-  std::this_thread::sleep_for(kCapturePause);
-  display_frozen = 0;
-  load_album();
-}
-
 void MainDialog::toggle_full_screen() {
-  if (!video_running) return;
-  full_screen = full_screen ? 0 : 1;
-  if (full_screen) {
+  if (!video_running_) return;
+  full_screen_ = !full_screen_;
+  if (full_screen_) {
     enter_full_screen();
   } else {
     leave_full_screen();
@@ -417,14 +355,12 @@ void MainDialog::toggle_full_screen() {
 
 void MainDialog::enter_full_screen() {
   saved_placement_ = geometry();
-  for (int id : {kCompareTopLeft, kCompareTopRight, kCompareBottomLeft, kCompareBottomRight}) {
-    control(id)->hide();
-  }
-  control(kVideoArea)->show();
-  for (int id : {kPictureView, kCompareButton, kAlbumList}) control(id)->hide();
+  emit entering_full_screen();
+  for (int id : {kCompareButton, kAlbumList}) control(id)->hide();
 
   // The client area covers the whole screen: no frame, no menu bar.
-  const QRect screen = (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
+  const QRect screen =
+      (this->screen() ? this->screen() : QGuiApplication::primaryScreen())->geometry();
   menu_bar_->hide();
   showFullScreen();
   setGeometry(screen);
@@ -446,24 +382,30 @@ void MainDialog::show_about_box() {
   about.exec();
 }
 
-void MainDialog::load_album() { run_hook(hooks_.load_album); }
-
-void MainDialog::show_single_picture(const std::string& path) {
-  if (hooks_.show_single_picture) hooks_.show_single_picture(*this, path);
-}
-
 void MainDialog::done(int result) {
-  stop_requested = true;
-  run_hook(hooks_.stop_workers);
-  run_hook(hooks_.stop_decode_thread);
+  close_down();
   QDialog::done(result);
 }
 
 void MainDialog::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  const int menu_height = menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+  layout_menu_bar();
+}
+
+int MainDialog::menu_bar_height() const {
+  return menu_bar_->isHidden() ? 0 : menu_bar_->sizeHint().height();
+}
+
+void MainDialog::layout_menu_bar() {
+  const int menu_height = menu_bar_height();
   menu_bar_->setGeometry(0, 0, width(), menu_height);
   client_->setGeometry(0, menu_height, width(), height() - menu_height);
+}
+
+void MainDialog::relayout_menu_bar() {
+  const int change = menu_bar_height() - client_->y();
+  if (change != 0 && !full_screen_) resize(width(), height() + change);
+  layout_menu_bar();
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
@@ -473,7 +415,7 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       if (!widget || widget->window() != this) break;
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Escape) {
-        if (full_screen) toggle_full_screen();
+        if (full_screen_) toggle_full_screen();
         return true;
       }
       if (key == Qt::Key_Return || key == Qt::Key_Enter) return true;
@@ -501,14 +443,6 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return QDialog::eventFilter(watched, event);
-}
-
-void post_to_window(MainDialog& dialog, std::function<void()> fn) {
-  if (QThread::currentThread() == dialog.thread()) {
-    fn();
-    return;
-  }
-  QMetaObject::invokeMethod(&dialog, std::move(fn), Qt::QueuedConnection);
 }
 
 }  // namespace scopemark

@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/device_wiring.h"
-#include "controls/message_box.h"
+#include "app/main_dialog.h"
+#include "app/viewer_session.h"
 
 namespace scopemark {
 
@@ -36,14 +36,6 @@ constexpr Control kHue{&VideoAdjustValues::hue, MainDialog::kHueSlider, MainDial
 constexpr Control kSliderOrder[] = {kBrightness, kSaturation, kContrast, kHue};
 constexpr Control kEditOrder[] = {kBrightness, kContrast, kSaturation, kHue};
 
-QSlider* slider(MainDialog& dialog, const Control& control) {
-  return static_cast<QSlider*>(dialog.control(control.slider));
-}
-
-QLineEdit* edit(MainDialog& dialog, const Control& control) {
-  return static_cast<QLineEdit*>(dialog.control(control.edit));
-}
-
 bool is_blank(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -63,75 +55,47 @@ int decimal_value(std::string_view text) {
   return static_cast<int>(negative ? -magnitude : magnitude);
 }
 
-PictureAdjustment::PictureAdjustment(const LinkConfig& config, LinkHooks hooks)
-    : config_(config), hooks_(std::move(hooks)) {}
-
-void PictureAdjustment::install(MainDialogHooks& hooks) {
-  hooks.adjust_picture = [this](MainDialog& dialog, int control_id) { handle(dialog, control_id); };
+PictureAdjustment::PictureAdjustment(MainDialog& dialog, ViewerSession& session)
+    : QObject(&dialog), dialog_(dialog), session_(session) {
+  connect(&dialog, &MainDialog::auto_clicked, this, &PictureAdjustment::reset_to_defaults);
+  connect(&dialog, &MainDialog::set_clicked, this, &PictureAdjustment::send_edit_values);
+  connect(&dialog, &MainDialog::get_clicked, &session, &ViewerSession::request_adjustment);
+  connect(&dialog, &MainDialog::slider_released, this, &PictureAdjustment::slider_released);
+  connect(&session, &ViewerSession::adjustment_received, this, &PictureAdjustment::show_values);
 }
 
-void PictureAdjustment::handle(MainDialog& dialog, int control_id) {
-  switch (control_id) {
-    case MainDialog::kAutoButton:
-      reset_to_defaults(dialog);
-      break;
-    case MainDialog::kSetButton:
-      send_edit_values(dialog);
-      break;
-    case MainDialog::kGetButton:
-      get_from_camera(dialog);
-      break;
-    default:
-      slider_released(dialog, control_id);
-      break;
-  }
-}
-
-void PictureAdjustment::slider_released(MainDialog& dialog, int slider_id) {
+void PictureAdjustment::slider_released(int slider_id) {
   for (const Control& control : kEditOrder) {
     if (control.slider != slider_id) continue;
-    const int value = slider(dialog, control)->value();
+    const int value = dialog_.slider(control.slider)->value();
     values_.*control.value = value;
-    send_values(dialog, values_);
-    edit(dialog, control)->setText(QString::number(value));
+    session_.set_adjustment(values_);
+    dialog_.edit(control.edit)->setText(QString::number(value));
   }
 }
 
-void PictureAdjustment::reset_to_defaults(MainDialog& dialog) {
-  values_ = VideoAdjustValues{kDefaultValue, kDefaultValue, kDefaultValue, kDefaultValue};
-  send_values(dialog, values_);
-  show_values(dialog);
+void PictureAdjustment::reset_to_defaults() {
+  const VideoAdjustValues defaults{kDefaultValue, kDefaultValue, kDefaultValue, kDefaultValue};
+  session_.set_adjustment(defaults);
+  show_values(defaults);
 }
 
-void PictureAdjustment::send_edit_values(MainDialog& dialog) {
+void PictureAdjustment::send_edit_values() {
   VideoAdjustValues typed;
   for (const Control& control : kEditOrder) {
     typed.*control.value =
-        decimal_value(edit(dialog, control)->text().left(kEditCharacters).toStdString());
+        decimal_value(dialog_.edit(control.edit)->text().left(kEditCharacters).toStdString());
   }
-  send_values(dialog, typed);
+  session_.set_adjustment(typed);
 }
 
-void PictureAdjustment::get_from_camera(MainDialog& dialog) {
-  VideoAdjustValues reply;
-  if (get_video_adjust(reply, config_, window_link_hooks(dialog, hooks_)) != 0) {
-    show_message_box("GetVideoBrightness", "Error", MessageIcon::None, &dialog);
-    return;
+void PictureAdjustment::show_values(const VideoAdjustValues& values) {
+  values_ = values;
+  for (const Control& control : kSliderOrder) {
+    dialog_.slider(control.slider)->setValue(values_.*control.value);
   }
-  values_ = reply;
-  show_values(dialog);
-}
-
-void PictureAdjustment::send_values(MainDialog& dialog, const VideoAdjustValues& values) {
-  send_video_adjust(values.brightness, values.contrast, values.saturation, values.hue, config_,
-                    window_link_hooks(dialog, hooks_));
-}
-
-void PictureAdjustment::show_values(MainDialog& dialog) {
-  for (const Control& control : kSliderOrder)
-    slider(dialog, control)->setValue(values_.*control.value);
   for (const Control& control : kEditOrder) {
-    edit(dialog, control)->setText(QString::number(values_.*control.value));
+    dialog_.edit(control.edit)->setText(QString::number(values_.*control.value));
   }
 }
 

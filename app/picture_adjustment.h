@@ -1,40 +1,39 @@
 #pragma once
 
+#include <QObject>
+
 #include <string_view>
 
-#include "app/main_dialog.h"
 #include "link/camera_link.h"
-#include "link/link_config.h"
 
 namespace scopemark {
+
+class MainDialog;
+class ViewerSession;
 
 // The standard decimal conversion: leading blanks, an optional sign, then digits up to the
 // first non-digit; no digits give 0. Values beyond the int range stop at its ends.
 int decimal_value(std::string_view text);
 
 // The camera's brightness, contrast, saturation and hue as the window shows them: sliders
-// 1030-1033, edits 1015, 1034-1036 and the Auto, Set and Get buttons. Every exchange runs on
-// the window's thread against the configured camera.
-class PictureAdjustment {
- public:
-  // config must outlive this object; hooks supply the log and the connect step.
-  explicit PictureAdjustment(const LinkConfig& config, LinkHooks hooks = {});
+// 1030-1033, edits 1015, 1034-1036 and the Auto, Set and Get buttons. The session runs the
+// exchanges; the values come back by its signal. A child of the window.
+class PictureAdjustment : public QObject {
+  Q_OBJECT
 
-  // Binds the adjustment controls of the main window to this object.
-  void install(MainDialogHooks& hooks);
+ public:
+  PictureAdjustment(MainDialog& dialog, ViewerSession& session);
+
   const VideoAdjustValues& values() const { return values_; }
 
  private:
-  void handle(MainDialog& dialog, int control_id);
-  void slider_released(MainDialog& dialog, int slider_id);
-  void reset_to_defaults(MainDialog& dialog);
-  void send_edit_values(MainDialog& dialog);
-  void get_from_camera(MainDialog& dialog);
-  void send_values(MainDialog& dialog, const VideoAdjustValues& values);
-  void show_values(MainDialog& dialog);
+  void slider_released(int slider_id);
+  void reset_to_defaults();
+  void send_edit_values();
+  void show_values(const VideoAdjustValues& values);
 
-  const LinkConfig& config_;
-  LinkHooks hooks_;
+  MainDialog& dialog_;
+  ViewerSession& session_;
   VideoAdjustValues values_{50, 50, 50, 50};
 };
 

@@ -41,9 +41,4 @@ void set_window_icon(MainDialog& dialog) {
   dialog.setWindowIcon(application_icon());
 }
 
-void install_toolbar_hooks(MainDialogHooks& hooks) {
-  hooks.set_window_icon = set_window_icon;
-  hooks.set_button_bitmaps = set_button_bitmaps;
-}
-
 }  // namespace scopemark

@@ -14,6 +14,4 @@ void set_button_bitmaps(MainDialog& dialog);
 // The application icon (icon 128) on the window.
 void set_window_icon(MainDialog& dialog);
 
-void install_toolbar_hooks(MainDialogHooks& hooks);
-
 }  // namespace scopemark

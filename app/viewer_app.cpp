@@ -6,6 +6,8 @@
 #include <system_error>
 #include <utility>
 
+#include "app/connect_window.h"
+#include "app/main_dialog.h"
 #include "controls/message_box.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
@@ -55,21 +57,15 @@ std::string usage_text() {
          "\n"
          "  --help                 show this text and exit\n"
          "  --version              show the version and exit\n"
-         "  --program-dir DIR      keep settings, language files and records in DIR\n"
-         "                         (default: the folder of the executable)\n"
+         "  --program-dir DIR      keep settings, language files and records together in DIR\n"
+         "                         (default: settings in ~/.config/scopemark, language files\n"
+         "                         in ~/.local/share/scopemark, records in ~/Pictures/Scopemark)\n"
          "  --record ID            open record ID (digits) without asking, creating it when\n"
          "                         missing\n"
          "  --demo                 show the built-in demo camera (on this computer only)\n"
          "  --camera-address ADDR  reach the camera at ADDR instead of 192.168.1.1\n"
          "                         (no wireless adapter needed)\n"
          "  --local-address ADDR   local address of the stream connection\n";
-}
-
-std::string executable_directory() {
-  std::error_code ec;
-  const fs::path executable = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return as_program_directory(".");
-  return with_trailing_separator(executable.parent_path().string());
 }
 
 std::string as_program_directory(const std::string& folder) {
@@ -84,30 +80,41 @@ bool ensure_settings_file(const std::string& settings_path) {
   return extract_default_table(kSettingsTable, settings_path);
 }
 
-int ViewerApp::run(const CommandLine& options, MainDialogHooks hooks) {
-  prepare_settings(options.program_dir ? as_program_directory(*options.program_dir)
-                                       : executable_directory());
+int ViewerApp::run(const CommandLine& options, SessionOptions session) {
+  const AppFolders folders = choose_app_folders(options.program_dir);
+  const std::string failed = create_app_folders(folders);
+  if (!failed.empty()) {
+    show_message_box("Cannot create the folder " + failed, "Scopemark");
+    return 1;
+  }
+  prepare_settings(folders);
   const bool have_record = options.record ? open_record(*options.record) : choose_record();
   if (!have_record) return options.record ? 2 : 0;
-  run_main_window(std::move(hooks));
+  run_main_window(std::move(session));
   return 0;
 }
 
-void ViewerApp::prepare_settings(const std::string& program_directory) {
-  program_directory_ = program_directory;
-  settings_path_ = program_directory_ + kSettingsFileName;
+void ViewerApp::prepare_settings(const AppFolders& folders) {
+  program_directory_ = folders.records;
+  language_directory_ = folders.languages;
+  settings_path_ = folders.settings + kSettingsFileName;
   ensure_settings_file(settings_path_);
   select_language("");
 }
 
+void ViewerApp::prepare_settings(const std::string& program_directory) {
+  prepare_settings(AppFolders{program_directory, program_directory, program_directory});
+}
+
 void ViewerApp::select_language(const std::string& name) {
-  LanguageSelection language = scopemark::select_language(program_directory_, settings_path_, name);
+  LanguageSelection language =
+      scopemark::select_language(language_directory_, settings_path_, name);
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);
 }
 
 bool ViewerApp::choose_record() {
-  RecordDialog dialog(program_directory_);
+  RecordDialog dialog(program_directory_, UiTexts(language_file_));
   if (dialog.exec() != QDialog::Accepted) return false;
   record_id_ = dialog.record_id();
   record_folder_ = dialog.record_folder();
@@ -130,9 +137,20 @@ bool ViewerApp::open_record(const std::string& id) {
   return true;
 }
 
-void ViewerApp::run_main_window(MainDialogHooks hooks) {
+SessionOptions ViewerApp::session_options(SessionOptions session) const {
+  session.record_folder = record_folder_;
+  return session;
+}
+
+void use_dialog_colours() {
   qApp->setStyleSheet(QString::fromLatin1(kDialogStyle));
-  MainDialog dialog(program_directory_, std::move(hooks));
+}
+
+void ViewerApp::run_main_window(SessionOptions options) {
+  use_dialog_colours();
+  ViewerSession session(session_options(std::move(options)));
+  MainDialog dialog;
+  connect_window(dialog, session, *this);
   dialog.exec();
 }
 

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dialog.h"
+#include "app/app_folders.h"
+#include "app/viewer_session.h"
 
 namespace scopemark {
 
@@ -21,10 +22,11 @@ struct CommandLine {
 CommandLine parse_command_line(const std::vector<std::string>& arguments);
 std::string usage_text();
 
-// The folder of the running executable, with a trailing '/'.
-std::string executable_directory();
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
 std::string as_program_directory(const std::string& folder);
+
+// The dialogs' background and text colours, for the whole application.
+void use_dialog_colours();
 
 // Writes the built-in default settings when nothing exists at settings_path; true when written.
 bool ensure_settings_file(const std::string& settings_path);
@@ -32,7 +34,10 @@ bool ensure_settings_file(const std::string& settings_path);
 // The application: start-up, settings and language, the record, then the main window.
 class ViewerApp {
  public:
+  // The folder of the record folders (with --program-dir, that folder).
   const std::string& program_directory() const { return program_directory_; }
+  // The folder that holds the "Language" folder.
+  const std::string& language_directory() const { return language_directory_; }
   const std::string& settings_path() const { return settings_path_; }
   const std::string& language_name() const { return language_name_; }
   const std::string& language_file() const { return language_file_; }
@@ -41,9 +46,11 @@ class ViewerApp {
 
   // The whole start-up; the program's exit code. Cancel in the record dialog ends it before
   // any window or network activity.
-  int run(const CommandLine& options, MainDialogHooks hooks);
+  int run(const CommandLine& options, SessionOptions session);
 
   // Settings file (created from the built-in block when missing) and language selection.
+  void prepare_settings(const AppFolders& folders);
+  // The same with everything in one program directory.
   void prepare_settings(const std::string& program_directory);
   // Chooses the language file for `name` (empty: the settings' language) and writes the
   // settings; see scopemark::select_language.
@@ -52,11 +59,14 @@ class ViewerApp {
   bool choose_record();
   // A record named on the command line, created when missing; false when refused.
   bool open_record(const std::string& id);
-  // The main window, modal, in the dialog colours.
-  void run_main_window(MainDialogHooks hooks);
+  // The main window, modal, in the dialog colours, over a session on the chosen record.
+  void run_main_window(SessionOptions session);
+  // The session's options completed with the program directory and the chosen record.
+  SessionOptions session_options(SessionOptions session) const;
 
  private:
   std::string program_directory_;
+  std::string language_directory_;
   std::string settings_path_;
   std::string language_name_;
   std::string language_file_;

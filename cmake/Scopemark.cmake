@@ -1,9 +1,10 @@
 # scopemark_add_test(NAME name SOURCES ... LIBS ... [QT])
 # One GoogleTest executable; its cases are registered with CTest one by one.
-# QT marks tests that need a QApplication; they run on the offscreen platform.
+# QT marks tests that need a QApplication; they run on the offscreen platform. Nothing is
+# built without BUILD_TESTING.
 function(scopemark_add_test)
   cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS" ${ARGN})
-  if(T_QT AND NOT SCOPEMARK_GUI)
+  if(NOT BUILD_TESTING OR (T_QT AND NOT SCOPEMARK_GUI))
     return()
   endif()
   add_executable(${T_NAME} ${T_SOURCES})

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "i18n/code_page.h"
 #include "i18n/profile_file.h"
 
 namespace scopemark {
@@ -10,47 +9,6 @@ namespace scopemark {
 namespace {
 
 using By = MenuItemAddress::By;
-
-struct TooltipRow {
-  std::string_view name;
-  ButtonTooltips texts;
-};
-
-// Code page 936 bytes; the comments show the texts.
-constexpr TooltipRow kTooltipRows[] = {
-    {"English", {"Snap", "Delete", "Compare", "FullScreen", "Picture"}},
-    // 拍照 | 删除 | 对比 | 全屏 | 图片
-    {"Chinese",
-     {"\xC5\xC4\xD5\xD5", "\xC9\xBE\xB3\xFD", "\xB6\xD4\xB1\xC8", "\xC8\xAB\xC6\xC1",
-      "\xCD\xBC\xC6\xAC"}},
-    {"German", {"Foto", "Delete", "Im Vergleich", "Vollbildansicht", "Bild"}},
-    // Capture d 'écran | Vidéo | Comparaison | Plein écran | Photo
-    {"French",
-     {"Capture d '\xA8\xA6"
-      "cran",
-      "Vid\xA8\xA6o", "Comparaison",
-      "Plein \xA8\xA6"
-      "cran",
-      "Photo"}},
-    // "снимок " | Удалить | контраст | "полный экран " | картина
-    {"Russian",
-     {"\xA7\xE3\xA7\xDF\xA7\xDA\xA7\xDE\xA7\xE0\xA7\xDC ",
-      "\xA7\xB5\xA7\xD5\xA7\xD1\xA7\xDD\xA7\xDA\xA7\xE4\xA7\xEE",
-      "\xA7\xDC\xA7\xE0\xA7\xDF\xA7\xE4\xA7\xE2\xA7\xD1\xA7\xE3\xA7\xE4",
-      "\xA7\xE1\xA7\xE0\xA7\xDD\xA7\xDF\xA7\xED\xA7\xDB \xA7\xEF\xA7\xDC\xA7\xE2\xA7\xD1\xA7\xDF ",
-      "\xA7\xDC\xA7\xD1\xA7\xE2\xA7\xE4\xA7\xDA\xA7\xDF\xA7\xD1"}},
-    {"Korean", {"Snap", "Delete", "Compare", "FullScreen", "Picture"}},
-    // 抓图 | 削除 | コントラスト | フルスクリーン | 画像
-    {"Japanese",
-     {"\xD7\xA5\xCD\xBC", "\xCF\xF7\xB3\xFD", "\xA5\xB3\xA5\xF3\xA5\xC8\xA5\xE9\xA5\xB9\xA5\xC8",
-      "\xA5\xD5\xA5\xEB\xA5\xB9\xA5\xAF\xA5\xEA\xA9`\xA5\xF3", "\xBB\xAD\xCF\xF1"}},
-    {"Spanish", {"Captura de pantalla", "Borrar", "Contraste", "Pantalla completa", "Fotos"}},
-};
-
-std::string string_value(const std::string& language_file, const std::string& key,
-                         const std::string& default_value) {
-  return profile_get_string(language_file, kStringSection, key, default_value, kProfileBufferSize);
-}
 
 std::string dialog_key(int template_number, const std::string& item) {
   return "IDD" + std::to_string(template_number) + "_" + item;
@@ -88,46 +46,31 @@ const std::array<LanguageCommand, 8> kLanguageCommands = {{
     {32810, "Spanish", "Spanish"},
 }};
 
-std::string load_string(const std::string& language_file, const std::string& key) {
-  const std::string value = string_value(language_file, key, kNotFound);
-  std::string text;
-  for (std::size_t pos = 0; pos < value.size();) {
-    if (value[pos] == '\\' && pos + 1 < value.size() && value[pos + 1] == 'n') {
-      text += '\n';
-      pos += 2;
-      continue;
-    }
-    const std::size_t length = cp936_char_length(value, pos);
-    text.append(value, pos, length);
-    pos += length;
-  }
-  return text;
-}
-
-DialogCaptions dialog_captions(const std::string& language_file, int template_number,
+DialogCaptions dialog_captions(const UiTexts& texts, int template_number,
                                const std::vector<int>& control_ids) {
   DialogCaptions captions;
-  captions.title = string_value(language_file, dialog_key(template_number, "Title"), "");
+  captions.title = texts.text(dialog_key(template_number, "Title"));
   for (const int id : control_ids) {
-    captions.control_texts.push_back(
-        string_value(language_file, dialog_key(template_number, std::to_string(id)), ""));
+    captions.control_texts.push_back(texts.text(dialog_key(template_number, std::to_string(id))));
   }
   return captions;
 }
 
-std::vector<MenuText> menu_texts(const std::string& language_file) {
-  std::vector<MenuText> texts;
-  for (const MenuLabel& label : kMenuLabels) {
-    texts.push_back({label.item, load_string(language_file, label.key)});
-  }
-  return texts;
+std::vector<MenuText> menu_texts(const UiTexts& texts) {
+  std::vector<MenuText> menu;
+  for (const MenuLabel& label : kMenuLabels) menu.push_back({label.item, texts.text(label.key)});
+  return menu;
 }
 
-std::optional<ButtonTooltips> find_button_tooltips(std::string_view language_name) {
-  for (const TooltipRow& row : kTooltipRows) {
-    if (row.name == language_name) return row.texts;
-  }
-  return std::nullopt;
+ButtonTooltips button_tooltips(const UiTexts& texts) {
+  return {texts.text(text_key::kTipSnap), texts.text(text_key::kTipDelete),
+          texts.text(text_key::kTipCompare), texts.text(text_key::kTipFullScreen),
+          texts.text(text_key::kTabPicture)};
+}
+
+std::array<std::string, 4> slider_labels(const UiTexts& texts) {
+  return {texts.text(text_key::kBrightness), texts.text(text_key::kContrast),
+          texts.text(text_key::kSaturation), texts.text(text_key::kHue)};
 }
 
 std::optional<std::string> language_for_command(int command_id) {
@@ -138,19 +81,34 @@ std::optional<std::string> language_for_command(int command_id) {
   return command->name;
 }
 
-WindowTexts window_texts(const std::string& language_file, const std::vector<int>& control_ids,
-                         std::string_view tooltip_language) {
-  return {menu_texts(language_file),
-          dialog_captions(language_file, kMainDialogTemplate, control_ids),
-          find_button_tooltips(tooltip_language)};
+std::string language_display_name(const UiTexts& texts, std::string_view name) {
+  for (const LanguageCommand& command : kLanguageCommands) {
+    if (command.name != name) continue;
+    for (const MenuLabel& label : kMenuLabels) {
+      if (label.item == MenuItemAddress{By::command, command.command_id}) {
+        return texts.text(label.key);
+      }
+    }
+  }
+  return std::string(name);
+}
+
+WindowTexts window_texts(const UiTexts& texts, const std::vector<int>& control_ids) {
+  return {menu_texts(texts), dialog_captions(texts, kMainDialogTemplate, control_ids),
+          button_tooltips(texts), slider_labels(texts)};
 }
 
 LanguageChange change_language(const std::string& program_directory,
                                const std::string& settings_path, const std::string& name,
-                               const std::vector<int>& control_ids) {
-  LanguageSelection selection = select_language(program_directory, settings_path, name);
-  WindowTexts texts = window_texts(selection.language_file, control_ids, name);
-  return {std::move(selection), std::move(texts)};
+                               const UiTexts& current) {
+  install_language_files(program_directory);
+  const std::optional<std::string> file = find_language_file(program_directory, name);
+  if (!file) {
+    return {std::nullopt, current.format(text_key::kMessageLanguageMissing,
+                                         language_display_name(current, name))};
+  }
+  profile_write_string(settings_path, kSettingSection, kLanguageKey, name);
+  return {LanguageSelection{name, *file}, {}};
 }
 
 }  // namespace scopemark

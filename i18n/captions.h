@@ -6,17 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "i18n/control_ids.h"
 #include "i18n/language.h"
+#include "i18n/ui_texts.h"
 
 namespace scopemark {
 
-inline constexpr char kStringSection[] = "String";
-inline constexpr char kNotFound[] = "Not found";
 inline constexpr int kMainDialogTemplate = 102;
-
-// The [String] value of `key` in the language file, "Not found" when missing; the two
-// characters backslash and n become a line feed.
-std::string load_string(const std::string& language_file, const std::string& key);
 
 // Texts of a dialog made from template `template_number`: the title and one text per
 // child control id, in the order given. An empty text means: leave it as it is.
@@ -25,7 +21,7 @@ struct DialogCaptions {
   std::vector<std::string> control_texts;
 };
 
-DialogCaptions dialog_captions(const std::string& language_file, int template_number,
+DialogCaptions dialog_captions(const UiTexts& texts, int template_number,
                                const std::vector<int>& control_ids);
 
 // An item of the main menu: a top-level item by its position, or a command item by its id
@@ -49,31 +45,26 @@ struct MenuText {
   std::string text;
 };
 
-// The text of every item of kMenuLabels, in its order, "Not found" included.
-std::vector<MenuText> menu_texts(const std::string& language_file);
+// The text of every item of kMenuLabels, in its order.
+std::vector<MenuText> menu_texts(const UiTexts& texts);
 
 // Tooltips of the toolbar buttons and the text of the tab control, code page 936 bytes.
-inline constexpr int kSnapshotButton = 1004;
-inline constexpr int kDeleteButton = 1005;
-inline constexpr int kCompareButton = 1006;
-inline constexpr int kSecondCompareButton = 1039;
-inline constexpr int kFullScreenButton = 1007;
-inline constexpr int kPictureTab = 1008;
-
 struct ButtonTooltips {
-  std::string_view snapshot;     // 1004
-  std::string_view remove;       // 1005
-  std::string_view compare;      // 1006 and 1039
-  std::string_view full_screen;  // 1007
-  std::string_view tab;          // the single item of tab control 1008
+  std::string snapshot;     // 1004
+  std::string remove;       // 1005
+  std::string compare;      // 1006 and 1039
+  std::string full_screen;  // 1007
+  std::string tab;          // the single item of tab control 1008
 };
 
-// The built-in texts for one of the eight language names (exact match), or nullopt.
-std::optional<ButtonTooltips> find_button_tooltips(std::string_view language_name);
+ButtonTooltips button_tooltips(const UiTexts& texts);
+
+// Labels of the brightness, contrast, saturation and hue sliders.
+std::array<std::string, 4> slider_labels(const UiTexts& texts);
 
 // Commands of the Language menu and the language name each one selects.
-inline constexpr int kFirstLanguageCommand = 32801;
-inline constexpr int kLastLanguageCommand = 32810;
+inline constexpr int kFirstLanguageCommand = kMenuChinese;
+inline constexpr int kLastLanguageCommand = kMenuSpanish;
 
 struct LanguageCommand {
   int command_id;
@@ -85,26 +76,32 @@ extern const std::array<LanguageCommand, 8> kLanguageCommands;
 
 std::optional<std::string> language_for_command(int command_id);
 
+// How a language is called in the texts' language: the text of its Language menu item, or
+// the name itself for a language without one.
+std::string language_display_name(const UiTexts& texts, std::string_view name);
+
 // Everything the main window shows in its language: menu texts, title and control texts of
-// template 102, and the tooltips (nullopt: leave them as they are).
+// template 102, tooltips and the labels of the brightness, contrast, saturation and hue
+// sliders.
 struct WindowTexts {
   std::vector<MenuText> menu;
   DialogCaptions captions;
-  std::optional<ButtonTooltips> tooltips;
+  ButtonTooltips tooltips;
+  std::array<std::string, 4> slider_labels;
 };
 
-WindowTexts window_texts(const std::string& language_file, const std::vector<int>& control_ids,
-                         std::string_view tooltip_language);
+WindowTexts window_texts(const UiTexts& texts, const std::vector<int>& control_ids);
 
-// Switching the language: select_language with `name`, then the texts of the newly chosen
-// file with the tooltips of `name` itself (not of the language fallen back to).
+// A language chosen from the menu. The shipped files are put back where missing first; then
+// the file whose [Setting] Language is `name` is selected and the settings name it. Without
+// such a file nothing changes: no selection, and a message in the current language.
 struct LanguageChange {
-  LanguageSelection selection;
-  WindowTexts texts;
+  std::optional<LanguageSelection> selection;
+  std::string message;
 };
 
 LanguageChange change_language(const std::string& program_directory,
                                const std::string& settings_path, const std::string& name,
-                               const std::vector<int>& control_ids);
+                               const UiTexts& current);
 
 }  // namespace scopemark

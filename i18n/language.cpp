@@ -63,25 +63,38 @@ std::string settings_language(const std::string& settings_path) {
                             kProfileBufferSize);
 }
 
+void install_language_files(const std::string& program_directory) {
+  const std::string folder = program_directory + kLanguageFolder + "/";
+  std::error_code error;
+  fs::create_directory(folder, error);
+  install_default_table(kEnglishTable, folder + kEnglishFileName);
+  install_default_table(kChineseTable, folder + kChineseFileName);
+  for (const ShippedLanguage& language : kShippedLanguages) {
+    install_default_table(language.table, folder + language.file_name);
+  }
+}
+
+std::optional<std::string> find_language_file(const std::string& program_directory,
+                                              const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  for (const std::string& path : language_files(program_directory)) {
+    if (file_language(path, kProfileBufferSize) == name) return path;
+  }
+  return std::nullopt;
+}
+
 LanguageSelection select_language(const std::string& program_directory,
                                   const std::string& settings_path, const std::string& name) {
   std::string wanted = name.empty() ? settings_language(settings_path) : name;
-  LanguageSelection selection{wanted, ""};
-  for (const std::string& path : language_files(program_directory)) {
-    const std::string language = file_language(path, kProfileBufferSize);
-    if (!language.empty() && language == wanted) {
-      selection.language_file = path;
-      break;
-    }
-  }
+  install_language_files(program_directory);
+  LanguageSelection selection{wanted, find_language_file(program_directory, wanted).value_or("")};
   if (selection.language_file.empty()) {
-    const std::string folder = program_directory + kLanguageFolder;
-    std::error_code error;
-    fs::create_directory(folder, error);
-    extract_default_table(kEnglishTable, folder + "/" + kEnglishFileName);
-    extract_default_table(kChineseTable, folder + "/" + kChineseFileName);
-    selection.language_file = folder + "/" + kEnglishFileName;
+    const std::string folder = program_directory + kLanguageFolder + "/";
+    extract_default_table(kEnglishTable, folder + kEnglishFileName);
+    extract_default_table(kChineseTable, folder + kChineseFileName);
     wanted = kDefaultLanguage;
+    selection.language_file =
+        find_language_file(program_directory, wanted).value_or(folder + kEnglishFileName);
   }
   profile_write_string(settings_path, kSettingSection, kLanguageKey, wanted);
   return selection;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,18 @@ std::vector<std::string> language_files(const std::string& program_directory);
 // [Setting] Language of the settings file, "English" when missing.
 std::string settings_language(const std::string& settings_path);
 
-// Chooses the language file whose [Setting] Language equals `name` byte for byte (an empty
-// name means the one in the settings file). Without a match both built-in tables are
-// written into the language folder and English is used. The settings file is left naming
-// the language whose file is in use.
+// Creates the language folder and writes into it each built-in table and shipped language
+// file that is missing there; files already present are kept as they are.
+void install_language_files(const std::string& program_directory);
+
+// The first language file (in the order of language_files) whose [Setting] Language equals
+// `name` byte for byte; an empty name matches none.
+std::optional<std::string> find_language_file(const std::string& program_directory,
+                                              const std::string& name);
+
+// Chooses the language file for `name` (an empty name means the one in the settings file),
+// after install_language_files. Without a match the two built-in tables are written again
+// and English is used. The settings file is left naming the language whose file is in use.
 LanguageSelection select_language(const std::string& program_directory,
                                   const std::string& settings_path, const std::string& name);
 

@@ -16,6 +16,20 @@ namespace {
 constexpr std::string_view kBlanks = " \t";
 constexpr std::string_view kLineEnd = "\r\n";
 
+// In UTF-8 no byte of a multi-byte character is ASCII, so the syntax is found byte by byte.
+std::size_t find_syntax(std::string_view text, char c, std::size_t from, bool utf8) {
+  return utf8 ? text.find(c, from) : cp936_find(text, c, from);
+}
+
+// The longest prefix of at most max_bytes bytes that does not split a character.
+std::string_view text_prefix(std::string_view text, std::size_t max_bytes, bool utf8) {
+  if (!utf8) return cp936_prefix(text, max_bytes);
+  if (text.size() <= max_bytes) return text;
+  std::size_t end = max_bytes;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 std::string_view trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kBlanks);
   if (first == std::string_view::npos) return {};
@@ -42,9 +56,11 @@ struct Line {
   std::string_view value;  // key value
 };
 
+// The lines after the byte-order mark, if any.
 std::vector<Line> split_lines(std::string_view content) {
+  const bool utf8 = is_utf8_profile(content);
   std::vector<Line> lines;
-  for (std::size_t begin = 0; begin < content.size();) {
+  for (std::size_t begin = utf8 ? kUtf8Bom.size() : 0; begin < content.size();) {
     Line line;
     line.begin = begin;
     const std::size_t newline = content.find('\n', begin);
@@ -54,8 +70,9 @@ std::vector<Line> split_lines(std::string_view content) {
     const std::string_view text = trim(content.substr(begin, line.end - begin));
     if (!text.empty() && text.front() == '[') {
       line.kind = LineKind::section;
-      line.name = trim(text.substr(1, cp936_find(text, ']', 1) - 1));
-    } else if (const std::size_t equals = cp936_find(text, '='); equals != std::string_view::npos) {
+      line.name = trim(text.substr(1, find_syntax(text, ']', 1, utf8) - 1));
+    } else if (const std::size_t equals = find_syntax(text, '=', 0, utf8);
+               equals != std::string_view::npos) {
       line.kind = LineKind::key;
       line.name = trim(text.substr(0, equals));
       line.value = trim(text.substr(equals + 1));
@@ -125,17 +142,31 @@ std::string_view line_completion(std::string_view text) {
 
 }  // namespace
 
+bool is_utf8_profile(std::string_view content) {
+  return content.starts_with(kUtf8Bom);
+}
+
+std::string utf8_profile(std::string_view content) {
+  if (is_utf8_profile(content)) return std::string(content);
+  return std::string(kUtf8Bom) + cp936_to_utf8(content);
+}
+
+std::string read_utf8_profile(const std::string& path) {
+  return utf8_profile(read_file(path).value_or(std::string()));
+}
+
 std::string profile_find_string(std::string_view content, std::string_view section,
                                 std::string_view key, std::string_view default_value,
                                 std::size_t buffer_size) {
   const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
+  const bool utf8 = is_utf8_profile(content);
   const std::vector<Line> lines = split_lines(content);
   if (const auto range = find_section(lines, trim(section))) {
     if (const Line* line = find_key(lines, *range, trim(key))) {
-      return std::string(cp936_prefix(strip_quotes(line->value), limit));
+      return std::string(text_prefix(strip_quotes(line->value), limit, utf8));
     }
   }
-  return std::string(cp936_prefix(default_value, limit));
+  return std::string(text_prefix(default_value, limit, utf8));
 }
 
 std::string profile_get_string(const std::string& path, const std::string& section,

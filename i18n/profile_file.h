@@ -9,11 +9,20 @@ namespace scopemark {
 
 // Profile (ini) files with the rules of the Windows profile functions, on byte strings in
 // code page 936: sections and keys match without regard to letter case, the first match
-// counts, values lose surrounding blanks and one pair of enclosing quotes.
+// counts, values lose surrounding blanks and one pair of enclosing quotes. Content that begins
+// with the UTF-8 byte-order mark is UTF-8 instead; its values come back as UTF-8.
+
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+bool is_utf8_profile(std::string_view content);
+// The content as UTF-8 behind a byte-order mark: marked content as it is, other content
+// converted from code page 936.
+std::string utf8_profile(std::string_view content);
+// utf8_profile of the file at `path`; a missing or unreadable file reads as empty.
+std::string read_utf8_profile(const std::string& path);
 
 // The value of `key` in `section` of the file content, or `default_value` when the section or
-// the key is missing; at most buffer_size - 1 bytes, never ending in half a two-byte
-// character.
+// the key is missing; at most buffer_size - 1 bytes, never ending in part of a character.
 std::string profile_find_string(std::string_view content, std::string_view section,
                                 std::string_view key, std::string_view default_value,
                                 std::size_t buffer_size);

@@ -60,8 +60,9 @@ Socket open_control_socket(const LinkHooks& hooks) {
 // Connects to the adjustment port and sends message: 0, -2 without a connection, -1 when
 // the message did not go out whole (logging send_failure).
 int exchange_request(int socket, const VideoAdjustMessage& message, const LinkConfig& config,
-                     const LinkHooks& hooks, const char* send_failure) {
-  if (connect_camera(socket, config, config.adjust_port, hooks, nullptr) != 0) {
+                     const LinkHooks& hooks, const char* send_failure,
+                     const std::atomic<bool>* stop) {
+  if (connect_camera(socket, config, config.adjust_port, hooks, stop) != 0) {
     write_log(hooks.log, "connect error111!\n");
     return -2;
   }
@@ -99,7 +100,8 @@ int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std:
 }
 
 int send_video_adjust(int brightness, int contrast, int saturation, int hue,
-                      const LinkConfig& config, const LinkHooks& hooks) {
+                      const LinkConfig& config, const LinkHooks& hooks,
+                      const std::atomic<bool>* stop) {
   const Socket socket = open_control_socket(hooks);
   if (!socket.valid()) return -1;
   if (set_socket_timeout(socket.get(), SO_RCVTIMEO, kControlTimeout) != 0) {
@@ -112,10 +114,12 @@ int send_video_adjust(int brightness, int contrast, int saturation, int hue,
   message.brightness = static_cast<uint16_t>(brightness);
   message.saturation = static_cast<uint16_t>(saturation);
   message.hue = static_cast<uint16_t>(hue);
-  return exchange_request(socket.get(), message, config, hooks, "send VIDEO_ADJUST failed.\n");
+  return exchange_request(socket.get(), message, config, hooks, "send VIDEO_ADJUST failed.\n",
+                          stop);
 }
 
-int get_video_adjust(VideoAdjustValues& values, const LinkConfig& config, const LinkHooks& hooks) {
+int get_video_adjust(VideoAdjustValues& values, const LinkConfig& config, const LinkHooks& hooks,
+                     const std::atomic<bool>* stop) {
   Socket socket = open_control_socket(hooks);
   if (!socket.valid()) return -1;
   bind_local(socket.get(), config.get_bind_address, config.adjust_port, hooks);
@@ -127,10 +131,11 @@ int get_video_adjust(VideoAdjustValues& values, const LinkConfig& config, const 
   VideoAdjustMessage request;
   request.direction = kAdjustGet;
   const int sent =
-      exchange_request(socket.get(), request, config, hooks, "send m_mediainfo failed.\n");
+      exchange_request(socket.get(), request, config, hooks, "send m_mediainfo failed.\n", stop);
   if (sent != 0) return sent;
   VideoAdjustBytes reply{};
-  const int received = receive_exact(socket.get(), reply.data(), kVideoAdjustSize, hooks.log);
+  const int received = receive_exact(socket.get(), reply.data(), kVideoAdjustSize, hooks.log, stop,
+                                     config.connect_timeout);
   if (received < 0) {
     write_log(hooks.log, "recv error.\n");
     return -1;

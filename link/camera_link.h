@@ -29,14 +29,16 @@ struct VideoAdjustValues {
 // adjustment port. Returns 0; -1 socket, option or send failure; -2 no connection;
 // -3 receive time-out failed. Nothing is read back.
 int send_video_adjust(int brightness, int contrast, int saturation, int hue,
-                      const LinkConfig& config, const LinkHooks& hooks = {});
+                      const LinkConfig& config, const LinkHooks& hooks = {},
+                      const std::atomic<bool>* stop = nullptr);
 
 // Asks the camera for its four values over a fresh connection. Returns 0 with values filled
 // from the reply; -1 on a socket, option, send or receive failure or a reply whose command
 // word is not 10; -2 no connection. values changes only on 0. The socket binds to the get
 // bind address (after reuse-address is set); a failed bind shows "bind error" and the
-// exchange goes on. The reply is awaited at most config.connect_timeout.
+// exchange goes on. The reply is awaited at most config.connect_timeout. With stop given, the
+// connect and the reply wait end (as failures) once it is set.
 int get_video_adjust(VideoAdjustValues& values, const LinkConfig& config,
-                     const LinkHooks& hooks = {});
+                     const LinkHooks& hooks = {}, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace scopemark

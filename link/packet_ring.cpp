@@ -6,7 +6,7 @@
 namespace scopemark {
 
 void ring_reset(PacketRing& ring) {
-  for (PacketSlot& slot : ring.slots) {
+  for (PacketSlot& slot : ring.entries) {
     slot.ready.store(0, std::memory_order_relaxed);
     slot.length = 0;
     std::memset(slot.data, 0, sizeof slot.data);
@@ -16,7 +16,7 @@ void ring_reset(PacketRing& ring) {
 }
 
 bool ring_put(PacketRing& ring, const void* bytes, size_t length) {
-  PacketSlot& slot = ring.slots[ring.write_index];
+  PacketSlot& slot = ring.entries[ring.write_index];
   if (slot.ready.load(std::memory_order_acquire) == 1) return false;
   const size_t stored = std::min(length, static_cast<size_t>(kChunkBytes));
   std::memcpy(slot.data, bytes, stored);
@@ -27,7 +27,7 @@ bool ring_put(PacketRing& ring, const void* bytes, size_t length) {
 }
 
 int ring_take(PacketRing& ring, uint8_t* out) {
-  PacketSlot& slot = ring.slots[ring.read_index];
+  PacketSlot& slot = ring.entries[ring.read_index];
   if (slot.ready.load(std::memory_order_acquire) != 1) return -1;
   const int length = slot.length;
   std::memcpy(out, slot.data, static_cast<size_t>(length));

@@ -22,7 +22,7 @@ static_assert(sizeof(PacketSlot) == 4104);
 // `write_index`, the consumer alone `read_index`. About 6 MB: allocate it statically or on
 // the heap, never on a stack.
 struct PacketRing {
-  PacketSlot slots[kRingSlots];
+  PacketSlot entries[kRingSlots];
   int32_t write_index = 0;
   int32_t read_index = 0;
 };

@@ -17,12 +17,19 @@ constexpr int kNoId = -1;
 constexpr int kDialogWidth = 210;
 constexpr int kDialogHeight = 82;
 constexpr int kDialogPointSize = 10;
+// The labels end where the template's do, right-aligned, with room for longer words.
+constexpr int kLabelLeft = 2;
+constexpr int kLabelRight = 57;
+
+QString text_of(const UiTexts& texts, const char* key) {
+  return QString::fromStdString(texts.text(key));
+}
 
 }  // namespace
 
-RecordDialog::RecordDialog(std::string program_directory, QWidget* parent)
-    : QDialog(parent), program_directory_(std::move(program_directory)) {
-  setWindowTitle(QStringLiteral("Record"));
+RecordDialog::RecordDialog(std::string program_directory, UiTexts texts, QWidget* parent)
+    : QDialog(parent), program_directory_(std::move(program_directory)), texts_(std::move(texts)) {
+  setWindowTitle(text_of(texts_, text_key::kRecordTitle));
   QFont dialog_font = font();
   dialog_font.setPointSize(kDialogPointSize);
   setFont(dialog_font);
@@ -34,9 +41,10 @@ void RecordDialog::build_controls() {
   const DialogBaseUnits units = dialog_base_units(font());
   setFixedSize(dialog_rect(units, 0, 0, kDialogWidth, kDialogHeight).size());
 
-  auto add_label = [&](const char* text, int x, int y, int width, bool visible) {
-    auto* label = new QLabel(QString::fromUtf8(text), this);
-    place_control(label, units, kNoId, x, y, width, 8);
+  auto add_label = [&](const char* key, int y, bool visible) {
+    auto* label = new QLabel(text_of(texts_, key), this);
+    place_control(label, units, kNoId, kLabelLeft, y, kLabelRight - kLabelLeft, 8);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setVisible(visible);
   };
   auto add_edit = [&](int id, int y, bool enabled) {
@@ -46,31 +54,31 @@ void RecordDialog::build_controls() {
     edit->setEnabled(enabled);
     return edit;
   };
-  auto add_button = [&](int id, const char* text, int x, int y, int width, int height) {
-    auto* button = new QPushButton(QString::fromUtf8(text), this);
+  auto add_button = [&](int id, const char* key, int x, int y, int width, int height) {
+    auto* button = new QPushButton(text_of(texts_, key), this);
     place_control(button, units, id, x, y, width, height);
     button->setAutoDefault(false);
     return button;
   };
 
-  QPushButton* enter = add_button(kEnter, "Enter", 159, 56, 42, 14);
+  QPushButton* enter = add_button(kEnter, text_key::kRecordEnter, 159, 56, 42, 14);
   enter->setDefault(true);
-  QPushButton* cancel = add_button(kCancel, "取消", 7, 2, 8, 11);
+  QPushButton* cancel = add_button(kCancel, text_key::kButtonCancel, 7, 2, 8, 11);
   cancel->hide();
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
-  add_label("ID:", 47, 9, 10, true);
+  add_label(text_key::kRecordId, 9, true);
   id_edit_ = add_edit(kIdEdit, 8, true);
-  add_label("Name:", 35, 25, 22, true);
+  add_label(text_key::kRecordName, 25, true);
   add_edit(kNameEdit, 24, true);
-  add_label("Sex:", 41, 43, 16, false);
+  add_label(text_key::kRecordSex, 43, false);
   add_edit(kSexEdit, 40, false);
-  add_label("Age:", 42, 58, 15, false);
+  add_label(text_key::kRecordAge, 58, false);
   add_edit(kAgeEdit, 56, false);
 
-  add_button(kAdd, "Add", 18, 56, 42, 14);
-  add_button(kSearch, "Search", 65, 56, 42, 14);
-  add_button(kDelete, "Delete", 112, 56, 42, 14);
+  add_button(kAdd, text_key::kRecordAdd, 18, 56, 42, 14);
+  add_button(kSearch, text_key::kRecordSearch, 65, 56, 42, 14);
+  add_button(kDelete, text_key::kRecordDelete, 112, 56, 42, 14);
   for (int id : {kEnter, kAdd, kSearch, kDelete}) {
     connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this,
             [this, id] { run_button(id); });
@@ -82,14 +90,16 @@ QWidget* RecordDialog::control(int id) const {
   return find_control(this, id);
 }
 
+void RecordDialog::show_message(const char* key, const char* caption_key, MessageIcon icon,
+                                QWidget* owner) const {
+  show_message_box(texts_.text(key), texts_.text(caption_key), icon, owner);
+}
+
 bool RecordDialog::read_record_id(int button, std::string& id) {
   id = id_edit_->text().toStdString();
   if (is_valid_record_id(id)) return true;
-  if (button == kDelete) {
-    show_message_box("No. :please input number!", "sorry", MessageIcon::Information);
-  } else {
-    show_message_box("No.  please input number!", "sorry", MessageIcon::Information, this);
-  }
+  show_message(text_key::kMessageEnterNumber, text_key::kCaptionSorry, MessageIcon::Information,
+               button == kDelete ? nullptr : this);
   return false;
 }
 
@@ -104,7 +114,7 @@ void RecordDialog::run_button(int button) {
         record_id_ = id;
         accept();
       } else {
-        show_message_box("please press 'Add'", "sorry");
+        show_message(text_key::kMessagePressAdd, text_key::kCaptionSorry);
       }
       break;
     case kAdd:
@@ -112,16 +122,16 @@ void RecordDialog::run_button(int button) {
       break;
     case kSearch:
       if (record.exists()) {
-        show_message_box("user exist", "OK");
+        show_message(text_key::kMessageUserExists, text_key::kCaptionOk);
       } else {
-        show_message_box("no user", "Sorry");
+        show_message(text_key::kMessageNoUser, text_key::kCaptionSorry);
       }
       break;
     case kDelete:
       if (record.remove()) {
-        show_message_box("Success!", "OK", MessageIcon::Information);
+        show_message(text_key::kMessageDeleted, text_key::kCaptionOk, MessageIcon::Information);
       } else {
-        show_message_box("Delete failed", "Sorry", MessageIcon::Warning);
+        show_message(text_key::kMessageDeleteFailed, text_key::kCaptionSorry, MessageIcon::Warning);
       }
       break;
   }

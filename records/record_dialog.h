@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include "controls/message_box.h"
+#include "i18n/ui_texts.h"
+
 class QLineEdit;
 
 namespace scopemark {
@@ -26,7 +29,9 @@ class RecordDialog : public QDialog {
     kSearch = 1029,
   };
 
-  explicit RecordDialog(std::string program_directory, QWidget* parent = nullptr);
+  // `texts`: the captions and messages in the user's language.
+  explicit RecordDialog(std::string program_directory, UiTexts texts = UiTexts(),
+                        QWidget* parent = nullptr);
 
   // The control with a template id (labels have -1), or nullptr.
   QWidget* control(int id) const;
@@ -40,8 +45,12 @@ class RecordDialog : public QDialog {
   // The ID text when it is a valid record number; otherwise shows the refusal of that button.
   bool read_record_id(int button, std::string& id);
   void run_button(int button);
+  // A message box with the texts of the two keys; no owner unless given.
+  void show_message(const char* key, const char* caption_key, MessageIcon icon = MessageIcon::None,
+                    QWidget* owner = nullptr) const;
 
   std::string program_directory_;
+  UiTexts texts_;
   std::string record_id_;
   std::string record_folder_;
   QLineEdit* id_edit_ = nullptr;

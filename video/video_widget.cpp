@@ -1,42 +1,33 @@
 #include "video/video_widget.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <QPainter>
 #include <QSocketNotifier>
-#include <cstdint>
+#include <utility>
 
 namespace scopemark {
 
 VideoWidget::VideoWidget(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_fd_ >= 0) {
-    wake_notifier_ = new QSocketNotifier(wake_fd_, QSocketNotifier::Read, this);
-    connect(wake_notifier_, &QSocketNotifier::activated, this, &VideoWidget::on_wake);
-  }
+  show_feed(std::make_shared<FrameFeed>());
 }
 
 VideoWidget::~VideoWidget() {
   delete wake_notifier_;
-  if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
-void VideoWidget::attach_frames(std::shared_ptr<FrameExchange> frames) {
-  frames_.store(std::move(frames));
-  frame_published();
-}
-
-void VideoWidget::frame_published() {
-  if (wake_fd_ < 0) return;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);
+void VideoWidget::show_feed(std::shared_ptr<FrameFeed> feed) {
+  delete wake_notifier_;
+  wake_notifier_ = nullptr;
+  feed_ = std::move(feed);
+  if (feed_->wake_fd() >= 0) {
+    wake_notifier_ = new QSocketNotifier(feed_->wake_fd(), QSocketNotifier::Read, this);
+    connect(wake_notifier_, &QSocketNotifier::activated, this, &VideoWidget::on_wake);
+  }
+  update();
 }
 
 void VideoWidget::on_wake() {
-  uint64_t count = 0;
-  [[maybe_unused]] const ssize_t got = ::read(wake_fd_, &count, sizeof count);
+  feed_->drain_wake();
   update();
 }
 
@@ -52,7 +43,7 @@ const QImage& VideoWidget::image_of(const DisplayFrame& frame) {
 
 void VideoWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  std::shared_ptr<FrameExchange> frames = frames_.load();
+  std::shared_ptr<FrameExchange> frames = feed_->frames();
   const DisplayFrame* frame = frames ? frames->acquire() : nullptr;
   if (frame == nullptr) {
     painter.fillRect(rect(), Qt::black);

@@ -1,5 +1,6 @@
 #include "h264/decoder/decoder.h"
 
+#include <cstring>
 #include <new>
 
 #include "h264/decoder/cpu_features.h"
@@ -70,6 +71,7 @@ void release_buffers(DecoderContext& ctx) {
 }
 
 void reset_stream_state(DecoderContext& ctx) {
+  scanner_reset(ctx.scanner);
   ctx.active_sps_id = -1;
   ctx.active_pps_id = -1;
   ctx.last_slice.pic_parameter_set_id = -1;
@@ -109,8 +111,8 @@ bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
 
 int decoder_get_library_info(DecoderLibraryInfo* info) {
   if (!info) return -1;
-  *info = DecoderLibraryInfo{2,    2,    5,  0, "V2.2.5.0", "Scopemark H.264 decoder", 15909, 0, 0,
-                             2048, 2048, 16, decoder_cpu_feature_mask()};
+  *info = DecoderLibraryInfo{2, 2, 5,    0,    "V2.2.5.0", "Scopemark H.264 decoder", 15909,
+                             0, 0, 2048, 2048, 16,         decoder_cpu_feature_mask()};
   return 0;
 }
 
@@ -128,7 +130,6 @@ DecoderContext* decoder_create(const DecoderConfig* config) {
     decoder_destroy(ctx);
     return nullptr;
   }
-  scanner_reset(ctx->scanner);
   reset_stream_state(*ctx);
   decoder_fill_kernels(&ctx->kernels, decoder_kernel_build_for_level(cpu_level));
   return ctx;
@@ -164,6 +165,70 @@ int decoder_decode(DecoderContext* ctx, const uint8_t* bytes, uint32_t length, u
     }
     return take_output_picture(*ctx, *out) ? DECODE_PICTURE_READY : DECODE_NO_PICTURE;
   }
+}
+
+void decoder_reset(DecoderContext* ctx) {
+  if (!ctx) return;
+  wait_all_workers(*ctx);
+  // Everything but the configuration and the blocks goes back to its state after creation.
+  DecoderContext& c = *ctx;
+  const DecoderConfig config{0,       0,      c.max_width_mbs, c.max_height_mbs, c.max_ref_frames,
+                             c.flags, nullptr};
+  const uint32_t cpu_level = c.cpu_level;
+  const uint32_t frame_bytes = c.frame_bytes;
+  const uint32_t nal_capacity = c.nal_capacity;
+  const uint32_t store_count = c.store_count;
+  uint8_t* store_buffers[MAX_PICTURE_STORES];
+  // A store's luma starts as the zeros of its allocation; chroma is filled when it is taken.
+  const size_t luma_bytes = size_t{c.max_width_mbs} * c.max_height_mbs * 256;
+  for (uint32_t i = 0; i < store_count; ++i) {
+    store_buffers[i] = c.stores[i].buffer;
+    if (c.stores[i].prepared) std::memset(store_buffers[i], 0, luma_bytes);
+  }
+  SequenceParameterSet* sps_table = c.sps_table;
+  PictureParameterSet* pps_table = c.pps_table;
+  uint8_t* nal_buffer = c.nal_buffer;
+  uint8_t* spare_frame = c.spare_frame;
+  uint8_t* deinterlace_history = c.deinterlace_history;
+  uint8_t* mb_array = c.mb_array;
+  MbInfo* mb_info_rows = c.mb_info_rows;
+  MbMotion* mb_motion_rows = c.mb_motion_rows;
+  DecoderWorkers* workers = c.workers;
+  const ReconKernels kernels = c.kernels;
+
+  new (ctx) DecoderContext();
+  clamp_config(config, c);
+  c.cpu_level = cpu_level;
+  c.frame_bytes = frame_bytes;
+  c.nal_capacity = nal_capacity;
+  c.store_count = store_count;
+  for (uint32_t i = 0; i < store_count; ++i) {
+    c.stores[i].buffer = store_buffers[i];
+    c.stores[i].status = STORE_FREE;
+  }
+  c.sps_table = sps_table;
+  c.pps_table = pps_table;
+  c.nal_buffer = nal_buffer;
+  c.spare_frame = spare_frame;
+  c.deinterlace_history = deinterlace_history;
+  c.mb_array = mb_array;
+  c.mb_info_rows = mb_info_rows;
+  c.mb_motion_rows = mb_motion_rows;
+  c.workers = workers;
+  c.kernels = kernels;
+  // Slice data that runs short reads on past its unit into whatever the buffer holds.
+  std::memset(nal_buffer, 0, nal_capacity);
+  if (workers) {
+    for (DecoderWorker& w : workers->worker) std::memset(w.spare_buffer, 0, nal_capacity);
+  }
+  std::memset(sps_table, 0, SPS_TABLE_SIZE * sizeof(SequenceParameterSet));
+  std::memset(pps_table, 0, PPS_TABLE_SIZE * sizeof(PictureParameterSet));
+  std::memset(mb_array, 0, luma_bytes / 256 * MB_ARRAY_BYTES_PER_MB);
+  if (deinterlace_history) {
+    std::memset(deinterlace_history, 0, frame_bytes);
+    std::memset(spare_frame, 0, frame_bytes);
+  }
+  reset_stream_state(c);
 }
 
 void decoder_destroy(DecoderContext* ctx) {

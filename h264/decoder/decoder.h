@@ -87,4 +87,9 @@ DecoderContext* decoder_create(const DecoderConfig* config);
 int decoder_decode(DecoderContext* decoder, const uint8_t* bytes, uint32_t length, uint32_t user0,
                    uint32_t user1, DecodedPicture* out, uint32_t flags);
 
+// Returns the instance to its state after decoder_create, keeping its configuration and
+// memory and kernels: queued pictures are dropped, parameter sets and references forgotten.
+// Allocates nothing; a null instance is ignored.
+void decoder_reset(DecoderContext* decoder);
+
 void decoder_destroy(DecoderContext* decoder);

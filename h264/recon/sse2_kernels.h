@@ -2,6 +2,9 @@
 // helpers its kernel families share.
 #pragma once
 
+#if !(defined(__x86_64__) || defined(__i386__))
+#error "the SSE2 kernels are built for x86 targets only"
+#endif
 #include <emmintrin.h>
 
 #include <cstdint>

@@ -6,9 +6,13 @@
 
 namespace {
 
-bool is_reference(const PictureStore& s) { return s.short_term || s.long_term; }
+bool is_reference(const PictureStore& s) {
+  return s.short_term || s.long_term;
+}
 
-uint32_t field_mask(uint32_t structure) { return structure == PICTURE_FRAME ? BOTH_FIELDS : structure; }
+uint32_t field_mask(uint32_t structure) {
+  return structure == PICTURE_FRAME ? BOTH_FIELDS : structure;
+}
 
 void remove_entry(DecoderContext& ctx, uint32_t k) {
   DecodedPictureBuffer& dpb = ctx.dpb;
@@ -67,7 +71,7 @@ void output_directly(DecoderContext& ctx, int32_t store) {
 
 uint32_t current_pic_num(const DecoderContext& ctx) {
   return ctx.current_structure == PICTURE_FRAME ? ctx.current_frame_num
-                                                 : 2 * ctx.current_frame_num + 1;
+                                                : 2 * ctx.current_frame_num + 1;
 }
 
 void update_frame_num_wrap(DecoderContext& ctx) {
@@ -75,7 +79,8 @@ void update_frame_num_wrap(DecoderContext& ctx) {
   for (uint32_t k = 0; k < ctx.dpb.fullness; ++k) {
     PictureStore& s = ctx.stores[ctx.dpb.entries[k]];
     s.frame_num_wrap = static_cast<int32_t>(s.frame_num);
-    if (s.frame_num > frame_num) s.frame_num_wrap -= static_cast<int32_t>(ctx.active_sps.MaxFrameNum);
+    if (s.frame_num > frame_num)
+      s.frame_num_wrap -= static_cast<int32_t>(ctx.active_sps.MaxFrameNum);
   }
 }
 
@@ -216,14 +221,19 @@ bool run_mmco(DecoderContext& ctx, int32_t current) {
   return current_long_term;
 }
 
+// `a - b` in the wrapping 32-bit arithmetic of the picture order counts.
+int32_t poc_minus(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // After an operation 5 the picture counts as frame_num 0 with its POC moved to 0.
 void apply_mmco5(DecoderContext& ctx, PictureStore& cur) {
   int32_t temp = ctx.current_structure == PICTURE_BOTTOM ? cur.bottom_poc
                  : ctx.current_structure == PICTURE_TOP  ? cur.top_poc
                                                          : std::min(cur.top_poc, cur.bottom_poc);
-  cur.top_poc -= temp;
-  cur.bottom_poc -= temp;
-  cur.poc -= temp;
+  cur.top_poc = poc_minus(cur.top_poc, temp);
+  cur.bottom_poc = poc_minus(cur.bottom_poc, temp);
+  cur.poc = poc_minus(cur.poc, temp);
   cur.frame.info.picture_order_count = cur.poc;
   cur.frame_num = 0;
   flush_pictures(ctx);
@@ -403,7 +413,8 @@ uint32_t init_reference_lists(DecoderContext& ctx) {
   uint32_t size = 0;
   auto add_frames = [&](const int32_t* frames, uint32_t count, bool long_term) {
     if (frame) {
-      for (uint32_t i = 0; i < count; ++i) ctx.ref_list0[size++] = {frames[i], PICTURE_FRAME, long_term};
+      for (uint32_t i = 0; i < count; ++i)
+        ctx.ref_list0[size++] = {frames[i], PICTURE_FRAME, long_term};
       return;
     }
     // Fields by alternating parity, starting with the current picture's.
@@ -448,8 +459,8 @@ uint32_t reorder_reference_lists(DecoderContext& ctx) {
     };
     if (cmd.reordering_of_pic_nums_idc < 2) {
       int64_t abs_diff = int64_t{cmd.value} + 1;
-      int64_t no_wrap = cmd.reordering_of_pic_nums_idc == 0 ? pic_num_pred - abs_diff
-                                                            : pic_num_pred + abs_diff;
+      int64_t no_wrap =
+          cmd.reordering_of_pic_nums_idc == 0 ? pic_num_pred - abs_diff : pic_num_pred + abs_diff;
       no_wrap = ((no_wrap % max_pic_num) + max_pic_num) % max_pic_num;
       pic_num_pred = static_cast<int32_t>(no_wrap);
       int32_t pic_num = pic_num_pred > curr_pic_num ? pic_num_pred - max_pic_num : pic_num_pred;

@@ -131,7 +131,8 @@ uint32_t parse_slice_header(DecoderContext& ctx) {
     h.cabac_init_idc = read_ue(br);
     if (h.cabac_init_idc > 2) return SLICE_BAD_CABAC_INIT_IDC;
   }
-  h.slice_qp_delta = read_se(br);
+  // Bounded so that the slice QP sum cannot overflow; a QP outside 0..51 is refused either way.
+  h.slice_qp_delta = std::clamp(read_se(br), -128, 128);
   h.disable_deblocking_filter_idc = 0;
   h.slice_alpha_c0_offset_div2 = 0;
   h.slice_beta_offset_div2 = 0;

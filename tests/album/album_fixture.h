@@ -5,15 +5,17 @@
 #include <QColor>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "album/album.h"
 #include "album/album_list.h"
-#include "album/picture_view.h"
+#include "album/video_area_switch.h"
 
 namespace scopemark::testing {
 
@@ -23,8 +25,22 @@ inline QImage solid(QSize size, QColor colour) {
   return image;
 }
 
-// A window laid out like the main window's left and video parts, with an album on a
-// temporary record folder.
+// Records what the album asks of the video area: "live", "picture PATH", "compare PATH...".
+struct RecordingVideoArea final : VideoAreaSwitch {
+  std::vector<std::string> calls;
+  void show_live() override { calls.push_back("live"); }
+  void show_picture(const std::filesystem::path& path) override {
+    calls.push_back("picture " + path.filename().string());
+  }
+  void show_compare(const std::vector<std::filesystem::path>& paths) override {
+    std::string call = "compare";
+    for (const auto& path : paths) call += " " + path.filename().string();
+    calls.push_back(call);
+  }
+};
+
+// A window with an album list, an album on a temporary record folder and a recording video
+// area.
 class AlbumFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -34,19 +50,7 @@ class AlbumFixture : public ::testing::Test {
     window.resize(900, 560);
     list = new AlbumList(&window);
     list->setGeometry(4, 4, 200, 552);
-    video = new QWidget(&window);
-    video->setGeometry(210, 4, 686, 552);
-    single = new PictureView(&window);
-    single->setGeometry(video->geometry());
-    single->hide();
-    const QRect quarters[4] = {
-        {210, 4, 342, 275}, {554, 4, 342, 275}, {210, 281, 342, 275}, {554, 281, 342, 275}};
-    for (int i = 0; i < 4; ++i) {
-      compare_slots[i] = new PictureView(&window);
-      compare_slots[i]->setGeometry(quarters[i]);
-      compare_slots[i]->hide();
-    }
-    album = std::make_unique<Album>(list, AlbumViews{video, single, compare_slots}, folder);
+    album = std::make_unique<Album>(list, video_area, folder);
   }
 
   std::filesystem::path write_picture(const std::string& name, QColor colour,
@@ -60,6 +64,10 @@ class AlbumFixture : public ::testing::Test {
     return path;
   }
 
+  // Processes events until every thumbnail has arrived.
+  bool thumbnails_made() const {
+    return QTest::qWaitFor([this] { return album->pending_thumbnails() == 0; }, 10000);
+  }
   QString item_text(int row) const { return list->item(row, 0)->text(); }
   void tick(int row) const { list->item(row, 0)->setCheckState(Qt::Checked); }
 
@@ -67,9 +75,7 @@ class AlbumFixture : public ::testing::Test {
   std::filesystem::path folder;
   QWidget window;
   AlbumList* list = nullptr;
-  QWidget* video = nullptr;
-  PictureView* single = nullptr;
-  std::array<PictureView*, 4> compare_slots{};
+  RecordingVideoArea video_area;
   std::unique_ptr<Album> album;
 };
 

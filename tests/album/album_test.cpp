@@ -75,7 +75,7 @@ TEST_F(AlbumFixture, MissingFolderGivesAnEmptyAlbum) {
   std::filesystem::remove_all(folder);
   album->load_album();
   EXPECT_EQ(list->rowCount(), 0);
-  EXPECT_TRUE(album->thumbnails().empty());
+  EXPECT_EQ(album->pending_thumbnails(), 0);
 }
 
 TEST_F(AlbumFixture, LongNameIsCutOnTheThumbnailButNotInTheItem) {
@@ -83,8 +83,9 @@ TEST_F(AlbumFixture, LongNameIsCutOnTheThumbnailButNotInTheItem) {
   album->load_album();
   ASSERT_EQ(list->rowCount(), 1);
   EXPECT_EQ(item_text(0), path_text(path));
+  ASSERT_TRUE(thumbnails_made());
   const QImage white = solid(QSize(64, 48), Qt::white);
-  EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32),
+  EXPECT_EQ(album->thumbnail(0).convertToFormat(QImage::Format_RGB32),
             make_thumbnail(white, "20261207_101500_lef"));
 }
 
@@ -93,21 +94,61 @@ TEST_F(AlbumFixture, UnreadableBmpStaysListedWithAPlaceholder) {
   write_picture("good.bmp", Qt::red);
   album->load_album();
   ASSERT_EQ(list->rowCount(), 2);
+  ASSERT_TRUE(thumbnails_made());
   const QImage placeholder = make_thumbnail(QImage(), "broken.bmp");
-  EXPECT_EQ(album->thumbnails()[0].toImage().convertToFormat(QImage::Format_RGB32), placeholder);
+  EXPECT_EQ(album->thumbnail(0).convertToFormat(QImage::Format_RGB32), placeholder);
   const QImage white = solid(QSize(1, 1), Qt::white);
   EXPECT_NE(placeholder, make_thumbnail(white, "broken.bmp"));
 }
 
-TEST_F(AlbumFixture, SecondLoadGivesTheSameItemsAndOneImagePerItem) {
-  for (const char* name : {"1.bmp", "2.bmp", "3.bmp"}) write_picture(name, Qt::gray);
+TEST_F(AlbumFixture, ReloadKeepsThumbnailsOfUnchangedFilesAndShowsThemInTheList) {
+  window.show();
+  for (const char* name : {"1.bmp", "2.bmp", "3.bmp"}) write_picture(name, Qt::red);
   album->load_album();
-  std::vector<QString> first;
-  for (int row = 0; row < list->rowCount(); ++row) first.push_back(item_text(row));
+  EXPECT_GT(album->pending_thumbnails(), 0) << "thumbnails are made off the GUI thread";
+  ASSERT_TRUE(thumbnails_made());
+  write_picture("2.bmp", Qt::green, QSize(32, 32));
   album->load_album();
   ASSERT_EQ(list->rowCount(), 3);
-  EXPECT_EQ(album->thumbnails().size(), 3u);
-  for (int row = 0; row < 3; ++row) EXPECT_EQ(item_text(row), first[row]);
+  EXPECT_FALSE(album->thumbnail(0).isNull());
+  EXPECT_TRUE(album->thumbnail(1).isNull()) << "a changed file gets a new thumbnail";
+  EXPECT_EQ(album->pending_thumbnails(), 1);
+  ASSERT_TRUE(thumbnails_made());
+  EXPECT_EQ(album->thumbnail(1).pixelColor(90, 50), QColor(Qt::green));
+
+  list->scrollToTop();
+  const QImage shown = list->viewport()->grab().toImage();
+  const QRect cell = list->visualItemRect(list->item(0, 0));
+  int red = 0;
+  for (int y = cell.top(); y <= cell.bottom(); ++y) {
+    for (int x = cell.left(); x <= cell.right(); ++x) red += shown.pixelColor(x, y) == Qt::red;
+  }
+  EXPECT_GT(red, 100 * 100) << "the list paints the thumbnail";
+}
+
+TEST_F(AlbumFixture, AddedPicturesTakeTheirPlaceInListOrderAndVanishedOnesLeave) {
+  write_picture("a.bmp", Qt::red);
+  write_picture("C.bmp", Qt::red);
+  album->load_album();
+  ASSERT_TRUE(thumbnails_made());
+  std::thread([&] { album->add_picture(write_picture("b.bmp", Qt::blue)); }).join();
+  EXPECT_EQ(list->rowCount(), 2) << "a call from another thread is queued";
+  QCoreApplication::sendPostedEvents();
+  ASSERT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(item_text(1), path_text(folder / "b.bmp"));
+
+  album->add_picture(write_picture("a.bmp", Qt::yellow));
+  ASSERT_TRUE(thumbnails_made());
+  EXPECT_EQ(list->rowCount(), 3);
+  EXPECT_EQ(album->thumbnail(0).pixelColor(90, 50), QColor(Qt::yellow));
+  EXPECT_EQ(album->thumbnail(1).pixelColor(90, 50), QColor(Qt::blue));
+
+  std::filesystem::remove(folder / "C.bmp");
+  album->add_picture(folder / "C.bmp");
+  album->add_picture(write_picture("notes.txt", Qt::red));
+  album->add_picture(temp.path().toStdString() + "/elsewhere.bmp");
+  ASSERT_EQ(list->rowCount(), 2);
+  EXPECT_EQ(item_text(1), path_text(folder / "b.bmp"));
 }
 
 TEST_F(AlbumFixture, ShortItemTextsResolveInsideTheRecordFolder) {
@@ -168,19 +209,33 @@ TEST_F(AlbumFixture, LoadsFromOtherThreadsRunOnTheGuiThreadOneAtATime) {
   QCoreApplication::sendPostedEvents();
   EXPECT_EQ(changes_elsewhere, 0);
   EXPECT_EQ(list->rowCount(), 6);
-  EXPECT_EQ(album->thumbnails().size(), 6u);
 }
 
 TEST_F(AlbumFixture, CallsQueuedFromAnotherThreadAreDroppedWithTheAlbum) {
-  const auto path = write_picture("a.bmp", Qt::red);
-  std::thread([&] {
-    album->load_album();
-    album->show_single_picture(path);
-  }).join();
+  write_picture("a.bmp", Qt::red);
+  std::thread([&] { album->load_album(); }).join();
   album.reset();
   QCoreApplication::sendPostedEvents();
   EXPECT_EQ(list->rowCount(), 0);
-  EXPECT_TRUE(single->isHidden());
+}
+
+TEST_F(AlbumFixture, ThumbnailsOfASupersededLoadOrADestroyedAlbumAreDropped) {
+  for (int i = 0; i < 40; ++i) write_picture(std::to_string(i) + ".bmp", Qt::gray, {640, 360});
+  album->load_album();
+  std::filesystem::remove_all(folder);
+  album->load_album();
+  EXPECT_EQ(album->pending_thumbnails(), 0);
+  QTest::qWait(50);
+  EXPECT_EQ(list->rowCount(), 0);
+
+  std::filesystem::create_directory(folder);
+  for (int i = 0; i < 40; ++i) write_picture(std::to_string(i) + ".bmp", Qt::gray, {640, 360});
+  album->load_album();
+  EXPECT_TRUE(list->viewport()->rect().intersects(list->visualItemRect(list->item(39, 0))))
+      << "a load shows the end of the list";
+  album.reset();
+  QTest::qWait(50);
+  EXPECT_EQ(list->rowCount(), 40);
 }
 
 }  // namespace

@@ -19,14 +19,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/device_wiring.h"
-#include "app/video_wiring.h"
-#include "app/viewer_app.h"
 #include "camsim/camera_sim.h"
 #include "link/messages.h"
-#include "records/temp_folder.h"
+#include "session_window.h"
 #include "support/message_box_recorder.h"
-#include "wiring_support.h"
 
 namespace scopemark {
 namespace {
@@ -82,27 +78,14 @@ void stay_silent(const std::atomic<bool>& stop) {
   while (!stop.load()) std::this_thread::sleep_for(5ms);
 }
 
-// The viewer's window on a record of its own with the device and video wiring of the program.
+// The viewer's window and session on a record of their own, as the program wires them.
 class LiveWindow {
  public:
-  LiveWindow(const std::string& camera_address, uint16_t stream_port) {
-    app_.prepare_settings(folder_.program_directory());
-    EXPECT_TRUE(app_.open_record("7"));
-    DeviceWiring::Options device = testing::loopback_device(stream_port);
-    apply_link_options({"--camera-address", camera_address}, device.link);
-    device.record_folder = [this] { return app_.record_folder(); };
-    wiring_ = std::make_unique<DeviceWiring>(std::move(device));
-    MainDialogHooks hooks;
-    wiring_->install(hooks);
-    install_video_hooks(hooks, app_);
-    dialog_ = std::make_unique<MainDialog>(app_.program_directory(), std::move(hooks));
-    dialog_->show();
-  }
-  ~LiveWindow() { dialog_.reset(); }
+  LiveWindow(const std::string& camera_address, uint16_t stream_port)
+      : run_(options(camera_address, stream_port)) {}
 
-  MainDialog& dialog() { return *dialog_; }
-  DeviceWiring& wiring() { return *wiring_; }
-  fs::path record_folder() const { return app_.record_folder(); }
+  ViewerSession& session() { return *run_.session; }
+  fs::path record_folder() const { return run_.record_folder(); }
   size_t files(const std::string& extension) const {
     return std::count_if(
         fs::directory_iterator(record_folder()), fs::directory_iterator(),
@@ -112,7 +95,7 @@ class LiveWindow {
   // Asks for a snapshot of the next picture, lets `camera` send, and waits for the decode
   // thread to write the snapshot: proof that pictures come through.
   bool snapshot_written(FaultyCamera& camera) {
-    dialog_->capture_requested = true;
+    run_.session->capture();
     camera.release();
     return process_events_until([&] { return files(".bmp") > 0; });
   }
@@ -132,16 +115,19 @@ class LiveWindow {
   // Closes the window as the user does; the time until every worker thread was joined.
   Clock::duration close() {
     const auto start = Clock::now();
-    dialog_->reject();
-    dialog_.reset();
+    run_.window->reject();
+    run_.window.reset();
     return Clock::now() - start;
   }
 
  private:
-  testing::TempFolder folder_;
-  ViewerApp app_;
-  std::unique_ptr<DeviceWiring> wiring_;
-  std::unique_ptr<MainDialog> dialog_;
+  static SessionOptions options(const std::string& camera_address, uint16_t stream_port) {
+    SessionOptions options = testing::loopback_camera(stream_port);
+    apply_link_options({"--camera-address", camera_address}, options.link);
+    return options;
+  }
+
+  testing::SessionWindow run_;
 };
 
 TEST(LiveFault, CameraClosingMidPictureLeavesTheWindowWorking) {
@@ -158,7 +144,7 @@ TEST(LiveFault, CameraClosingMidPictureLeavesTheWindowWorking) {
   LiveWindow window("127.0.0.1", camera.port());
   EXPECT_TRUE(window.snapshot_written(camera)) << "pictures before the cut are decoded";
   EXPECT_LT(window.longest_event_pass(500ms), kResponsive);
-  EXPECT_FALSE(window.dialog().stop_requested);
+  EXPECT_FALSE(window.session().stop_requested());
   EXPECT_LT(window.close(), 1s);
   EXPECT_TRUE(boxes.shown.empty());
 }
@@ -227,9 +213,9 @@ TEST(LiveFault, FloodFromAnotherAddressLeavesTheCameraServed) {
   ASSERT_TRUE(camera.start());
   LiveWindow window("127.0.0.2", camera.port());
   ASSERT_TRUE(process_events_until(
-      [&] { return window.wiring().event_port() != 0 && window.wiring().picture_port() != 0; }));
-  const uint16_t event_port = window.wiring().event_port();
-  const uint16_t picture_port = window.wiring().picture_port();
+      [&] { return window.session().event_port() != 0 && window.session().picture_port() != 0; }));
+  const uint16_t event_port = window.session().event_port();
+  const uint16_t picture_port = window.session().picture_port();
   const std::vector<uint8_t> picture = bmp_picture();
   ASSERT_GT(picture.size(), 102400u);
 
@@ -248,7 +234,7 @@ TEST(LiveFault, FloodFromAnotherAddressLeavesTheCameraServed) {
   EXPECT_LT(window.longest_event_pass(300ms), kResponsive);
   ASSERT_TRUE(process_events_until([&] { return flooded == 150; }, 120s));
   flood.join();
-  EXPECT_FALSE(window.dialog().display_frozen) << "no command from the other address counted";
+  EXPECT_FALSE(window.session().display_frozen()) << "no command from the other address counted";
   EXPECT_EQ(window.files(".bmp"), 0u) << "no picture from the other address was stored";
 
   const auto from_camera = [](uint16_t port) {
@@ -258,7 +244,7 @@ TEST(LiveFault, FloodFromAnotherAddressLeavesTheCameraServed) {
   EXPECT_TRUE(
       process_events_until([&] { return fs::exists(window.record_folder() / "fromcamera.bmp"); }));
   EXPECT_EQ(camsim::send_event(from_camera(event_port), 1), 0);
-  EXPECT_TRUE(process_events_until([&] { return window.dialog().display_frozen.load(); }));
+  EXPECT_TRUE(process_events_until([&] { return window.session().display_frozen(); }));
   EXPECT_LT(window.close(), 1s);
   EXPECT_TRUE(boxes.shown.empty());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "h264/front_decoder_fixture.h"
@@ -9,6 +10,7 @@ namespace {
 
 using front_test::DecoderHandle;
 using front_test::make_config;
+using front_test::PpsFields;
 using front_test::SliceFields;
 using front_test::SpsFields;
 using Bytes = std::vector<uint8_t>;
@@ -17,10 +19,11 @@ using Bytes = std::vector<uint8_t>;
 // decoded by the call that feeds it.
 class Stream {
  public:
-  Stream(const DecoderConfig& config, const SpsFields& sps) : d(config), sps_(sps) {
+  Stream(const DecoderConfig& config, const SpsFields& sps, const PpsFields& pps = {})
+      : d(config), sps_(sps) {
     feed_raw({0, 0, 0, 1});
     unit(front_test::sps_unit(sps));
-    unit(front_test::pps_unit({}));
+    unit(front_test::pps_unit(pps));
   }
 
   // Feeds the unit; returns the POCs of the pictures that came out.
@@ -382,6 +385,31 @@ TEST(FrontMarking, OperationFiveEndsEveryReferenceAndRestartsTheCount) {
   EXPECT_EQ(reset_store->short_term, BOTH_FIELDS);
   EXPECT_EQ(s.d.ctx->dpb.fullness, 1u);
   EXPECT_EQ(s.end(), (Pocs{0, 2}));
+}
+
+TEST(FrontMarking, OperationFiveOnOrderCountsAFullRangeApart) {
+  // The bottom field's count wraps to -2147483643: moving it to 0 takes the top field's 6 past
+  // INT32_MAX, which wraps like every order count sum.
+  PpsFields pps;
+  pps.bottom_field_pic_order = 1;
+  Stream s(make_config(2, 6, 4), small_sps(4), pps);
+  SliceFields first = idr(0);
+  first.delta_poc_bottom = 0;
+  s.slice(first);
+  SliceFields reset = p(1, 6);
+  reset.delta_poc_bottom = INT32_MAX;
+  reset.adaptive = true;
+  reset.mmco = {{5}};
+  s.slice(reset);
+  SliceFields next = p(1, 2);
+  next.delta_poc_bottom = 0;
+  EXPECT_EQ(s.slice(next), (Pocs{0}));
+  const PictureStore* reset_store = s.buffered(0);
+  ASSERT_NE(reset_store, nullptr);
+  EXPECT_EQ(reset_store->bottom_poc, 0);
+  EXPECT_EQ(reset_store->top_poc, -INT32_MAX);
+  EXPECT_EQ(reset_store->poc, 0);
+  EXPECT_EQ(s.end().size(), 2u);
 }
 
 }  // namespace

@@ -38,6 +38,7 @@ struct PpsFields {
   uint32_t pps_id = 0;
   uint32_t sps_id = 0;
   uint32_t entropy_coding_mode = 0;
+  uint32_t bottom_field_pic_order = 0;  // delta_pic_order_cnt_bottom in frame slice headers
   uint32_t num_slice_groups_minus1 = 0;
   uint32_t num_ref_idx_l0_minus1 = 0;
   uint32_t num_ref_idx_l1_minus1 = 0;
@@ -91,7 +92,8 @@ inline std::vector<uint8_t> sps_unit(const SpsFields& f) {
 
 inline std::vector<uint8_t> pps_unit(const PpsFields& f) {
   BitWriter w;
-  w.bits(0x68, 8).ue(f.pps_id).ue(f.sps_id).bit(f.entropy_coding_mode).bit(0);
+  w.bits(0x68, 8).ue(f.pps_id).ue(f.sps_id).bit(f.entropy_coding_mode);
+  w.bit(f.bottom_field_pic_order);
   w.ue(f.num_slice_groups_minus1);
   if (f.num_slice_groups_minus1) w.ue(0).ue(0).ue(0);
   w.ue(f.num_ref_idx_l0_minus1).ue(f.num_ref_idx_l1_minus1);
@@ -147,6 +149,7 @@ struct SliceFields {
   uint32_t structure = 0;  // 0 frame, 1 top, 2 bottom; written when frame_mbs_only is 0
   uint32_t idr_pic_id = 0;
   uint32_t poc_lsb = 0;
+  std::optional<int64_t> delta_poc_bottom;  // with a PPS that has bottom_field_pic_order
   bool no_output_of_prior_pics = false;
   bool long_term_reference = false;
   bool adaptive = false;
@@ -169,6 +172,7 @@ inline std::vector<uint8_t> slice_unit(const SliceFields& f) {
   }
   if (f.idr) w.ue(f.idr_pic_id);
   w.bits(f.poc_lsb, f.log2_max_poc_lsb);
+  if (f.delta_poc_bottom) w.se(*f.delta_poc_bottom);
   if (f.slice_type % 5 == 0) {
     w.bit(0).bit(!f.reorder.empty());
     if (!f.reorder.empty()) {

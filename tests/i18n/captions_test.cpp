@@ -6,6 +6,7 @@
 
 #include "i18n/code_page.h"
 #include "i18n/default_tables.h"
+#include "i18n/profile_file.h"
 #include "i18n/temp_folder.h"
 
 namespace scopemark {
@@ -26,47 +27,72 @@ class CaptionsTest : public ::testing::Test {
     write_bytes(path, bytes);
     return path;
   }
-  std::string table_file(int table_number) const {
-    return language_file(std::string(*default_table(table_number)));
+  UiTexts texts(const std::string& bytes) const { return UiTexts(language_file(bytes)); }
+  UiTexts table_texts(int table_number) const {
+    return texts(std::string(*default_table(table_number)));
   }
 
   TempFolder folder_;
 };
 
-TEST_F(CaptionsTest, LoadStringFallsBackToNotFound) {
-  const std::string file = language_file("[String]\r\nIDS_A=Alpha\r\n[Other]\r\nIDS_B=Beta\r\n");
-  EXPECT_EQ(load_string(file, "ids_a"), "Alpha");
-  EXPECT_EQ(load_string(file, "IDS_B"), "Not found");
-  EXPECT_EQ(load_string(folder_.file("missing.ini"), "IDS_A"), "Not found");
+TEST_F(CaptionsTest, FileThenShippedTextsOfItsLanguageThenEnglish) {
+  const UiTexts german = texts(
+      "[Setting]\r\nLanguage=German\r\n[String]\r\nids_hue=Farbe\r\nIDS_CONTRAST=\r\n"
+      "IDS_NEW=Neu\r\n[Other]\r\nIDS_BRIGHTNESS=x\r\n");
+  EXPECT_EQ(german.language(), "German");
+  EXPECT_EQ(german.text("IDS_HUE"), "Farbe");
+  EXPECT_EQ(german.text("IDS_NEW"), "Neu");
+  EXPECT_EQ(german.text("IDS_CONTRAST"), "Kontrast") << "an empty value counts as missing";
+  EXPECT_EQ(german.text("IDS_BRIGHTNESS"), "Helligkeit");
+  EXPECT_EQ(german.text("IDS_NONE"), "");
+
+  const UiTexts unnamed = texts("[String]\r\nIDS_HUE=Tint\r\n");
+  EXPECT_EQ(unnamed.text("IDS_HUE"), "Tint");
+  EXPECT_EQ(unnamed.text("IDS_SATURATION"), "Saturation");
+  EXPECT_EQ(UiTexts(folder_.file("missing.ini")).text("IDS_MENU_EXIT"), "Exit");
+  EXPECT_EQ(UiTexts().text("IDS_MENU_EXIT"), "Exit");
+}
+
+TEST_F(CaptionsTest, CodePage936AndMarkedUtf8FilesGiveUtf8) {
+  EXPECT_EQ(texts("[String]\r\nIDS_A=\xCE\xC4\xBC\xFE\r\n").text("IDS_A"), "文件");
+  const UiTexts utf8 = texts(std::string(kUtf8Bom) + "[String]\r\n키=값\r\nIDS_B=Größe\r\n");
+  EXPECT_EQ(utf8.text("키"), "값");
+  EXPECT_EQ(utf8.text("IDS_B"), "Größe");
 }
 
 TEST_F(CaptionsTest, BackslashNBecomesALineFeed) {
-  const std::string file =
-      language_file("[String]\r\nTWO=first\\nsecond\r\nEDGE=\\n\\\\n\\\r\nWIDE=\x90\x5Cn\r\n");
-  EXPECT_EQ(load_string(file, "TWO"), "first\nsecond");
-  EXPECT_EQ(load_string(file, "EDGE"), "\n\\\n\\");
+  const UiTexts file =
+      texts("[String]\r\nTWO=first\\nsecond\r\nEDGE=\\n\\\\n\\\r\nWIDE=\x90\x5Cn\r\n");
+  EXPECT_EQ(file.text("TWO"), "first\nsecond");
+  EXPECT_EQ(file.text("EDGE"), "\n\\\n\\");
   // 0x5C is the second byte of a two-byte character here, not a backslash.
-  EXPECT_EQ(load_string(file, "WIDE"), "\x90\x5Cn");
+  EXPECT_EQ(file.text("WIDE"), cp936_to_utf8("\x90\x5Cn"));
 }
 
-TEST_F(CaptionsTest, EnglishTableLeavesMostMenuItemsNotFound) {
-  const std::vector<MenuText> texts = menu_texts(table_file(kEnglishTable));
+TEST_F(CaptionsTest, FormatPutsTheArgumentInPlaceOfPercentOne) {
+  const UiTexts file = texts("[String]\r\nA=Datei %1 fehlt\r\nB=ohne\r\n");
+  EXPECT_EQ(file.format("A", "de.ini"), "Datei de.ini fehlt");
+  EXPECT_EQ(file.format("B", "x"), "ohne");
+}
+
+TEST_F(CaptionsTest, MenuKeysMissingFromTheFileKeepTheMenusOwnTexts) {
+  // The embedded English table holds none of the command keys and names the Edit menu
+  // "Language"; its own values still count.
+  const std::vector<MenuText> texts = menu_texts(table_texts(kEnglishTable));
   ASSERT_EQ(texts.size(), 16u);
-  std::vector<std::string> top_level(4);
-  for (const MenuText& text : texts) {
-    if (text.item.by == By::position) {
-      top_level.at(text.item.value) = text.text;
-    } else {
-      EXPECT_EQ(text.text, "Not found") << text.item.value;
-    }
-  }
-  EXPECT_EQ(top_level, (std::vector<std::string>{"File", "Language", "Not found", "Help"}));
+  std::vector<std::string> all;
+  for (const MenuText& text : texts) all.push_back(text.text);
+  EXPECT_EQ(
+      all, (std::vector<std::string>{"File", "Exit", "Language", "FullScreen", "Capture",
+                                     "Language", "Chinese", "English", "French", "German",
+                                     "Russian", "Korean", "Japanese", "Spanish", "Help", "About"}));
+  EXPECT_EQ(menu_texts(table_texts(kChineseTable)).at(1).text, "退出") << "shipped Chinese";
 }
 
 TEST_F(CaptionsTest, MenuTextsFollowTheTableOrderAndAddresses) {
-  const std::string file = language_file(
-      "[String]\r\nIDS_MENU_EXIT=Quit\r\nIDS_LANGUAGE_J=Nihongo\r\nIDS_HELP_ABOUT=Info\\nmore\r\n");
-  const std::vector<MenuText> texts = menu_texts(file);
+  const std::vector<MenuText> texts =
+      menu_texts(this->texts("[String]\r\nIDS_MENU_EXIT=Quit\r\nIDS_LANGUAGE_J=Nihongo\r\nIDS_HELP_"
+                             "ABOUT=Info\\nmore\r\n"));
   ASSERT_EQ(texts.size(), kMenuLabels.size());
   EXPECT_EQ(texts[1].item, (MenuItemAddress{By::command, 32789}));
   EXPECT_EQ(texts[1].text, "Quit");
@@ -76,62 +102,24 @@ TEST_F(CaptionsTest, MenuTextsFollowTheTableOrderAndAddresses) {
   EXPECT_EQ(texts[15].text, "Info\nmore");
 }
 
-TEST_F(CaptionsTest, MainWindowTitleIsScopemarkWithEitherTable) {
+TEST_F(CaptionsTest, ControlTextsByIdAndEmptyWhereNoFileHasTheKey) {
   for (const int table : {kEnglishTable, kChineseTable}) {
-    EXPECT_EQ(dialog_captions(table_file(table), kMainDialogTemplate, {}).title, "Scopemark");
+    EXPECT_EQ(dialog_captions(table_texts(table), kMainDialogTemplate, {}).title, "Scopemark");
   }
-}
-
-TEST_F(CaptionsTest, ControlTextsByIdAndEmptyForMissingKeys) {
   const DialogCaptions english =
-      dialog_captions(table_file(kEnglishTable), kMainDialogTemplate, kMainControls);
+      dialog_captions(table_texts(kEnglishTable), kMainDialogTemplate, kMainControls);
   EXPECT_EQ(english.control_texts,
             (std::vector<std::string>{"Exit", "Language:", "", "About", ""}));
   const DialogCaptions chinese =
-      dialog_captions(table_file(kChineseTable), kMainDialogTemplate, kMainControls);
-  EXPECT_EQ(cp936_to_utf8(chinese.control_texts[0]), "退出");
-  EXPECT_EQ(cp936_to_utf8(chinese.control_texts[1]), "语言:");
-}
+      dialog_captions(table_texts(kChineseTable), kMainDialogTemplate, {2, 1000, 1037});
+  EXPECT_EQ(chinese.control_texts, (std::vector<std::string>{"退出", "语言:", "设置"}));
 
-TEST_F(CaptionsTest, ControlWithoutIdUsesMinusOne) {
-  const std::string file =
-      language_file("[String]\r\nIDD158_Title=Records\r\nIDD158_-1=Static\r\nIDD102_-1=Other\r\n");
+  const UiTexts file =
+      texts("[String]\r\nIDD158_Title=Records\r\nIDD158_-1=Static\r\nIDD102_-1=Other\r\n");
   const DialogCaptions captions = dialog_captions(file, 158, {-1, 1});
   EXPECT_EQ(captions.title, "Records");
   EXPECT_EQ(captions.control_texts, (std::vector<std::string>{"Static", ""}));
-  EXPECT_EQ(dialog_captions(file, 102, {}).title, "");
-}
-
-TEST(ButtonTooltipsTable, HoldsEightLanguagesInCodePage936) {
-  struct Expected {
-    const char* name;
-    std::array<const char*, 5> texts;
-  };
-  const Expected rows[] = {
-      {"English", {"Snap", "Delete", "Compare", "FullScreen", "Picture"}},
-      {"Chinese", {"拍照", "删除", "对比", "全屏", "图片"}},
-      {"German", {"Foto", "Delete", "Im Vergleich", "Vollbildansicht", "Bild"}},
-      {"French", {"Capture d 'écran", "Vidéo", "Comparaison", "Plein écran", "Photo"}},
-      {"Russian", {"снимок ", "Удалить", "контраст", "полный экран ", "картина"}},
-      {"Korean", {"Snap", "Delete", "Compare", "FullScreen", "Picture"}},
-      {"Japanese", {"抓图", "削除", "コントラスト", "フルスクリーン", "画像"}},
-      {"Spanish", {"Captura de pantalla", "Borrar", "Contraste", "Pantalla completa", "Fotos"}},
-  };
-  for (const Expected& row : rows) {
-    const std::optional<ButtonTooltips> tips = find_button_tooltips(row.name);
-    ASSERT_TRUE(tips) << row.name;
-    const std::array<std::string_view, 5> got{tips->snapshot, tips->remove, tips->compare,
-                                              tips->full_screen, tips->tab};
-    for (std::size_t i = 0; i < got.size(); ++i) {
-      EXPECT_EQ(cp936_to_utf8(got[i]), row.texts[i]) << row.name << " " << i;
-    }
-  }
-}
-
-TEST(ButtonTooltipsTable, OtherNamesHaveNone) {
-  EXPECT_FALSE(find_button_tooltips("english"));
-  EXPECT_FALSE(find_button_tooltips("Japenese"));
-  EXPECT_FALSE(find_button_tooltips(""));
+  EXPECT_EQ(dialog_captions(file, 102, {}).title, "Scopemark");
 }
 
 TEST(LanguageCommands, MenuSaysJapeneseButTheNameIsJapanese) {
@@ -141,6 +129,8 @@ TEST(LanguageCommands, MenuSaysJapeneseButTheNameIsJapanese) {
   EXPECT_FALSE(language_for_command(32807));
   EXPECT_FALSE(language_for_command(32811));
   EXPECT_STREQ(kLanguageCommands[6].menu_text, "Japenese");
+  EXPECT_EQ(language_display_name(UiTexts(), "Japanese"), "Japanese");
+  EXPECT_EQ(language_display_name(UiTexts(), "Klingon"), "Klingon");
 }
 
 class ChangeLanguageTest : public ::testing::Test {
@@ -148,53 +138,52 @@ class ChangeLanguageTest : public ::testing::Test {
   std::string language_path(const std::string& file_name) const {
     return folder_.dir() + kLanguageFolder + "/" + file_name;
   }
+  UiTexts shipped(const char* name) const {
+    return UiTexts(language_path(find_shipped_language(name)->file_name));
+  }
 
   TempFolder folder_;
   std::string settings_ = folder_.file("setting.ini");
 };
 
-TEST_F(ChangeLanguageTest, FrenchWithoutAFrenchFileShowsEnglishWithFrenchTooltips) {
-  std::filesystem::create_directories(folder_.dir() + kLanguageFolder);
-  write_bytes(language_path("Multi_eng.ini"), "[Setting]\r\nLanguage=Old\r\n");
+TEST_F(ChangeLanguageTest, ShippedLanguageIsSelectedAndRemembered) {
   write_bytes(settings_, "[Setting]\r\nLanguage=Chinese\r\n");
-
-  const LanguageChange change = change_language(folder_.dir(), settings_, "French", kMainControls);
-  EXPECT_EQ(read_bytes(language_path("Multi_eng.ini")), *default_table(kEnglishTable));
-  EXPECT_EQ(read_bytes(language_path("Multi_ch.ini")), *default_table(kChineseTable));
-  EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=English\r\n");
-  EXPECT_EQ(change.selection.language_name, "French");
-  EXPECT_EQ(change.texts.menu.at(0).text, "File");
-  EXPECT_EQ(change.texts.captions.title, "Scopemark");
-  EXPECT_EQ(change.texts.captions.control_texts.at(0), "Exit");
-  ASSERT_TRUE(change.texts.tooltips);
-  EXPECT_EQ(change.texts.tooltips->tab, "Photo");
+  const LanguageChange change = change_language(folder_.dir(), settings_, "French", UiTexts());
+  ASSERT_TRUE(change.selection);
+  EXPECT_EQ(change.selection->language_name, "French");
+  EXPECT_EQ(change.selection->language_file, language_path("French.ini"));
+  EXPECT_EQ(change.message, "");
+  EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=French\r\n");
+  const WindowTexts texts = window_texts(UiTexts(change.selection->language_file), {1037});
+  EXPECT_EQ(texts.menu.at(0).text, "Fichier");
+  EXPECT_EQ(texts.captions.control_texts, std::vector<std::string>{"Régler"});
+  EXPECT_EQ(texts.tooltips.remove, "Supprimer");
+  EXPECT_EQ(texts.slider_labels[0], "Luminosité");
 }
 
-TEST_F(ChangeLanguageTest, ChineseFileGivesChineseTexts) {
-  std::filesystem::create_directories(folder_.dir() + kLanguageFolder);
-  extract_default_table(kChineseTable, language_path("zh.ini"));
-  const LanguageChange change = change_language(folder_.dir(), settings_, "Chinese", kMainControls);
-  EXPECT_EQ(change.selection.language_file, language_path("zh.ini"));
-  EXPECT_EQ(cp936_to_utf8(change.texts.menu.at(0).text), "文件");
-  EXPECT_EQ(cp936_to_utf8(change.texts.tooltips->snapshot), "拍照");
-  EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=Chinese\r\n");
+TEST_F(ChangeLanguageTest, MissingFileKeepsTheLanguageAndSaysSoInIt) {
+  write_bytes(settings_, "[Setting]\r\nLanguage=German\r\n");
+  install_language_files(folder_.dir());
+  // A folder where the French file belongs: it cannot be put back.
+  std::filesystem::remove(language_path("French.ini"));
+  std::filesystem::create_directory(language_path("French.ini"));
+  const UiTexts german = shipped("German");
+
+  LanguageChange change = change_language(folder_.dir(), settings_, "French", german);
+  EXPECT_FALSE(change.selection);
+  EXPECT_EQ(change.message, "Sprachdatei nicht gefunden: Französisch.");
+  change = change_language(folder_.dir(), settings_, "Klingon", german);
+  EXPECT_FALSE(change.selection);
+  EXPECT_EQ(change.message, "Sprachdatei nicht gefunden: Klingon.");
+  EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=German\r\n");
 }
 
-TEST_F(ChangeLanguageTest, FirstRunKeepsChineseTooltipsWithEnglishTexts) {
-  extract_default_table(kSettingsTable, settings_);
-  const LanguageSelection selection = select_language(folder_.dir(), settings_, "");
-  const WindowTexts texts =
-      window_texts(selection.language_file, kMainControls, selection.language_name);
-  EXPECT_EQ(selection.language_name, "Chinese");
-  EXPECT_EQ(texts.menu.at(2).text, "Language");
-  ASSERT_TRUE(texts.tooltips);
-  EXPECT_EQ(cp936_to_utf8(texts.tooltips->full_screen), "全屏");
-}
-
-TEST_F(ChangeLanguageTest, UnknownLanguageLeavesTooltipsAlone) {
-  const LanguageChange change = change_language(folder_.dir(), settings_, "Klingon", {});
-  EXPECT_FALSE(change.texts.tooltips);
-  EXPECT_EQ(change.selection.language_file, language_path("Multi_eng.ini"));
+TEST_F(ChangeLanguageTest, DeletedShippedFileIsPutBack) {
+  install_language_files(folder_.dir());
+  std::filesystem::remove(language_path("Korean.ini"));
+  const LanguageChange change = change_language(folder_.dir(), settings_, "Korean", UiTexts());
+  ASSERT_TRUE(change.selection);
+  EXPECT_EQ(read_bytes(language_path("Korean.ini")), *default_table(165));
 }
 
 }  // namespace

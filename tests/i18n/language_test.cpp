@@ -142,26 +142,42 @@ class SelectLanguageTest : public ::testing::Test {
   std::string settings_ = folder_.file("setting.ini");
 };
 
-TEST_F(SelectLanguageTest, FirstStartWritesBothTablesAndSettlesOnEnglish) {
+TEST_F(SelectLanguageTest, FirstStartInstallsEveryFileAndUsesTheSettingsLanguage) {
   ASSERT_TRUE(extract_default_table(kSettingsTable, settings_));
   EXPECT_EQ(settings_bytes(), kSettingsBlock);
 
   const LanguageSelection selection = select("");
   EXPECT_EQ(selection.language_name, "Chinese");
-  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
+  EXPECT_EQ(selection.language_file, language_path("Chinese.ini"));
   EXPECT_EQ(read_bytes(language_path("Multi_eng.ini")), kEnglishText);
   EXPECT_EQ(read_bytes(language_path("Multi_ch.ini")), *default_table(kChineseTable));
-  EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=English\r\n");
+  for (const ShippedLanguage& language : kShippedLanguages) {
+    EXPECT_EQ(read_bytes(language_path(language.file_name)), *default_table(language.table));
+  }
+  EXPECT_EQ(settings_bytes(), kSettingsBlock);
+  EXPECT_EQ(select("").language_file, language_path("Chinese.ini")) << "second start";
 }
 
-TEST_F(SelectLanguageTest, SecondStartFindsTheEnglishTable) {
-  extract_default_table(kSettingsTable, settings_);
-  select("");
-  std::filesystem::remove(language_path("Multi_ch.ini"));
-  const LanguageSelection selection = select("");
-  EXPECT_EQ(selection.language_name, "English");
-  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
-  EXPECT_FALSE(std::filesystem::exists(language_path("Multi_ch.ini")));
+TEST_F(SelectLanguageTest, InstalledFilesAreKeptAsTheUserLeftThem) {
+  const std::string edited = "[Setting]\r\nLanguage=German\r\n[String]\r\nIDS_HUE=Ton\r\n";
+  add_language_file("German.ini", edited);
+  add_language_file("Multi_ch.ini", "[Setting]\r\nLanguage=Custom\r\n");
+  EXPECT_EQ(select("German").language_file, language_path("German.ini"));
+  EXPECT_EQ(read_bytes(language_path("German.ini")), edited);
+  EXPECT_EQ(read_bytes(language_path("Multi_ch.ini")), "[Setting]\r\nLanguage=Custom\r\n");
+  EXPECT_EQ(read_bytes(language_path("Korean.ini")), *default_table(165));
+}
+
+TEST_F(SelectLanguageTest, InstallWritesOnlyMissingFiles) {
+  TempFolder other;
+  const std::string path = other.file("x.ini");
+  EXPECT_TRUE(install_default_table(kSettingsTable, path));
+  EXPECT_EQ(read_bytes(path), kSettingsBlock);
+  write_bytes(path, "mine");
+  EXPECT_FALSE(install_default_table(kEnglishTable, path));
+  EXPECT_EQ(read_bytes(path), "mine");
+  EXPECT_FALSE(install_default_table(150, other.file("none.ini")));
+  EXPECT_FALSE(std::filesystem::exists(other.file("none.ini")));
 }
 
 TEST_F(SelectLanguageTest, SettingsWithoutTheKeyMeanEnglish) {
@@ -173,38 +189,36 @@ TEST_F(SelectLanguageTest, SettingsWithoutTheKeyMeanEnglish) {
   EXPECT_EQ(settings_bytes(), "[Setting]\r\nColour=1\r\nLanguage=English\r\n");
 }
 
-TEST_F(SelectLanguageTest, MatchingTableMeansNothingIsExtracted) {
-  write_bytes(settings_, kSettingsBlock);
-  add_language_file("zh.ini", "[Setting]\r\nLanguage=Chinese\r\n");
-  const LanguageSelection selection = select("");
-  EXPECT_EQ(selection.language_name, "Chinese");
-  EXPECT_EQ(selection.language_file, language_path("zh.ini"));
-  EXPECT_FALSE(std::filesystem::exists(language_path("Multi_eng.ini")));
-  EXPECT_FALSE(std::filesystem::exists(language_path("Multi_ch.ini")));
-  EXPECT_EQ(settings_bytes(), kSettingsBlock);
-}
-
-TEST_F(SelectLanguageTest, NameDifferingInLetterCaseDoesNotMatch) {
-  add_language_file("fr.ini", "[Setting]\r\nLanguage=french\r\n");
-  const LanguageSelection selection = select("French");
-  EXPECT_EQ(selection.language_name, "French");
-  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
+TEST_F(SelectLanguageTest, NameWithoutAFileFallsBackToTheShippedEnglish) {
+  add_language_file("kl.ini", "[Setting]\r\nLanguage=klingon\r\n");
+  const LanguageSelection selection = select("Klingon");
+  EXPECT_EQ(selection.language_name, "Klingon") << "letter case matters";
+  EXPECT_EQ(selection.language_file, language_path("English.ini"));
   EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=English\r\n");
 }
 
 TEST_F(SelectLanguageTest, FallbackOverwritesEditedDefaultTables) {
   add_language_file("Multi_eng.ini", "[Setting]\r\nLanguage=Custom\r\n");
-  select("German");
+  select("Klingon");
   EXPECT_EQ(read_bytes(language_path("Multi_eng.ini")), kEnglishText);
+}
+
+TEST_F(SelectLanguageTest, FallbackWithoutAWritableFolderNamesTheEnglishTable) {
+  write_bytes(folder_.file(kLanguageFolder), "a file where the folder belongs");
+  const LanguageSelection selection = select("German");
+  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
+  EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=English\r\n");
 }
 
 TEST_F(SelectLanguageTest, FirstMatchInNameOrderWinsAndOnlyIniFilesCount) {
   add_language_file("b.ini", "[Setting]\r\nLanguage=German\r\n");
   add_language_file("A.INI", "[Setting]\r\nLanguage=German\r\n");
-  add_language_file("c.txt", "[Setting]\r\nLanguage=Korean\r\n");
+  add_language_file("c.txt", "[Setting]\r\nLanguage=Klingon\r\n");
   std::filesystem::create_directories(language_path("dir.ini"));
   EXPECT_EQ(select("German").language_file, language_path("A.INI"));
-  EXPECT_EQ(select("Korean").language_file, language_path("Multi_eng.ini"));
+  EXPECT_EQ(select("Klingon").language_file, language_path("English.ini"));
+  EXPECT_EQ(select("English").language_file, language_path("English.ini"))
+      << "before the embedded Multi_eng.ini";
 }
 
 TEST_F(SelectLanguageTest, FileWithoutANameNeverMatchesAnEmptySetting) {
@@ -212,7 +226,7 @@ TEST_F(SelectLanguageTest, FileWithoutANameNeverMatchesAnEmptySetting) {
   add_language_file("blank.ini", "[String]\r\n");
   const LanguageSelection selection = select("");
   EXPECT_EQ(selection.language_name, "");
-  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
+  EXPECT_EQ(selection.language_file, language_path("English.ini"));
   EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=English\r\n");
 }
 

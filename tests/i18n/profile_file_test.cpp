@@ -151,6 +151,19 @@ TEST(ProfileContent, FileEndingInABareCarriageReturnGetsItsLineCompleted) {
   EXPECT_EQ(profile_set_string("[S]\r\nA=1\r", "T", "B", "2"), "[S]\r\nA=1\r\n[T]\r\nB=2\r\n");
 }
 
+TEST(ProfileContent, ByteOrderMarkMeansUtf8) {
+  // 锘 is E9 94 98 in UTF-8: read as code page 936 its last byte would take the '='.
+  const std::string content = std::string(kUtf8Bom) + "[S]\r\n锘=x\r\nK=ÄÖÜ\r\n";
+  EXPECT_TRUE(is_utf8_profile(content));
+  EXPECT_EQ(profile_find_string(content, "s", "锘", "", 100), "x");
+  EXPECT_EQ(profile_find_string(content, "S", "K", "", 100), "ÄÖÜ");
+  EXPECT_EQ(profile_find_string(content, "S", "K", "", 6), "ÄÖ") << "whole characters only";
+  EXPECT_EQ(profile_set_string(content, "S", "K", "1"),
+            std::string(kUtf8Bom) + "[S]\r\n锘=x\r\nK=1\r\n");
+  EXPECT_EQ(utf8_profile(content), content);
+  EXPECT_EQ(utf8_profile("[S]\r\nK=\xCE\xC4\r\n"), std::string(kUtf8Bom) + "[S]\r\nK=文\r\n");
+}
+
 TEST_F(ProfileFileTest, WriteFailsInAMissingFolder) {
   EXPECT_FALSE(profile_write_string(folder_.file("no/such.ini"), "S", "k", "v"));
 }

@@ -84,11 +84,11 @@ TEST_F(PacketRingTest, OverlongChunkIsCutAt4096Bytes) {
   std::vector<uint8_t> big(kChunkBytes + 900, 0xAB);
   ASSERT_TRUE(put(5));
   ASSERT_TRUE(ring_put(*ring, big.data(), big.size()));
-  EXPECT_EQ(ring->slots[1].length, kChunkBytes);
+  EXPECT_EQ(ring->entries[1].length, kChunkBytes);
   expect_take(5);
   EXPECT_EQ(ring_take(*ring, out), kChunkBytes);
-  EXPECT_EQ(ring->slots[2].length, 0);
-  EXPECT_EQ(ring->slots[2].data[0], 0);
+  EXPECT_EQ(ring->entries[2].length, 0);
+  EXPECT_EQ(ring->entries[2].data[0], 0);
 }
 
 // One producer and one consumer move 100 000 chunks; the consumer checks the order and both

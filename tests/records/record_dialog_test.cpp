@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "controls/dialog_units.h"
+#include "i18n/language.h"
 #include "records/temp_folder.h"
 #include "support/message_box_recorder.h"
 
@@ -22,7 +23,8 @@ namespace fs = std::filesystem;
 class RecordDialogTest : public ::testing::Test {
  protected:
   void type_id(const char* text) {
-    static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))->setText(QString::fromUtf8(text));
+    static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))
+        ->setText(QString::fromUtf8(text));
   }
   void press(int id) { static_cast<QPushButton*>(dialog.control(id))->click(); }
   // Types text, presses button and returns the one message box it showed.
@@ -51,7 +53,7 @@ TEST_F(RecordDialogTest, OpensWithTheTemplateControls) {
     EXPECT_FALSE(dialog.control(id)->isEnabled()) << id;
   }
   EXPECT_EQ(static_cast<QPushButton*>(dialog.control(RecordDialog::kEnter))->text(), "Enter");
-  EXPECT_EQ(static_cast<QPushButton*>(dialog.control(RecordDialog::kCancel))->text(), "取消");
+  EXPECT_EQ(static_cast<QPushButton*>(dialog.control(RecordDialog::kCancel))->text(), "Cancel");
   EXPECT_TRUE(static_cast<QPushButton*>(dialog.control(RecordDialog::kEnter))->isDefault());
 
   const DialogBaseUnits units = dialog_base_units(dialog.font());
@@ -70,14 +72,14 @@ TEST_F(RecordDialogTest, InvalidIdsAreRefusedByEveryButtonAndTheTextIsKept) {
     for (int button : {RecordDialog::kEnter, RecordDialog::kAdd, RecordDialog::kSearch}) {
       const MessageBoxRequest box = press_with_message(button, text);
       EXPECT_EQ(box.text, "No.  please input number!");
-      EXPECT_EQ(box.caption, "sorry");
+      EXPECT_EQ(box.caption, "Sorry");
       EXPECT_EQ(box.icon, MessageIcon::Information);
       EXPECT_EQ(box.owner, &dialog);
       EXPECT_EQ(static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))->text(), text);
     }
     const MessageBoxRequest box = press_with_message(RecordDialog::kDelete, text);
-    EXPECT_EQ(box.text, "No. :please input number!");
-    EXPECT_EQ(box.caption, "sorry");
+    EXPECT_EQ(box.text, "No.  please input number!");
+    EXPECT_EQ(box.caption, "Sorry");
     EXPECT_EQ(box.icon, MessageIcon::Information);
     EXPECT_EQ(box.owner, nullptr);
   }
@@ -140,7 +142,7 @@ TEST_F(RecordDialogTest, DeleteThatLeavesTheRecordIsNotReportedAsSuccess) {
 TEST_F(RecordDialogTest, EnterNeedsAnExistingRecord) {
   const MessageBoxRequest box = press_with_message(RecordDialog::kEnter, "42");
   EXPECT_EQ(box.text, "please press 'Add'");
-  EXPECT_EQ(box.caption, "sorry");
+  EXPECT_EQ(box.caption, "Sorry");
   EXPECT_EQ(box.owner, nullptr);
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_TRUE(dialog.record_id().empty());
@@ -183,6 +185,27 @@ TEST_F(RecordDialogTest, ReturnKeyEntersAndEscapeCancels) {
   static_cast<QPushButton*>(third.control(RecordDialog::kCancel))->click();
   EXPECT_FALSE(third.isVisible());
   EXPECT_EQ(third.result(), QDialog::Rejected);
+}
+
+TEST(RecordDialogLanguage, CaptionsAndMessagesComeFromTheLanguageFile) {
+  testing::TempFolder folder;
+  install_language_files(folder.program_directory());
+  RecordDialog dialog(folder.program_directory(),
+                      UiTexts(*find_language_file(folder.program_directory(), "French")));
+  EXPECT_EQ(dialog.windowTitle(), "Fiche");
+  EXPECT_EQ(static_cast<QPushButton*>(dialog.control(RecordDialog::kEnter))->text(), "Ouvrir");
+  EXPECT_EQ(static_cast<QPushButton*>(dialog.control(RecordDialog::kDelete))->text(), "Supprimer");
+  const DialogBaseUnits units = dialog_base_units(dialog.font());
+  for (QLabel* label : dialog.findChildren<QLabel*>()) {
+    EXPECT_LE(label->sizeHint().width(), label->width()) << label->text().toStdString();
+    EXPECT_EQ(label->geometry().right(), dialog_rect(units, 2, 0, 55, 8).right());
+  }
+  testing::MessageBoxRecorder recorder;
+  static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))->setText("x");
+  static_cast<QPushButton*>(dialog.control(RecordDialog::kSearch))->click();
+  ASSERT_EQ(recorder.shown.size(), 1u);
+  EXPECT_EQ(recorder.shown[0].text, "Saisissez un numéro (chiffres uniquement).");
+  EXPECT_EQ(recorder.shown[0].caption, "Attention");
 }
 
 }  // namespace

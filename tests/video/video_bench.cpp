@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     OneChunk chunk(stop);
     NoSnapshots snapshots;
     DisplaySurface loop_surface;
-    DecodeThreadContext context{chunk,     decoder, loop_surface, &loop_widget,
+    DecodeThreadContext context{chunk,     decoder, loop_surface, loop_widget.feed().get(),
                                 snapshots, stop,    frozen,       capture};
     const double start = process_cpu_ms();
     decode_thread(context);
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
 
   VideoWidget widget;
   DisplaySurface surface;
-  surface.initialise(&widget, w, h);
+  surface.initialise(widget.feed().get(), w, h);
   report("DisplaySurface::show_frame", [&]() { surface.show_frame(luma, cb, cr, w, h); });
 
   for (const QSize size : {QSize(w, h), QSize(1920, 1080), QSize(800, 450)}) {

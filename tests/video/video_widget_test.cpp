@@ -50,7 +50,7 @@ TEST(VideoWidget, ShownFrameFillsTheWholeWidgetAtAnySize) {
   EXPECT_TRUE(filled_with(widget, kBlack));
 
   DisplaySurface surface;
-  ASSERT_EQ(surface.initialise(&widget, 64, 36), kSurfaceOk);
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
   const Planes red(64, 36, 81, 81);
   ASSERT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 64, 36), kSurfaceOk);
   EXPECT_TRUE(filled_with(widget, kRed));
@@ -68,7 +68,7 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
   VideoWidget widget;
   widget.resize(400, 100);
   DisplaySurface surface;
-  ASSERT_EQ(surface.initialise(&widget, 32, 32), kSurfaceOk);
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 32, 32), kSurfaceOk);
   const Planes halves(32, 32, 81, 16);
   ASSERT_EQ(surface.show_frame(halves.luma.data(), halves.cb.data(), halves.cr.data(), 32, 32),
             kSurfaceOk);
@@ -88,7 +88,7 @@ TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
   const Planes red(16, 16, 81, 81), dark(16, 16, 16, 16);
   EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 16, 16),
             kSurfaceNotReady);
-  ASSERT_EQ(surface.initialise(&widget, 16, 16), kSurfaceOk);
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 16, 16), kSurfaceOk);
   EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 18, 16),
             kSurfaceBadPicture);
   for (int i = 0; i < 4; ++i) {
@@ -121,7 +121,7 @@ TEST(VideoWidget, PublishedFrameFromAnotherThreadTriggersARepaint) {
   widget.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
   DisplaySurface surface;
-  ASSERT_EQ(surface.initialise(&widget, 64, 36), kSurfaceOk);
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
   QCoreApplication::processEvents();
   PaintCounter counter;
   widget.installEventFilter(&counter);

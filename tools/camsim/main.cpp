@@ -7,6 +7,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "camsim/camera_sim.h"
@@ -20,12 +21,19 @@ using scopemark::camsim::StreamServer;
 using scopemark::camsim::StreamServerOptions;
 
 constexpr const char* kUsage =
-    "usage:\n"
-    "  scopemark-camsim serve --address ADDR --stream FILE [--fps N] [--stream-port P]\n"
-    "                         [--adjust-port P] [--close-after BYTES] [--max-segment BYTES]\n"
-    "                         [--reply-command N]\n"
-    "  scopemark-camsim event --address ADDR [--viewer ADDR] [--port P] COMMAND\n"
-    "  scopemark-camsim picture --address ADDR [--viewer ADDR] [--port P] FILE NAME\n"
+    "Usage: scopemark-camsim serve --address ADDR --stream FILE [--fps N] [--stream-port P]\n"
+    "                              [--adjust-port P] [--close-after BYTES]\n"
+    "                              [--max-segment BYTES] [--reply-command N]\n"
+    "       scopemark-camsim event --address ADDR [--viewer ADDR] [--port P] COMMAND\n"
+    "       scopemark-camsim picture --address ADDR [--viewer ADDR] [--port P] FILE NAME\n"
+    "       scopemark-camsim --help\n"
+    "Stands in for the microscope camera on this computer.\n"
+    "  serve    serve the H.264 Annex B FILE as the camera's stream (default port 40003,\n"
+    "           N pictures per second, default 25) and answer picture adjustment (default\n"
+    "           port 40006) until interrupted\n"
+    "  event    send a camera command to the viewer (default port 40004): 1 start capture,\n"
+    "           0 stop capture, 4 delete the last received picture, 6 delete all pictures\n"
+    "  picture  send the picture FILE under the name NAME to the viewer (default port 40013)\n"
     "ADDR must lie in 127.0.0.0/8; the servers listen on --address, and client commands\n"
     "connect from it to --viewer (default 127.0.0.1).\n";
 
@@ -145,6 +153,12 @@ int client(const std::string& command, const Arguments& arguments) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return usage_error("no command");
+  for (int i = 1; i < argc; ++i) {
+    if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
   const std::string command = argv[1];
   const Arguments arguments = parse_arguments(argc, argv);
   if (!arguments.error.empty()) return usage_error(arguments.error);

@@ -24,25 +24,29 @@ struct Options {
   bool info = false;
   int kernels = -1;  // the processor's build unless --kernels names one
   std::string input;
+  bool help = false;
 };
 
+constexpr const char* kUsage =
+    "Usage: scopemark-decode [options] INPUT\n"
+    "Decodes an H.264 Annex B file (8-bit 4:2:0).\n"
+    "\n"
+    "  -h, --help          show this text and exit\n"
+    "  --chunk N           bytes per decoder call (default 4096)\n"
+    "  --max-width-mbs N   largest width in macroblocks (default 120)\n"
+    "  --max-height-mbs N  largest height in macroblocks (default 68)\n"
+    "  --refs N            reference frames (default 16)\n"
+    "  --decode-order      output in decoding order\n"
+    "  --deinterlace       de-interlaced output of interlaced sequences\n"
+    "  --threads           decode slices on worker threads\n"
+    "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
+    "                      where the processor has it, else portable)\n"
+    "  -o FILE             write every picture as raw planar 4:2:0\n"
+    "  --md5               print 'index md5' for every picture\n"
+    "  --info              print parameter sets and a line per picture\n";
+
 void usage(const char* message) {
-  std::fprintf(stderr,
-               "scopemark-decode: %s\n"
-               "usage: scopemark-decode [options] INPUT\n"
-               "  --chunk N           bytes per decoder call (default 4096)\n"
-               "  --max-width-mbs N   largest width in macroblocks (default 120)\n"
-               "  --max-height-mbs N  largest height in macroblocks (default 68)\n"
-               "  --refs N            reference frames (default 16)\n"
-               "  --decode-order      output in decoding order\n"
-               "  --deinterlace       de-interlaced output of interlaced sequences\n"
-               "  --threads           decode slices on worker threads\n"
-               "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
-               "                      where the processor has it, else portable)\n"
-               "  -o FILE             write every picture as raw planar 4:2:0\n"
-               "  --md5               print 'index md5' for every picture\n"
-               "  --info              print parameter sets and a line per picture\n",
-               message);
+  std::fprintf(stderr, "scopemark-decode: %s\n%s", message, kUsage);
 }
 
 bool parse_number(const char* text, uint32_t& value) {
@@ -57,6 +61,10 @@ bool parse_number(const char* text, uint32_t& value) {
 bool parse_options(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+      return true;
+    }
     auto number = [&](uint32_t& value) {
       if (i + 1 >= argc || !parse_number(argv[i + 1], value)) {
         usage(("option " + arg + " needs a number").c_str());
@@ -190,6 +198,10 @@ class ParameterSetWatch {
 int main(int argc, char** argv) {
   Options options;
   if (!parse_options(argc, argv, options)) return 2;
+  if (options.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
   if (options.kernels == KERNELS_SSE2 &&
       decoder_kernel_build_for_level(decoder_cpu_level()) != KERNELS_SSE2) {
     std::fprintf(stderr, "scopemark-decode: this processor has no SSE2\n");

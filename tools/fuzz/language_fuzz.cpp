@@ -1,5 +1,5 @@
-// The language tables as the window loads them: the input is the only language file of a
-// program folder, and the settings name the language it declares.
+// The language tables as the window loads them: the input is a language file beside the
+// shipped ones, and the settings name "Fuzz".
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -22,11 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(settings, std::ios::binary | std::ios::trunc) << "[Setting]\r\nLanguage=Fuzz\r\n";
 
   const std::vector<int> controls = {1000, 1004, 1005, 1006, 1007, 1008, 1018, 1039};
-  const LanguageCombo combo = fill_language_combo(program_directory, settings);
+  fill_language_combo(program_directory, settings);
   const LanguageSelection selection = select_language(program_directory, settings, "");
-  window_texts(selection.language_file, controls, selection.language_name);
-  load_string(language_file, "IDS_MENU_FILE");
-  for (const std::string& entry : combo.entries) find_button_tooltips(entry);
-  std::filesystem::remove_all(program / kLanguageFolder);
+  window_texts(UiTexts(selection.language_file), controls);
+  const UiTexts texts(language_file);
+  window_texts(texts, controls);
+  change_language(program_directory, settings, texts.language(), texts);
+  std::filesystem::remove(language_file);
   return 0;
 }

@@ -16,7 +16,7 @@ struct ServerState {
   explicit ServerState(EventActions actions = {})
       : folder(fuzz_folder() / "record"),
         context{
-            .record_folder = folder,
+            .record_folder = RecordFolder(folder),
             .capture_requested = capture_requested,
             .display_frozen = display_frozen,
             .stop_requested = stop_requested,

@@ -1,0 +1,103 @@
+#include "app/connect_window.h"
+
+#include <QSlider>
+
+#include <string>
+
+#include "album/album.h"
+#include "album/album_list.h"
+#include "album/picture_view.h"
+#include "app/language_wiring.h"
+#include "app/main_dialog.h"
+#include "app/picture_adjustment.h"
+#include "app/replace_control.h"
+#include "app/toolbar_wiring.h"
+#include "app/video_area.h"
+#include "app/viewer_app.h"
+#include "app/viewer_session.h"
+#include "controls/message_box.h"
+#include "video/video_widget.h"
+
+namespace scopemark {
+namespace {
+
+constexpr int kSliders[] = {kBrightnessSlider, kContrastSlider, kSaturationSlider, kHueSlider};
+
+PictureView* install_picture_view(MainDialog& window, int id) {
+  auto* view = new PictureView(window.client_area());
+  replace_control(window, id, view);
+  return view;
+}
+
+// The single picture view and the compare quarters as PictureViews in place of the
+// template's controls, under one owner.
+VideoArea* install_video_area(MainDialog& window) {
+  VideoArea::Views views;
+  views.video = window.video_area();
+  views.picture = install_picture_view(window, kPictureView);
+  views.compare = {install_picture_view(window, kCompareTopLeft),
+                   install_picture_view(window, kCompareTopRight),
+                   install_picture_view(window, kCompareBottomLeft),
+                   install_picture_view(window, kCompareBottomRight)};
+  return new VideoArea(views, &window);
+}
+
+// The album list 1010 as an AlbumList and the album over the session's record folder.
+Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session) {
+  auto* list = new AlbumList(window.client_area());
+  replace_control(window, kAlbumList, list);
+  return new Album(list, area, session.options().record_folder, &window);
+}
+
+}  // namespace
+
+void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) {
+  set_window_icon(window);
+  QObject::connect(&session, &ViewerSession::message, &window,
+                   [&window](const std::string& text, const std::string& caption) {
+                     show_message_box(text, caption, MessageIcon::None, &window);
+                   });
+  QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
+  QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
+  QObject::connect(
+      &window, &MainDialog::language_chosen, &window,
+      [&window, &app](const std::string& name) { change_language(window, app, name); });
+  QObject::connect(&window, &MainDialog::combo_language_chosen, &window,
+                   [&window, &app](const std::string& shown_name) {
+                     select_combo_language(window, app, shown_name);
+                   });
+  new PictureAdjustment(window, session);
+  window.video_area()->show_feed(session.display_feed());
+
+  if (!session.find_device()) {
+    show_message_box("No Device", "", MessageIcon::None, &window);
+    return;
+  }
+  apply_language(window, app);
+  set_button_bitmaps(window);
+  window.prepare_layout();
+  VideoArea* area = install_video_area(window);
+  area->show_live();
+  Album* album = install_album(window, *area, session);
+  album->load_album();
+  QObject::connect(&session, &ViewerSession::pictures_changed, album, &Album::load_album);
+  QObject::connect(&session, &ViewerSession::picture_changed, album, &Album::add_picture);
+  QObject::connect(&window, &MainDialog::delete_clicked, album, &Album::delete_selected_pictures);
+  QObject::connect(&window, &MainDialog::compare_clicked, album, &Album::compare_pictures);
+  QObject::connect(&window, &MainDialog::picture_clicked, area, &VideoArea::show_live);
+  QObject::connect(&window, &MainDialog::entering_full_screen, area, &VideoArea::show_live);
+  QObject::connect(&session, &ViewerSession::show_live, area, &VideoArea::show_live);
+  QObject::connect(&session, &ViewerSession::show_picture, area, &VideoArea::show_picture);
+  window.control(kIndicator)->hide();
+
+  window.set_video_running(true);
+  window.control(kStartButton)->setEnabled(false);
+  window.control(kAutoButton)->setEnabled(true);
+  session.start();
+  for (int id : kSliders) {
+    window.slider(id)->setRange(0, 100);
+    window.slider(id)->setValue(50);
+  }
+}
+
+}  // namespace scopemark

@@ -1,0 +1,220 @@
+#include "app/viewer_session.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include <chrono>
+#include <utility>
+
+#include "app/received_picture.h"
+#include "events/event_server.h"
+#include "events/picture_server.h"
+#include "link/system_adapters.h"
+#include "video/decode_thread.h"
+#include "video/display_surface.h"
+#include "video/snapshot_writer.h"
+
+namespace scopemark {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto kWorkerStartPause = 100ms;
+constexpr auto kCapturePause = 100ms;
+constexpr int kStartSteps = 4;
+constexpr char kGetFailure[] = "GetVideoBrightness";
+constexpr char kGetFailureCaption[] = "Error";
+
+}  // namespace
+
+// What one decode thread works with, kept until it is joined.
+struct ViewerSession::DecodeRun {
+  DecodeRun(ViewerSession& session, DecoderApi& decoder)
+      : chunks(*session.ring_),
+        snapshots(RecordFolder(session.options_.record_folder),
+                  [&session](const std::string& path) {
+                    if (path.empty()) return;
+                    session.post([&session, path] { emit session.picture_changed(path); });
+                  }),
+        context{
+            .chunks = chunks,
+            .decoder = decoder,
+            .display = surface,
+            .video_area = session.feed_.get(),
+            .snapshots = snapshots,
+            .stop_requested = session.stop_requested_,
+            .display_frozen = session.display_frozen_,
+            .capture_requested = session.capture_requested_,
+            .show_message =
+                [&session](const char* text) {
+                  session.post([&session, message = std::string(text)] {
+                    emit session.message(message, "");
+                  });
+                },
+        } {}
+
+  RingChunkSource chunks;
+  SnapshotWriter snapshots;
+  DisplaySurface surface;
+  DecodeThreadContext context;
+  std::thread thread;
+};
+
+ViewerSession::ViewerSession(SessionOptions options, QObject* parent)
+    : QObject(parent),
+      options_(std::move(options)),
+      ring_(std::make_unique<PacketRing>()),
+      feed_(std::make_shared<FrameFeed>()) {
+  if (!options_.adapters) options_.adapters = std::make_shared<SystemAdapterSource>();
+  if (!options_.decoder) options_.decoder = std::make_shared<H264Decoder>();
+}
+
+ViewerSession::~ViewerSession() {
+  stop();
+}
+
+template <typename Function>
+void ViewerSession::post(Function function) {
+  QMetaObject::invokeMethod(this, std::move(function), Qt::QueuedConnection);
+}
+
+LinkHooks ViewerSession::worker_link_hooks() {
+  LinkHooks hooks = options_.link_hooks;
+  hooks.message = [this](const std::string& text, const std::string& caption) {
+    post([this, text, caption] { emit message(text, caption); });
+  };
+  return hooks;
+}
+
+bool ViewerSession::find_device() {
+  init_sockets(
+      [this](const std::string& text, const std::string& caption) { emit message(text, caption); });
+  return prepare_link(options_.link, *options_.adapters, options_.link_hooks.log);
+}
+
+void ViewerSession::start() {
+  stop_requested_ = false;
+  display_frozen_ = false;
+  capture_requested_ = false;
+  ring_reset(*ring_);
+  start_step(0);
+}
+
+void ViewerSession::start_step(int step) {
+  if (stop_requested_) return;
+  switch (step) {
+    case 0:
+      start_decode_thread();
+      break;
+    case 1:
+      start_stream_receiver();
+      break;
+    case 2:
+      event_server_ = std::thread(
+          [context = server_context("command", event_port_)] { run_event_server(context); });
+      break;
+    case 3:
+      picture_server_ = std::thread(
+          [context = server_context("picture", picture_port_)] { run_picture_server(context); });
+      break;
+  }
+  QTimer::singleShot(kWorkerStartPause, this, [this, step] {
+    if (step + 1 < kStartSteps) {
+      start_step(step + 1);
+    } else if (!stop_requested_) {
+      emit started();
+    }
+  });
+}
+
+void ViewerSession::start_decode_thread() {
+  decode_ = std::make_unique<DecodeRun>(*this, *options_.decoder);
+  decode_->thread = std::thread([run = decode_.get()] { decode_thread(run->context); });
+}
+
+void ViewerSession::start_stream_receiver() {
+  receiver_ = std::thread([this, hooks = worker_link_hooks()] {
+    run_stream_connection(*ring_, options_.link, stop_requested_, hooks);
+  });
+}
+
+EventServerContext ViewerSession::server_context(const char* server,
+                                                 std::atomic<std::uint16_t>& bound_port) {
+  EventServerConfig config = event_server_config(options_.link);
+  if (!options_.server_listen_address.empty()) {
+    config.listen_address = options_.server_listen_address;
+  }
+  // The picture view follows with show_single_picture: nothing to do for show_picture_view.
+  EventActions actions{
+      .load_album = [this] { post([this] { emit pictures_changed(); }); },
+      .update_picture =
+          [this](const std::filesystem::path& path) {
+            post([this, path] { emit picture_changed(path); });
+          },
+      .show_video_area = [this] { post([this] { emit show_live(); }); },
+      .show_picture_view = {},
+      .show_single_picture =
+          [this](const std::filesystem::path& path) {
+            post([this, path] { emit show_picture(path); });
+          },
+      .decode_and_save_bmp = decode_and_save_bmp,
+  };
+  return EventServerContext{
+      .config = config,
+      .record_folder = RecordFolder(options_.record_folder),
+      .capture_requested = capture_requested_,
+      .display_frozen = display_frozen_,
+      .stop_requested = stop_requested_,
+      .received_picture_path = received_picture_path_,
+      .actions = std::move(actions),
+      .log = options_.link_hooks.log,
+      .listening =
+          [&bound_port, server, told = options_.server_listening](std::uint16_t port) {
+            bound_port = port;
+            if (told) told(server, port);
+          },
+  };
+}
+
+void ViewerSession::stop() {
+  stop_requested_ = true;
+  exchanges_.stop();
+  for (std::thread* worker : {&receiver_, &event_server_, &picture_server_}) {
+    if (worker->joinable()) worker->join();
+  }
+  if (decode_) {
+    decode_->thread.join();
+    decode_.reset();
+  }
+}
+
+void ViewerSession::capture() {
+  capture_requested_ = true;
+  display_frozen_ = true;
+  QTimer::singleShot(kCapturePause, this, [this] {
+    display_frozen_ = false;
+    emit pictures_changed();
+  });
+}
+
+void ViewerSession::set_adjustment(const VideoAdjustValues& values) {
+  exchanges_.post([this, values, config = options_.link, hooks = worker_link_hooks()] {
+    send_video_adjust(values.brightness, values.contrast, values.saturation, values.hue, config,
+                      hooks, &stop_requested_);
+  });
+}
+
+void ViewerSession::request_adjustment() {
+  exchanges_.post([this, config = options_.link, hooks = worker_link_hooks()] {
+    VideoAdjustValues reply;
+    if (get_video_adjust(reply, config, hooks, &stop_requested_) != 0) {
+      // An exchange cut short by stop happens while the window closes: no message then.
+      if (!stop_requested_) post([this] { emit message(kGetFailure, kGetFailureCaption); });
+      return;
+    }
+    post([this, reply] { emit adjustment_received(reply); });
+  });
+}
+
+}  // namespace scopemark

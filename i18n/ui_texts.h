@@ -1,0 +1,88 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace scopemark {
+
+inline constexpr char kStringSection[] = "String";
+
+// Keys of the texts the program shows, besides the menu keys (kMenuLabels) and the dialog
+// caption keys "IDD<template>_<control id>".
+namespace text_key {
+inline constexpr char kBrightness[] = "IDS_BRIGHTNESS";
+inline constexpr char kContrast[] = "IDS_CONTRAST";
+inline constexpr char kSaturation[] = "IDS_SATURATION";
+inline constexpr char kHue[] = "IDS_HUE";
+inline constexpr char kTipSnap[] = "IDS_TIP_SNAP";
+inline constexpr char kTipDelete[] = "IDS_TIP_DELETE";
+inline constexpr char kTipCompare[] = "IDS_TIP_COMPARE";
+inline constexpr char kTipFullScreen[] = "IDS_TIP_FULLSCREEN";
+inline constexpr char kTabPicture[] = "IDS_TAB_PICTURE";
+// Connection states.
+inline constexpr char kStateConnecting[] = "IDS_STATE_CONNECTING";
+inline constexpr char kStateLive[] = "IDS_STATE_LIVE";
+inline constexpr char kStateFrozen[] = "IDS_STATE_FROZEN";
+inline constexpr char kStateReconnecting[] = "IDS_STATE_RECONNECTING";
+inline constexpr char kStateNoCamera[] = "IDS_STATE_NO_CAMERA";
+inline constexpr char kStateStill[] = "IDS_STATE_STILL";
+// About box; kAboutVersion holds %1 for the version.
+inline constexpr char kAboutMenu[] = "IDS_ABOUT_MENU";
+inline constexpr char kAboutTitle[] = "IDS_ABOUT_TITLE";
+inline constexpr char kAboutVersion[] = "IDS_ABOUT_VERSION";
+inline constexpr char kAboutText[] = "IDS_ABOUT_TEXT";
+inline constexpr char kButtonOk[] = "IDS_BUTTON_OK";
+inline constexpr char kButtonCancel[] = "IDS_BUTTON_CANCEL";
+// Record dialog.
+inline constexpr char kRecordTitle[] = "IDS_RECORD_TITLE";
+inline constexpr char kRecordId[] = "IDS_RECORD_ID";
+inline constexpr char kRecordName[] = "IDS_RECORD_NAME";
+inline constexpr char kRecordSex[] = "IDS_RECORD_SEX";
+inline constexpr char kRecordAge[] = "IDS_RECORD_AGE";
+inline constexpr char kRecordEnter[] = "IDS_RECORD_ENTER";
+inline constexpr char kRecordAdd[] = "IDS_RECORD_ADD";
+inline constexpr char kRecordSearch[] = "IDS_RECORD_SEARCH";
+inline constexpr char kRecordDelete[] = "IDS_RECORD_DELETE";
+// Message boxes: captions, then texts; kMessageLanguageMissing holds %1 for the language.
+inline constexpr char kCaptionError[] = "IDS_CAPTION_ERROR";
+inline constexpr char kCaptionSorry[] = "IDS_CAPTION_SORRY";
+inline constexpr char kCaptionOk[] = "IDS_CAPTION_OK";
+inline constexpr char kMessageNoDevice[] = "IDS_MSG_NO_DEVICE";
+inline constexpr char kMessageSocketError[] = "IDS_MSG_SOCKET_ERROR";
+inline constexpr char kMessageBindError[] = "IDS_MSG_BIND_ERROR";
+inline constexpr char kMessageAdjustError[] = "IDS_MSG_ADJUST_ERROR";
+inline constexpr char kMessageDecodeError[] = "IDS_MSG_DECODE_ERROR";
+inline constexpr char kMessageCompare[] = "IDS_MSG_COMPARE";
+inline constexpr char kMessageEnterNumber[] = "IDS_MSG_ENTER_NUMBER";
+inline constexpr char kMessagePressAdd[] = "IDS_MSG_PRESS_ADD";
+inline constexpr char kMessageUserExists[] = "IDS_MSG_USER_EXISTS";
+inline constexpr char kMessageNoUser[] = "IDS_MSG_NO_USER";
+inline constexpr char kMessageDeleted[] = "IDS_MSG_DELETED";
+inline constexpr char kMessageDeleteFailed[] = "IDS_MSG_DELETE_FAILED";
+inline constexpr char kMessageLanguageMissing[] = "IDS_MSG_LANGUAGE_MISSING";
+}  // namespace text_key
+
+// Every text of the user interface in one language, as UTF-8. A key comes from the language
+// file's [String] section (code page 936, or UTF-8 after a byte-order mark); when the file
+// lacks it or leaves it empty, from the shipped file of the language the file names; then
+// from the shipped English file. The two characters backslash and n become a line feed.
+class UiTexts {
+ public:
+  // English only.
+  UiTexts();
+  explicit UiTexts(const std::string& language_file);
+
+  // The text of `key`; empty only for a key that no shipped file has.
+  std::string text(std::string_view key) const;
+  // The text with %1 replaced by `argument`.
+  std::string format(std::string_view key, std::string_view argument) const;
+  // [Setting] Language of the language file; empty without one.
+  const std::string& language() const { return language_; }
+
+ private:
+  std::string language_;
+  std::vector<std::string> sources_;  // UTF-8 profiles, first match wins
+};
+
+}  // namespace scopemark

@@ -1,0 +1,34 @@
+#include "video/frame_feed.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <utility>
+
+namespace scopemark {
+
+FrameFeed::FrameFeed() : wake_fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+FrameFeed::~FrameFeed() {
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+}
+
+void FrameFeed::attach_frames(std::shared_ptr<FrameExchange> frames) {
+  frames_.store(std::move(frames));
+  frame_published();
+}
+
+void FrameFeed::frame_published() {
+  if (wake_fd_ < 0) return;
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);
+}
+
+void FrameFeed::drain_wake() {
+  if (wake_fd_ < 0) return;
+  uint64_t count = 0;
+  [[maybe_unused]] const ssize_t got = ::read(wake_fd_, &count, sizeof count);
+}
+
+}  // namespace scopemark

@@ -1,0 +1,35 @@
+// The display target the decode thread draws into, apart from any widget.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+#include "video/display_surface.h"
+
+namespace scopemark {
+
+// Holds the frames of a DisplaySurface and a wake-up descriptor that becomes readable when a
+// frame is published. attach_frames and frame_published may be called from any thread; the
+// painting side reads frames() and drains the descriptor. Shared between the session that
+// runs the decode thread and the widget that paints, so neither outlives the other's use.
+class FrameFeed final : public DisplayTarget {
+ public:
+  FrameFeed();
+  FrameFeed(const FrameFeed&) = delete;
+  FrameFeed& operator=(const FrameFeed&) = delete;
+  ~FrameFeed() override;
+
+  void attach_frames(std::shared_ptr<FrameExchange> frames) override;
+  void frame_published() override;
+
+  std::shared_ptr<FrameExchange> frames() const { return frames_.load(); }
+  // Readable after a publish until drained; -1 when none could be made.
+  int wake_fd() const { return wake_fd_; }
+  void drain_wake();
+
+ private:
+  std::atomic<std::shared_ptr<FrameExchange>> frames_;
+  int wake_fd_ = -1;
+};
+
+}  // namespace scopemark
