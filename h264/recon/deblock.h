@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "h264/recon/mb_work_area.h"
 #include "h264/recon/recon_kernels.h"
@@ -43,11 +44,13 @@ void decoder_bs_inter_mb(const ReconKernels* k, uint8_t* bs, const MbInfo* cur,
 void decoder_bs_clear_transform_8x8_edges(uint8_t* bs);
 
 // Thresholds of one component for edges between two macroblocks: alpha and beta from qPav of
-// their QPs and the slice's filter offsets, tC0 by strength 0..4 (-1 for strength 0).
+// their QPs and the slice's filter offsets, tC0 by strength 0..4 (-1 for strength 0). Each part
+// is written in one store and the filter parameters are assembled in a register: byte stores
+// read back by wider loads would stall on store forwarding.
 struct EdgeThresholds {
   int32_t alpha;
   int32_t beta;
-  int8_t tc0[5];
+  uint8_t tc0[8];
 };
 
 inline EdgeThresholds decoder_edge_thresholds(int qp_p, int qp_q, int offset_a, int offset_b) {
@@ -55,16 +58,19 @@ inline EdgeThresholds decoder_edge_thresholds(int qp_p, int qp_q, int offset_a, 
   const int index_a = std::clamp(qpav + offset_a, 0, 51);
   const int index_b = std::clamp(qpav + offset_b, 0, 51);
   const uint8_t* tc0 = decoder_tc0[index_a];
-  return {decoder_alpha[index_a],
-          decoder_beta[index_b],
-          {-1, static_cast<int8_t>(tc0[0]), static_cast<int8_t>(tc0[1]),
-           static_cast<int8_t>(tc0[2]), 0}};
+  const uint64_t by_bs =
+      0xffu | uint64_t{tc0[0]} << 8 | uint64_t{tc0[1]} << 16 | uint64_t{tc0[2]} << 24;
+  EdgeThresholds t{decoder_alpha[index_a], decoder_beta[index_b], {}};
+  std::memcpy(t.tc0, &by_bs, sizeof by_bs);
+  return t;
 }
 
 // Filter parameters of one edge with the four segment strengths bs (each 0..4).
 inline EdgeFilterParams decoder_edge_filter_params(const EdgeThresholds& t, const uint8_t* bs) {
+  const uint32_t tc0 = uint32_t{t.tc0[bs[0]]} | uint32_t{t.tc0[bs[1]]} << 8 |
+                       uint32_t{t.tc0[bs[2]]} << 16 | uint32_t{t.tc0[bs[3]]} << 24;
   EdgeFilterParams e{t.alpha, t.beta, {}};
-  for (int i = 0; i < 4; ++i) e.tc0[i] = t.tc0[bs[i]];
+  std::memcpy(e.tc0, &tc0, sizeof tc0);
   return e;
 }
 

@@ -1,4 +1,5 @@
 // Macroblock finish: neighbour samples, store into the picture, deblocking in the picture.
+#include <cstdint>
 #include <cstring>
 
 #include "h264/recon/deblock.h"
@@ -72,8 +73,8 @@ void filter_direction(const MbFinishContext* c, const uint8_t* bs, const MbInfo*
     filter_edge<kVertical, false>(c, internal, inner, c->luma + luma_step, nullptr, nullptr);
   }
   if (strengths_of(inner + 4) != 0) {
-    filter_edge<kVertical, true>(c, internal, inner + 4, c->luma + 2 * luma_step,
-                                 c->cb + chroma_at, c->cr + chroma_at);
+    filter_edge<kVertical, true>(c, internal, inner + 4, c->luma + 2 * luma_step, c->cb + chroma_at,
+                                 c->cr + chroma_at);
   }
   if (strengths_of(inner + 8) != 0) {
     filter_edge<kVertical, false>(c, internal, inner + 8, c->luma + 3 * luma_step, nullptr,
@@ -81,7 +82,20 @@ void filter_direction(const MbFinishContext* c, const uint8_t* bs, const MbInfo*
   }
 }
 
+// Asks for the picture lines of the macroblocks ahead in this row (64 bytes on, a whole cache
+// line), so that their stores find them in cache instead of waiting on memory row by row. The
+// addresses may pass the plane's end; a prefetch never faults.
+void prefetch_ahead(const uint8_t* pic, int stride, int rows) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(pic) + 64;
+  for (int y = 0; y < rows; ++y) {
+    __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(y * stride)), 1);
+  }
+}
+
 void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
+  prefetch_ahead(c->luma, c->luma_stride, 16);
+  prefetch_ahead(c->cb, c->chroma_stride, 8);
+  prefetch_ahead(c->cr, c->chroma_stride, 8);
   c->kernels->store_mb_luma(c->luma, c->luma_stride, wa->luma);
   c->kernels->store_mb_chroma(c->cb, c->cr, c->chroma_stride, wa->cb, wa->cr);
 }

@@ -111,7 +111,6 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
   r.range = 0;
   r.offset = 0;
   cabac_refill(r);
-  cabac_refill(r);
   cabac_store_registers(c, r);
   // 16 bits read: the 9 of codIOffset and 7 ahead.
   c.range = 510u << 7;
@@ -191,7 +190,7 @@ int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
       }
       while (k--) magnitude += cabac_bypass(r) << k;
     }
-    value = cabac_bypass(r) ? -static_cast<int32_t>(magnitude) : static_cast<int32_t>(magnitude);
+    value = cabac_bypass_sign(r, static_cast<int32_t>(magnitude));
   }
   cabac_store_registers(c, r);
   if (value >= -32768 && value <= 32767) return value;
@@ -256,9 +255,9 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* l
   int count;
   uint8_t* abs_level;
   if (cat == kCatLuma8x8) {
-    count = decode_significance_map<true>(r, c.state + kSignificant8x8[field],
-                                          c.state + kLast8x8[field], kSignificantCoeffCtxInc8x8[field],
-                                          kCabacMaxNumCoeff[cat], run);
+    count = decode_significance_map<true>(
+        r, c.state + kSignificant8x8[field], c.state + kLast8x8[field],
+        kSignificantCoeffCtxInc8x8[field], kCabacMaxNumCoeff[cat], run);
     abs_level = c.state + kAbsLevel8x8;
   } else {
     count = decode_significance_map<false>(r, c.state + kSignificant[field] + kMapCatOffset[cat],
@@ -273,7 +272,7 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* l
     const uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
     if (!cabac_decision(r, abs_level[inc0])) {
       ++num_eq1;
-      level[j] = cabac_bypass(r) ? -1 : 1;
+      level[j] = cabac_bypass_sign(r, 1);
       continue;
     }
     ++num_gt1;
@@ -292,7 +291,7 @@ int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* l
       level[j] = value;
       continue;
     }
-    level[j] = cabac_bypass(r) ? -value : value;
+    level[j] = cabac_bypass_sign(r, value);
   }
   cabac_store_registers(c, r);
   return count;

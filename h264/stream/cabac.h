@@ -18,7 +18,7 @@ struct CabacDecoder {
   uint32_t size;        // bytes that may be read; bytes beyond read as zero
   uint32_t next;        // next byte to bring into the offset
   // codIRange and codIOffset of the standard, both shifted left by the bits read ahead
-  // (the bits below the range's leading one minus 8); range stays at least 256.
+  // (the bits below the range's leading one minus 8, up to 23); range stays at least 256.
   uint32_t range;
   uint32_t offset;
   uint32_t error;                     // non-zero once a code could not be decoded
@@ -57,12 +57,18 @@ inline void cabac_store_registers(CabacDecoder& c, const CabacRegisters& r) {
   c.offset = r.offset;
 }
 
-// Brings the next byte into the offset; bytes beyond `size` read as zero.
+// Brings the next two bytes into the offset (range below 512 before: both stay below 2^25);
+// bytes beyond `size` read as zero.
 inline void cabac_refill(CabacRegisters& r) {
-  uint32_t byte = r.next < r.size ? r.data[r.next] : 0;
-  ++r.next;
-  r.range <<= 8;
-  r.offset = (r.offset << 8) | byte;
+  uint32_t bytes;
+  if (r.next + 1 < r.size) [[likely]] {
+    bytes = uint32_t{r.data[r.next]} << 8 | r.data[r.next + 1];
+  } else {
+    bytes = (r.next < r.size ? uint32_t{r.data[r.next]} << 8 : 0u);
+  }
+  r.next += 2;
+  r.range <<= 16;
+  r.offset = (r.offset << 16) | bytes;
 }
 
 // The bits read ahead: the range's leading one sits that far above bit 8.
@@ -84,12 +90,19 @@ inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   return (state & 1) ^ is_lps;
 }
 
+// Branch-free too: bypass bins (suffixes and signs) are close to random.
 inline uint32_t cabac_bypass(CabacRegisters& r) {
   if (r.range < 512) cabac_refill(r);
   r.range >>= 1;
-  if (r.offset < r.range) return 0;
-  r.offset -= r.range;
-  return 1;
+  const uint32_t bin = r.offset >= r.range;
+  r.offset -= r.range & (0u - bin);
+  return bin;
+}
+
+// value negated when the next bypass bin (a sign) is 1.
+inline int32_t cabac_bypass_sign(CabacRegisters& r, int32_t value) {
+  const int32_t negate = -static_cast<int32_t>(cabac_bypass(r));
+  return (value ^ negate) - negate;
 }
 
 inline uint32_t cabac_decode_decision(CabacDecoder& c, uint32_t ctx_idx) {
@@ -175,7 +188,8 @@ inline constexpr int kCabacMaxNumCoeff[6] = {16, 15, 16, 4, 15, 64};
 inline constexpr uint32_t kCabacCodedBlockFlagCtx = 85;
 
 inline uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
-  return cabac_decode_decision(c, kCabacCodedBlockFlagCtx + 4 * static_cast<uint32_t>(cat) + a + 2 * b);
+  return cabac_decode_decision(
+      c, kCabacCodedBlockFlagCtx + 4 * static_cast<uint32_t>(cat) + a + 2 * b);
 }
 
 // The significance map and levels of a block whose coded_block_flag is 1, in increasing

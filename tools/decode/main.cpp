@@ -1,8 +1,10 @@
 // scopemark-decode: decodes an Annex B file through the public decoder interface.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -191,19 +193,6 @@ class ParameterSetWatch {
   std::vector<PictureParameterSet> pps_;
 };
 
-bool read_input(const std::string& path, std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  uint8_t buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    bytes.insert(bytes.end(), buffer, buffer + got);
-  }
-  bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -218,8 +207,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "scopemark-decode: this processor has no SSE2\n");
     return 2;
   }
-  std::vector<uint8_t> stream;
-  if (!read_input(options.input, stream)) {
+  // The input is read in blocks as decoding goes: reading it whole first cost a copy and the
+  // page faults of a buffer as large as the file.
+  std::FILE* input = std::fopen(options.input.c_str(), "rb");
+  if (!input) {
     std::fprintf(stderr, "scopemark-decode: cannot read %s\n", options.input.c_str());
     return 2;
   }
@@ -228,6 +219,7 @@ int main(int argc, char** argv) {
     output = std::fopen(options.output_path.c_str(), "wb");
     if (!output) {
       std::fprintf(stderr, "scopemark-decode: cannot write %s\n", options.output_path.c_str());
+      std::fclose(input);
       return 2;
     }
   }
@@ -235,6 +227,7 @@ int main(int argc, char** argv) {
   if (!decoder) {
     std::fprintf(stderr, "scopemark-decode: the decoder could not be created\n");
     if (output) std::fclose(output);
+    std::fclose(input);
     return 2;
   }
   if (options.kernels >= 0) decoder_select_kernels(decoder, options.kernels);
@@ -261,15 +254,34 @@ int main(int argc, char** argv) {
 
   DecodedPicture pic{};
   auto started = std::chrono::steady_clock::now();
-  for (size_t at = 0; at < stream.size(); at += options.chunk) {
-    uint32_t length = static_cast<uint32_t>(std::min<size_t>(options.chunk, stream.size() - at));
-    int result = decoder_decode(decoder, stream.data() + at, length, 0, 0, &pic, 0);
-    while (result == DECODE_PICTURE_READY) {
+  // Whole chunks per block, so that every decoder call gets `chunk` bytes but the last; no block
+  // larger than the file.
+  size_t block_bytes = (65536 + options.chunk - 1) / options.chunk * size_t{options.chunk};
+  std::error_code size_error;
+  const uintmax_t file_bytes = std::filesystem::file_size(options.input, size_error);
+  if (!size_error)
+    block_bytes = std::min<uintmax_t>(block_bytes, std::max<uintmax_t>(file_bytes, 1));
+  std::vector<uint8_t> block(block_bytes);
+  size_t got;
+  while ((got = std::fread(block.data(), 1, block.size(), input)) > 0) {
+    for (size_t at = 0; at < got; at += options.chunk) {
+      uint32_t length = static_cast<uint32_t>(std::min<size_t>(options.chunk, got - at));
+      int result = decoder_decode(decoder, block.data() + at, length, 0, 0, &pic, 0);
+      while (result == DECODE_PICTURE_READY) {
+        if (options.info) watch.print_changes(*decoder);
+        take_picture(pic);
+        result = decoder_decode(decoder, nullptr, 0, 0, 0, &pic, 0);
+      }
       if (options.info) watch.print_changes(*decoder);
-      take_picture(pic);
-      result = decoder_decode(decoder, nullptr, 0, 0, 0, &pic, 0);
     }
-    if (options.info) watch.print_changes(*decoder);
+  }
+  const bool read_failed = std::ferror(input) != 0;
+  std::fclose(input);
+  if (read_failed) {
+    std::fprintf(stderr, "scopemark-decode: cannot read %s\n", options.input.c_str());
+    decoder_destroy(decoder);
+    if (output) std::fclose(output);
+    return 2;
   }
   while (decoder_decode(decoder, nullptr, 0, 0, 0, &pic, DECODE_END_OF_STREAM) ==
          DECODE_PICTURE_READY) {
