@@ -20,8 +20,8 @@ int scale(int value, int base, int divisor) {
 
 DialogBaseUnits dialog_base_units(const QFont& font) {
   const QFontMetrics metrics(font);
-  const int letters =
-      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   return DialogBaseUnits{(letters / 26 + 1) / 2, metrics.height()};
 }
 
@@ -36,7 +36,9 @@ void place_control(QWidget* control, const DialogBaseUnits& units, int id, int x
   set_control_id(control, id);
 }
 
-void set_control_id(QObject* control, int id) { control->setProperty(kControlIdProperty, id); }
+void set_control_id(QObject* control, int id) {
+  control->setProperty(kControlIdProperty, id);
+}
 
 int control_id(const QObject* control) {
   const QVariant id = control->property(kControlIdProperty);

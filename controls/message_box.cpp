@@ -13,10 +13,18 @@ void show_qt_message_box(const MessageBoxRequest& request) {
   box.setWindowTitle(QString::fromStdString(request.caption));
   box.setText(QString::fromStdString(request.text));
   switch (request.icon) {
-    case MessageIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case MessageIcon::Information: box.setIcon(QMessageBox::Information); break;
-    case MessageIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case MessageIcon::Error: box.setIcon(QMessageBox::Critical); break;
+    case MessageIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MessageIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MessageIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MessageIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
   }
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();

@@ -29,9 +29,15 @@ uint32_t decoder_cpu_feature_mask() {
   return cpu_feature_mask_from_edx(edx);
 }
 
-uint32_t decoder_cpu_level() { return cpu_level_from_mask(decoder_cpu_feature_mask()); }
+uint32_t decoder_cpu_level() {
+  return cpu_level_from_mask(decoder_cpu_feature_mask());
+}
 #else
-uint32_t decoder_cpu_feature_mask() { return 0; }
+uint32_t decoder_cpu_feature_mask() {
+  return 0;
+}
 
-uint32_t decoder_cpu_level() { return 2; }
+uint32_t decoder_cpu_level() {
+  return 2;
+}
 #endif

@@ -6,6 +6,7 @@
 #include "h264/decoder/decoder.h"
 #include "h264/recon/mb_work_area.h"
 #include "h264/recon/recon_kernels.h"
+#include "h264/recon/residual.h"
 #include "h264/stream/bit_reader.h"
 #include "h264/stream/nal_scanner.h"
 #include "h264/stream/output_queue.h"
@@ -13,7 +14,6 @@
 #include "h264/stream/picture_store.h"
 #include "h264/stream/reference_pictures.h"
 #include "h264/stream/slice_header.h"
-#include "h264/recon/residual.h"
 
 struct DecoderWorkers;
 
@@ -93,7 +93,7 @@ struct DecoderContext {
   uint32_t store_count;
   uint8_t* spare_frame;
   uint8_t* deinterlace_history;
-  uint8_t* mb_array;  // MB_ARRAY_BYTES_PER_MB per macroblock
+  uint8_t* mb_array;     // MB_ARRAY_BYTES_PER_MB per macroblock
   MbInfo* mb_info_rows;  // NEIGHBOUR_ROWS rows of max_width_mbs records
   MbMotion* mb_motion_rows;
   OutputQueue output;

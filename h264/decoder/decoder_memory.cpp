@@ -31,4 +31,6 @@ void decoder_free(void* block) {
   std::free(aligned - aligned[-1]);
 }
 
-void decoder_alloc_fail_after(int successes) { failure_countdown.store(successes); }
+void decoder_alloc_fail_after(int successes) {
+  failure_countdown.store(successes);
+}

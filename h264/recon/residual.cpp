@@ -96,7 +96,8 @@ void decoder_luma_dc_transform(int16_t* dc, const uint16_t scale[6][16], int qp)
     const int32_t a = t[col] + t[4 + col], b = t[col] - t[4 + col];
     const int32_t c = t[8 + col] + t[12 + col], d = t[8 + col] - t[12 + col];
     const int32_t f[4] = {a + c, a - c, b - d, b + d};
-    for (int r = 0; r < 4; ++r) dc[4 * r + col] = decoder_scale_level(f[r], level_scale, shift, 32, 6);
+    for (int r = 0; r < 4; ++r)
+      dc[4 * r + col] = decoder_scale_level(f[r], level_scale, shift, 32, 6);
   }
 }
 

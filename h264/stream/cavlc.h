@@ -96,8 +96,8 @@ inline int cavlc_nc_of(const CavlcCounts& counts, int blk) {
 // residual_block_cavlc: decodes one block of max_num_coeff (4, 15 or 16) coefficients with the
 // coeff_token table chosen by nC and returns TotalCoeff. The non-zero levels come out in
 // increasing scan order, level[i] after run[i] zero coefficients (both arrays hold 16 entries;
-// entries past TotalCoeff are left undefined). An invalid code, a TotalCoeff above max_num_coeff, zeros that do not
-// fit the block or a level outside -32768..32767 return -1.
+// entries past TotalCoeff are left undefined). An invalid code, a TotalCoeff above max_num_coeff,
+// zeros that do not fit the block or a level outside -32768..32767 return -1.
 int cavlc_decode_residual_block(BitReader& br, int nC, int max_num_coeff, int32_t* level,
                                 uint8_t* run);
 

@@ -22,7 +22,7 @@ struct MvCandidate {
 // The 4x4 block at (x4, y4) relative to the current macroblock, -1 <= x4 <= 4, -1 <= y4 <= 3;
 // first_blk is the first block of the partition being predicted.
 [[gnu::always_inline]] inline MvCandidate candidate_at(const MvNeighbours& n, int x4, int y4,
-                                                      int first_blk) {
+                                                       int first_blk) {
   if (y4 < 0) {
     if (x4 < 0) return from_block(n.d, luma4x4_at(3, 3));
     if (x4 < 4) return from_block(n.b, luma4x4_at(x4, 3));
@@ -48,8 +48,8 @@ void copy_mv(const MvCandidate& from, int16_t mv[2]) {
   store_mv(from.mv[0], from.mv[1], mv);
 }
 
-[[gnu::always_inline]] inline void predict_mv(const MvNeighbours& n, int x4, int y4, int w4,
-                                              int h4, int ref_idx, int16_t mvp[2]) {
+[[gnu::always_inline]] inline void predict_mv(const MvNeighbours& n, int x4, int y4, int w4, int h4,
+                                              int ref_idx, int16_t mvp[2]) {
   const int first = luma4x4_at(x4, y4);
   const MvCandidate a = candidate_at(n, x4 - 1, y4, first);
   const MvCandidate b = candidate_at(n, x4, y4 - 1, first);

@@ -17,19 +17,16 @@ constexpr uint8_t kDefault4x4Inter[16] = {
 };
 
 constexpr uint8_t kDefault8x8Intra[64] = {
-    6, 10, 10, 13, 11, 13, 16, 16, 16, 16, 18, 18, 18, 18, 18, 23,
-    23, 23, 23, 23, 23, 25, 25, 25, 25, 25, 25, 25, 27, 27, 27, 27,
-    27, 27, 27, 27, 29, 29, 29, 29, 29, 29, 29, 31, 31, 31, 31, 31,
-    31, 33, 33, 33, 33, 33, 36, 36, 36, 36, 38, 38, 38, 40, 40, 42,
+    6,  10, 10, 13, 11, 13, 16, 16, 16, 16, 18, 18, 18, 18, 18, 23, 23, 23, 23, 23, 23, 25,
+    25, 25, 25, 25, 25, 25, 27, 27, 27, 27, 27, 27, 27, 27, 29, 29, 29, 29, 29, 29, 29, 31,
+    31, 31, 31, 31, 31, 33, 33, 33, 33, 33, 36, 36, 36, 36, 38, 38, 38, 40, 40, 42,
 };
 
 constexpr uint8_t kDefault8x8Inter[64] = {
-    9, 13, 13, 15, 13, 15, 17, 17, 17, 17, 19, 19, 19, 19, 19, 21,
-    21, 21, 21, 21, 21, 22, 22, 22, 22, 22, 22, 22, 24, 24, 24, 24,
-    24, 24, 24, 24, 25, 25, 25, 25, 25, 25, 25, 27, 27, 27, 27, 27,
-    27, 28, 28, 28, 28, 28, 30, 30, 30, 30, 32, 32, 32, 33, 33, 35,
+    9,  13, 13, 15, 13, 15, 17, 17, 17, 17, 19, 19, 19, 19, 19, 21, 21, 21, 21, 21, 21, 22,
+    22, 22, 22, 22, 22, 22, 24, 24, 24, 24, 24, 24, 24, 24, 25, 25, 25, 25, 25, 25, 25, 27,
+    27, 27, 27, 27, 27, 28, 28, 28, 28, 28, 30, 30, 30, 30, 32, 32, 32, 33, 33, 35,
 };
-
 
 // MaxDpbMbs of the levels whose buffer size is known; MaxDPB in bytes is 384 times it.
 struct LevelLimit {
@@ -37,9 +34,9 @@ struct LevelLimit {
   uint32_t max_dpb_mbs;
 };
 constexpr LevelLimit kLevelLimits[] = {
-    {10, 396},    {11, 900},    {12, 2376},   {13, 2376},   {20, 2376},
-    {21, 4752},   {22, 8100},   {30, 8100},   {31, 18000},  {32, 20480},
-    {40, 32768},  {41, 32768},  {42, 34816},  {50, 110400}, {51, 184320},
+    {10, 396},   {11, 900},   {12, 2376},  {13, 2376},   {20, 2376},
+    {21, 4752},  {22, 8100},  {30, 8100},  {31, 18000},  {32, 20480},
+    {40, 32768}, {41, 32768}, {42, 34816}, {50, 110400}, {51, 184320},
 };
 
 constexpr uint32_t kFlatScale = 16;
@@ -65,7 +62,9 @@ bool read_scaling_list(BitReader& br, uint8_t* raster, const uint8_t* scan, int 
   return true;
 }
 
-void set_flat(ScalingLists& lists) { std::memset(&lists, kFlatScale, sizeof lists); }
+void set_flat(ScalingLists& lists) {
+  std::memset(&lists, kFlatScale, sizeof lists);
+}
 
 // Reads `count` lists (six 4x4, then the 8x8 ones). A list that is not sent falls back to
 // `fallback` for lists 0, 3 and the 8x8 lists, to the list before it for 1, 2, 4, 5; a list
@@ -213,8 +212,8 @@ uint32_t parse_sequence_parameter_set(DecoderContext& ctx) {
   }
 
   uint64_t frame_bytes = uint64_t{width_mbs} * height_mbs * 384;
-  uint32_t buffer_frames = std::min(level_dpb_frames(sps.level_idc, frame_bytes),
-                                    2 * ctx.max_ref_frames);
+  uint32_t buffer_frames =
+      std::min(level_dpb_frames(sps.level_idc, frame_bytes), 2 * ctx.max_ref_frames);
   sps.dpb_frames = std::max(sps.num_ref_frames, buffer_frames);
 
   sps.valid = 1;
@@ -231,7 +230,8 @@ uint32_t parse_picture_parameter_set(DecoderContext& ctx) {
   pps.pic_parameter_set_id = read_ue(br);
   if (pps.pic_parameter_set_id >= PPS_TABLE_SIZE) return PS_BAD_PPS_ID;
   pps.seq_parameter_set_id = read_ue(br);
-  if (pps.seq_parameter_set_id >= SPS_TABLE_SIZE || !ctx.sps_table[pps.seq_parameter_set_id].valid) {
+  if (pps.seq_parameter_set_id >= SPS_TABLE_SIZE ||
+      !ctx.sps_table[pps.seq_parameter_set_id].valid) {
     return PS_MISSING_SPS;
   }
   const SequenceParameterSet& sps = ctx.sps_table[pps.seq_parameter_set_id];

@@ -50,9 +50,9 @@ struct SequenceParameterSet {
   uint32_t crop_right;
   uint32_t crop_top;
   uint32_t crop_bottom;
-  uint32_t width;  // PicWidthInMbs x 16
+  uint32_t width;   // PicWidthInMbs x 16
   uint32_t height;  // FrameHeightInMbs x 16
-  uint32_t valid;  // 1 once a set with this id was stored
+  uint32_t valid;   // 1 once a set with this id was stored
   uint32_t changed;
 };
 

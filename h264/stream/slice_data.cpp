@@ -71,9 +71,8 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
   r.wa->mb_count = 0;
   if (s->first_mb_in_slice < 0 || s->first_mb_in_slice >= r.size) return kSliceErrorPosition;
   for (uint32_t i = 0; i < 2 * ctx->max_width_mbs; ++i) ctx->mb_info_rows[i].available = 0;
-  r.inter = {&ctx->kernels,         s->ref_list,        16 * s->pic_width_in_mbs,
-             16 * s->pic_height_in_mbs, s->luma_stride,     s->chroma_stride,
-             s->field_pic_flag,         s->bottom_field_flag};
+  r.inter = {&ctx->kernels,  s->ref_list,      16 * s->pic_width_in_mbs, 16 * s->pic_height_in_mbs,
+             s->luma_stride, s->chroma_stride, s->field_pic_flag,        s->bottom_field_flag};
   r.wa->mb_addr = s->first_mb_in_slice;
   r.wa->qp = s->slice_qp;
   set_chroma_qp(r.wa, s);
@@ -183,9 +182,9 @@ bool finish_mb(SliceRun& r) {
       decoder_bs_intra(wa->bs, filter_left, filter_top, s->field_pic_flag != 0,
                        wa->transform_size_8x8_flag != 0);
     } else {
-      const InterEdgeNeighbours n{r.left,      r.left_motion, r.top,
-                                  r.top_motion, filter_left,   filter_top,
-                                  s->field_pic_flag != 0};
+      const InterEdgeNeighbours n{
+          r.left,     r.left_motion,         r.top, r.top_motion, filter_left,
+          filter_top, s->field_pic_flag != 0};
       decoder_bs_inter_mb(&r.ctx->kernels, wa->bs, r.cur, r.motion, &n);
     }
   }
@@ -274,8 +273,8 @@ struct CavlcBlockReader {
       return cavlc_decode_residual_block(*br, cavlc_nc_of(counts, 0), 16, level, run);
     }
     const int blk = kind == kResidualChromaAc ? 16 + index : index;
-    const int n = cavlc_decode_residual_block(*br, cavlc_nc_of(counts, blk), kMaxNumCoeff[kind],
-                                              level, run);
+    const int n =
+        cavlc_decode_residual_block(*br, cavlc_nc_of(counts, blk), kMaxNumCoeff[kind], level, run);
     counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
     return n;
   }
@@ -290,8 +289,8 @@ struct CabacResidual {
   bool field;
 };
 
-constexpr int kCabacCat[6] = {kCatLumaDc, kCatLumaAc, kCatLuma4x4, kCatLuma8x8, kCatChromaDc,
-                              kCatChromaAc};
+constexpr int kCabacCat[6] = {kCatLumaDc,  kCatLumaAc,   kCatLuma4x4,
+                              kCatLuma8x8, kCatChromaDc, kCatChromaAc};
 
 int cabac_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
   CabacResidual* r = static_cast<CabacResidual*>(p);
@@ -374,8 +373,8 @@ struct CabacSyntax {
   int32_t mb_qp_delta(SliceRun& r) { return cabac_decode_mb_qp_delta(c, r.last_qp_delta_nonzero); }
   uint32_t sub_mb_type() { return cabac_decode_sub_mb_type_p(c); }
   uint32_t ref_idx(SliceRun& r, int blk) {
-    const CabacConds conds = cabac_ref_idx_conds(blk, r.wa->ref_idx_l0, *r.a, motion_or_none(r.mv.a),
-                                                 *r.b, motion_or_none(r.mv.b));
+    const CabacConds conds = cabac_ref_idx_conds(
+        blk, r.wa->ref_idx_l0, *r.a, motion_or_none(r.mv.a), *r.b, motion_or_none(r.mv.b));
     return cabac_decode_ref_idx_l0(c, conds.a, conds.b);
   }
   int32_t mvd(SliceRun& r, int blk, int comp) {
@@ -399,8 +398,8 @@ struct CabacSyntax {
   }
   int residual(SliceRun& r) {
     const ResidualReader reader = residual_reader(r);
-    return decoder_residual_mb(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
-                               r.s->field_pic_flag, &reader);
+    return decoder_residual_mb(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale, r.s->field_pic_flag,
+                               &reader);
   }
 };
 
@@ -416,8 +415,7 @@ uint32_t decode_pcm(SliceRun& r, Syntax& syntax) {
   cur->mb_type = kMbIPcm;
   cur->coded_block_pattern = 0x2F;
   cur->intra_chroma_pred_mode = 0;
-  decoder_pcm_mb(wa, cur, samples, r.s->chroma_qp_index_offset,
-                 r.s->second_chroma_qp_index_offset);
+  decoder_pcm_mb(wa, cur, samples, r.s->chroma_qp_index_offset, r.s->second_chroma_qp_index_offset);
   set_intra_motion(r.motion);
   r.last_qp_delta_nonzero = false;
   return 0;
@@ -524,7 +522,8 @@ uint32_t parse_inter_pred(SliceRun& r, Syntax& syntax) {
   }
   set_quadrant_refs(r);
   for (int p = 0; p < parts; ++p)
-    read_partition_mv(r, syntax, type == kMbP8x16 ? 2 * p : 0, type == kMbP16x8 ? 2 * p : 0, w4, h4);
+    read_partition_mv(r, syntax, type == kMbP8x16 ? 2 * p : 0, type == kMbP16x8 ? 2 * p : 0, w4,
+                      h4);
   return 0;
 }
 
@@ -562,9 +561,9 @@ uint32_t decode_mb(SliceRun& r, Syntax& syntax, int32_t mb_type) {
     const int cbp = syntax.coded_block_pattern(r, intra);
     if (cbp < 0) return kMbErrorSyntax;
     wa->coded_block_pattern = cbp;
-    const bool sub_8x8 = (mb_type != kMbP8x8 && mb_type != kMbP8x8Ref0) ||
-                         (wa->sub_mb_type[0] | wa->sub_mb_type[1] | wa->sub_mb_type[2] |
-                          wa->sub_mb_type[3]) == 0;
+    const bool sub_8x8 =
+        (mb_type != kMbP8x8 && mb_type != kMbP8x8Ref0) ||
+        (wa->sub_mb_type[0] | wa->sub_mb_type[1] | wa->sub_mb_type[2] | wa->sub_mb_type[3]) == 0;
     if (!intra && (cbp & 15) && r.s->transform_8x8_mode_flag && sub_8x8)
       wa->transform_size_8x8_flag = static_cast<int32_t>(syntax.transform_size_8x8_flag(r));
   }
@@ -625,8 +624,8 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
   const uint32_t plane = ctx.max_width_mbs * ctx.max_height_mbs * 256;
   const int32_t width = s->pic_width_in_mbs * 16;
   const int field = s->field_pic_flag ? 1 : 0;
-  const StorePlanes cur = store_planes(ctx.stores[ctx.current_store].buffer, plane, width,
-                                       s->bottom_field_flag != 0);
+  const StorePlanes cur =
+      store_planes(ctx.stores[ctx.current_store].buffer, plane, width, s->bottom_field_flag != 0);
   s->luma = cur.y;
   s->cb = cur.cb;
   s->cr = cur.cr;
@@ -689,8 +688,8 @@ uint32_t decode_slice_data_cabac(DecoderContext* ctx, const SliceDataParams* s) 
     begin_mb(r);
     std::memset(r.motion->mvd, 0, sizeof r.motion->mvd);
     uint32_t error;
-    if (s->slice_type == 0 && cabac_decode_mb_skip_flag(c, cabac_cond_skip(*r.a),
-                                                        cabac_cond_skip(*r.b))) {
+    if (s->slice_type == 0 &&
+        cabac_decode_mb_skip_flag(c, cabac_cond_skip(*r.a), cabac_cond_skip(*r.b))) {
       error = decode_p_skip(r);
     } else if (s->slice_type == 0) {
       error = decode_mb(r, syntax, static_cast<int32_t>(cabac_decode_mb_type_p(c)) + kMbP16x16);

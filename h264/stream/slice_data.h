@@ -48,9 +48,9 @@ struct SliceDataParams {
 // Error values of the loops (the macroblock marks are or-ed).
 inline constexpr uint32_t kSliceErrorPosition = 1;  // first_mb_in_slice or a skip run past the end
 inline constexpr uint32_t kSliceErrorPMbType = 0xFFFFFFFFu;  // P-slice mb_type above 30
-inline constexpr uint32_t kMbErrorSyntax = 1u << 1;    // a syntax element out of its range
-inline constexpr uint32_t kMbErrorResidual = 1u << 2;  // a residual block that did not decode
-inline constexpr uint32_t kMbErrorIntra = 1u << 3;     // an intra mode without its neighbours
+inline constexpr uint32_t kMbErrorSyntax = 1u << 1;          // a syntax element out of its range
+inline constexpr uint32_t kMbErrorResidual = 1u << 2;        // a residual block that did not decode
+inline constexpr uint32_t kMbErrorIntra = 1u << 3;           // an intra mode without its neighbours
 inline constexpr uint32_t kMbErrorSlice = 1u << 4;  // slice QP, picture size or planes unusable
 
 // The loops' view of the context's current slice: header, active picture parameter set, level

@@ -12,7 +12,8 @@ namespace {
 // Activation of the slice's parameter sets (copies into the active sets when changed).
 uint32_t activate_parameter_sets(DecoderContext& ctx, uint32_t pps_id) {
   PictureParameterSet& pps = ctx.pps_table[pps_id];
-  if (pps.seq_parameter_set_id >= SPS_TABLE_SIZE || !ctx.sps_table[pps.seq_parameter_set_id].valid) {
+  if (pps.seq_parameter_set_id >= SPS_TABLE_SIZE ||
+      !ctx.sps_table[pps.seq_parameter_set_id].valid) {
     return PS_MISSING_SPS;
   }
   if (pps.changed || ctx.active_pps_id != pps_id) {
@@ -94,11 +95,11 @@ uint32_t parse_slice_header(DecoderContext& ctx) {
     h.field_pic_flag = read_flag(br);
     if (h.field_pic_flag) h.bottom_field_flag = read_flag(br);
   }
-  h.structure = h.field_pic_flag ? (h.bottom_field_flag ? PICTURE_BOTTOM : PICTURE_TOP)
-                                 : PICTURE_FRAME;
+  h.structure =
+      h.field_pic_flag ? (h.bottom_field_flag ? PICTURE_BOTTOM : PICTURE_TOP) : PICTURE_FRAME;
   h.PicWidthInMbs = sps.pic_width_in_mbs_minus1 + 1;
-  h.PicHeightInMbs = (sps.pic_height_in_map_units_minus1 + 1) *
-                     (2 - (h.field_pic_flag | sps.frame_mbs_only_flag));
+  h.PicHeightInMbs =
+      (sps.pic_height_in_map_units_minus1 + 1) * (2 - (h.field_pic_flag | sps.frame_mbs_only_flag));
   h.PicSizeInMbs = h.PicWidthInMbs * h.PicHeightInMbs;
   h.idr_pic_id = idr ? read_ue(br) : 65536;
   h.pic_order_cnt_lsb = 0;
@@ -198,9 +199,10 @@ void compute_poc(DecoderContext& ctx, uint32_t frame_num, uint32_t structure, bo
     ctx.current_poc_msb = static_cast<int32_t>(msb);
     ctx.current_poc_lsb = lsb;
     top = static_cast<int32_t>(msb + lsb);
-    bottom = structure == PICTURE_FRAME
-                 ? static_cast<int32_t>(msb + lsb + static_cast<uint32_t>(h.delta_pic_order_cnt_bottom))
-                 : top;
+    bottom =
+        structure == PICTURE_FRAME
+            ? static_cast<int32_t>(msb + lsb + static_cast<uint32_t>(h.delta_pic_order_cnt_bottom))
+            : top;
     return;
   }
   uint32_t offset = 0;
@@ -220,18 +222,21 @@ void compute_poc(DecoderContext& ctx, uint32_t frame_num, uint32_t structure, bo
   uint32_t expected = 0;
   if (abs_frame_num > 0) {
     uint32_t delta_per_cycle = 0;
-    for (uint32_t i = 0; i < cycle; ++i) delta_per_cycle += static_cast<uint32_t>(sps.offset_for_ref_frame[i]);
+    for (uint32_t i = 0; i < cycle; ++i)
+      delta_per_cycle += static_cast<uint32_t>(sps.offset_for_ref_frame[i]);
     uint32_t cycle_count = (abs_frame_num - 1) / cycle;
     uint32_t in_cycle = (abs_frame_num - 1) % cycle;
     expected = cycle_count * delta_per_cycle;
-    for (uint32_t i = 0; i <= in_cycle; ++i) expected += static_cast<uint32_t>(sps.offset_for_ref_frame[i]);
+    for (uint32_t i = 0; i <= in_cycle; ++i)
+      expected += static_cast<uint32_t>(sps.offset_for_ref_frame[i]);
   }
   if (nal_ref_idc == 0) expected += static_cast<uint32_t>(sps.offset_for_non_ref_pic);
   const uint32_t d0 = static_cast<uint32_t>(h.delta_pic_order_cnt[0]);
   const uint32_t t2b = static_cast<uint32_t>(sps.offset_for_top_to_bottom_field);
   if (structure == PICTURE_FRAME) {
     top = static_cast<int32_t>(expected + d0);
-    bottom = static_cast<int32_t>(expected + d0 + t2b + static_cast<uint32_t>(h.delta_pic_order_cnt[1]));
+    bottom =
+        static_cast<int32_t>(expected + d0 + t2b + static_cast<uint32_t>(h.delta_pic_order_cnt[1]));
   } else if (structure == PICTURE_TOP) {
     top = bottom = static_cast<int32_t>(expected + d0);
   } else {
@@ -244,7 +249,8 @@ void remember_picture(DecoderContext& ctx, const PictureStore& s, bool reference
   if (reference) {
     if (s.mmco5) {
       ctx.prev_poc_msb = 0;
-      ctx.prev_poc_lsb = ctx.current_structure == PICTURE_BOTTOM ? 0 : static_cast<uint32_t>(s.top_poc);
+      ctx.prev_poc_lsb =
+          ctx.current_structure == PICTURE_BOTTOM ? 0 : static_cast<uint32_t>(s.top_poc);
     } else {
       ctx.prev_poc_msb = ctx.current_poc_msb;
       ctx.prev_poc_lsb = ctx.current_poc_lsb;
@@ -322,7 +328,8 @@ bool handle_frame_num_gap(DecoderContext& ctx) {
   uint32_t expected = (ctx.prev_ref_frame_num + 1) % sps.MaxFrameNum;
   if (h.frame_num == ctx.prev_ref_frame_num || h.frame_num == expected) return true;
   if (!sps.gaps_in_frame_num_value_allowed_flag) return h.frame_num > expected;
-  for (uint32_t missing = expected; missing != h.frame_num; missing = (missing + 1) % sps.MaxFrameNum) {
+  for (uint32_t missing = expected; missing != h.frame_num;
+       missing = (missing + 1) % sps.MaxFrameNum) {
     if (!infer_frame(ctx, missing)) break;
   }
   return true;
@@ -420,7 +427,8 @@ void finish_current_picture(DecoderContext& ctx) {
 
 uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
   if (ctx.stream_state < STREAM_HAS_PPS) return SLICE_NOT_STARTED;
-  if (ctx.stream_state == STREAM_HAS_PPS && ctx.nal_unit_type == 5) ctx.stream_state = STREAM_DECODING;
+  if (ctx.stream_state == STREAM_HAS_PPS && ctx.nal_unit_type == 5)
+    ctx.stream_state = STREAM_DECODING;
   if (uint32_t code = parse_slice_header(ctx)) return code;
   const SliceHeader& h = ctx.slice;
   if (ctx.stream_state == STREAM_HAS_PPS) {

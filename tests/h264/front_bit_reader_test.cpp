@@ -66,8 +66,8 @@ TEST(FrontBitReader, ExpGolombCodesUpToThirtyOneLeadingZeros) {
 
 TEST(FrontBitReader, SignedExpGolombMapping) {
   BitWriter w;
-  const std::vector<int32_t> values = {0, 1, -1, 2, -2, 25, -26, 32767, -32768,
-                                       1073741823, -1073741823};
+  const std::vector<int32_t> values = {0,   1,     -1,     2,          -2,         25,
+                                       -26, 32767, -32768, 1073741823, -1073741823};
   for (int32_t v : values) w.se(v);
   w.trailing();
   ExactBuffer buffer(w.bytes());

@@ -70,21 +70,21 @@ TEST(FrontDecoderInterface, ConfigurationClamps) {
   }
 }
 
-bool aligned16(const void* p) { return (reinterpret_cast<uintptr_t>(p) & 15) == 0; }
+bool aligned16(const void* p) {
+  return (reinterpret_cast<uintptr_t>(p) & 15) == 0;
+}
 
 TEST(FrontDecoderInterface, InstanceMemoryIsAlignedAndPrepared) {
   DecoderHandle d(make_config(4, 6, 2, DECODER_DISPLAY_ORDER | DECODER_DEINTERLACE));
   DecoderContext& ctx = *d.ctx;
   const uint32_t mbs = 4 * 6;
-  for (const void* p : {static_cast<const void*>(&ctx), static_cast<const void*>(ctx.sps_table),
-                        static_cast<const void*>(ctx.pps_table),
-                        static_cast<const void*>(ctx.nal_buffer),
-                        static_cast<const void*>(ctx.spare_frame),
-                        static_cast<const void*>(ctx.deinterlace_history),
-                        static_cast<const void*>(ctx.mb_array),
-                        static_cast<const void*>(ctx.mb_info_rows),
-                        static_cast<const void*>(ctx.mb_motion_rows),
-                        static_cast<const void*>(ctx.work_area.luma)}) {
+  for (const void* p :
+       {static_cast<const void*>(&ctx), static_cast<const void*>(ctx.sps_table),
+        static_cast<const void*>(ctx.pps_table), static_cast<const void*>(ctx.nal_buffer),
+        static_cast<const void*>(ctx.spare_frame),
+        static_cast<const void*>(ctx.deinterlace_history), static_cast<const void*>(ctx.mb_array),
+        static_cast<const void*>(ctx.mb_info_rows), static_cast<const void*>(ctx.mb_motion_rows),
+        static_cast<const void*>(ctx.work_area.luma)}) {
     EXPECT_TRUE(aligned16(p));
   }
   for (uint32_t i = 0; i < ctx.store_count; ++i) {

@@ -37,11 +37,24 @@ TEST(FrontSequenceParameterSet, EveryCheckRejectsWithItsCodeAndLeavesTheTable) {
        0x20000002},
       {"num_ref_frames 17", [](SpsFields& f) { f.num_ref_frames = 17; }, 0x20000003},
       {"pic_order_cnt_type 3", [](SpsFields& f) { f.poc_type = 3; }, 0x20000004},
-      {"poc cycle 257", [](SpsFields& f) { f.poc_type = 1; f.poc_cycle = 257; }, 0x20000005},
-      {"crop left+right = width", [](SpsFields& f) { f.cropping = true; f.crop = {320, 320, 0, 0}; },
+      {"poc cycle 257",
+       [](SpsFields& f) {
+         f.poc_type = 1;
+         f.poc_cycle = 257;
+       },
+       0x20000005},
+      {"crop left+right = width",
+       [](SpsFields& f) {
+         f.cropping = true;
+         f.crop = {320, 320, 0, 0};
+       },
        0x20000006},
       {"crop top+bottom = height",
-       [](SpsFields& f) { f.cropping = true; f.crop = {0, 0, 180, 180}; }, 0x20000006},
+       [](SpsFields& f) {
+         f.cropping = true;
+         f.crop = {0, 0, 180, 180};
+       },
+       0x20000006},
       {"field crop unit 4",
        [](SpsFields& f) {
          f.frame_mbs_only = 0;
@@ -51,22 +64,51 @@ TEST(FrontSequenceParameterSet, EveryCheckRejectsWithItsCodeAndLeavesTheTable) {
        },
        0x20000006},
       {"huge crop values do not wrap",
-       [](SpsFields& f) { f.cropping = true; f.crop = {0x80000000u, 0x80000000u, 0, 0}; },
+       [](SpsFields& f) {
+         f.cropping = true;
+         f.crop = {0x80000000u, 0x80000000u, 0, 0};
+       },
        0x20000006},
-      {"4:2:2", [](SpsFields& f) { f.profile_idc = 100; f.chroma_format_idc = 2; }, 0x20000007},
-      {"4:4:4", [](SpsFields& f) { f.profile_idc = 100; f.chroma_format_idc = 3; }, 0x20000007},
-      {"10-bit luma", [](SpsFields& f) { f.profile_idc = 100; f.bit_depth_luma_minus8 = 2; },
+      {"4:2:2",
+       [](SpsFields& f) {
+         f.profile_idc = 100;
+         f.chroma_format_idc = 2;
+       },
        0x20000007},
-      {"10-bit chroma", [](SpsFields& f) { f.profile_idc = 100; f.bit_depth_chroma_minus8 = 2; },
+      {"4:4:4",
+       [](SpsFields& f) {
+         f.profile_idc = 100;
+         f.chroma_format_idc = 3;
+       },
+       0x20000007},
+      {"10-bit luma",
+       [](SpsFields& f) {
+         f.profile_idc = 100;
+         f.bit_depth_luma_minus8 = 2;
+       },
+       0x20000007},
+      {"10-bit chroma",
+       [](SpsFields& f) {
+         f.profile_idc = 100;
+         f.bit_depth_chroma_minus8 = 2;
+       },
        0x20000007},
       {"poc lsb 13", [](SpsFields& f) { f.log2_max_poc_lsb_minus4 = 13; }, 0x20000007},
       {"extended profile", [](SpsFields& f) { f.profile_idc = 88; }, 0x20000009},
       {"5 refs on 4", [](SpsFields& f) { f.num_ref_frames = 5; }, 0x2000000a},
-      {"1920x1088", [](SpsFields& f) { f.width_mbs_minus1 = 119; f.height_map_units_minus1 = 67; },
+      {"1920x1088",
+       [](SpsFields& f) {
+         f.width_mbs_minus1 = 119;
+         f.height_map_units_minus1 = 67;
+       },
        0x2000000c},
       {"81 wide", [](SpsFields& f) { f.width_mbs_minus1 = 80; }, 0x2000000c},
       {"46 high", [](SpsFields& f) { f.height_map_units_minus1 = 45; }, 0x2000000c},
-      {"field pair 46 high", [](SpsFields& f) { f.frame_mbs_only = 0; f.height_map_units_minus1 = 22; },
+      {"field pair 46 high",
+       [](SpsFields& f) {
+         f.frame_mbs_only = 0;
+         f.height_map_units_minus1 = 22;
+       },
        0x2000000c},
       {"one macroblock wide", [](SpsFields& f) { f.width_mbs_minus1 = 0; }, 0x2000000c},
       {"one map unit high", [](SpsFields& f) { f.height_map_units_minus1 = 0; }, 0x2000000c},
@@ -138,7 +180,7 @@ TEST(FrontSequenceParameterSet, PictureBufferSizeFollowsTheLevelTable) {
   f.level_idc = 9;
   ASSERT_EQ(parse_sps(d, f), 0u);
   EXPECT_EQ(d.ctx->sps_table[0].dpb_frames, 4u);  // min(16, 2 x 2 configured)
-  f.level_idc = 10;  // 396 MBs: no full 1280x720 frame
+  f.level_idc = 10;                               // 396 MBs: no full 1280x720 frame
   f.num_ref_frames = 2;
   ASSERT_EQ(parse_sps(d, f), 0u);
   EXPECT_EQ(d.ctx->sps_table[0].dpb_frames, 2u);  // never below num_ref_frames
@@ -176,7 +218,7 @@ TEST(FrontScalingLists, SequenceSetFallBackRuleAAndRasterOrder) {
   std::vector<int> ramp(16);
   for (int i = 0; i < 16; ++i) ramp[i] = 10 + 3 * i;
   f.lists[1] = deltas_for(ramp);
-  f.lists[4] = std::vector<int32_t>{-8};  // first delta gives 0: the default list
+  f.lists[4] = std::vector<int32_t>{-8};         // first delta gives 0: the default list
   f.lists[5] = std::vector<int32_t>{2, 1, -11};  // 10, 11, then repeated 11
   ASSERT_EQ(parse_sps(d, f), 0u);
   const ScalingLists& s = d.ctx->sps_table[0].scaling;
@@ -189,9 +231,9 @@ TEST(FrontScalingLists, SequenceSetFallBackRuleAAndRasterOrder) {
   EXPECT_EQ(s.list4x4[5][0], 10);
   EXPECT_EQ(s.list4x4[5][1], 11);
   EXPECT_EQ(s.list4x4[5][15], 11);
-  EXPECT_EQ(s.list8x8[0][0], 6);   // Default_8x8_Intra
+  EXPECT_EQ(s.list8x8[0][0], 6);  // Default_8x8_Intra
   EXPECT_EQ(s.list8x8[0][63], 42);
-  EXPECT_EQ(s.list8x8[1][1], 13);  // Default_8x8_Inter, raster (1, 0)
+  EXPECT_EQ(s.list8x8[1][1], 13);   // Default_8x8_Inter, raster (1, 0)
   EXPECT_EQ(s.list8x8[1][16], 15);  // zig-zag index 3 is raster (0, 2)
 }
 
@@ -279,7 +321,10 @@ TEST(FrontPictureParameterSet, EveryCheckRejectsWithItsCodeAndLeavesTheTable) {
       {"chroma offset 13", [](PpsFields& p) { p.chroma_qp_index_offset = 13; }, 0x20000015},
       {"chroma offset -13", [](PpsFields& p) { p.chroma_qp_index_offset = -13; }, 0x20000015},
       {"second offset -13",
-       [](PpsFields& p) { p.extension = true; p.second_chroma_qp_index_offset = -13; },
+       [](PpsFields& p) {
+         p.extension = true;
+         p.second_chroma_qp_index_offset = -13;
+       },
        0x20000015},
   };
   for (const PpsCase& c : cases) {

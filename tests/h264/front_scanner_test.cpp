@@ -98,11 +98,10 @@ TEST_F(FrontScanner, StartCodeSplitAcrossCallsIsFound) {
 }
 
 TEST_F(FrontScanner, EmulationPreventionIsRemovedWhileGathering) {
-  auto units = scan(d, {{0, 0, 1, 0x65, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00, 0x03, 0x03, 0x00,
-                         0x00, 0x03, 0x00, 0x00, 0x03, 0x02, 0x80, 0, 0, 1}});
+  auto units = scan(d, {{0,    0,    1,    0x65, 0x00, 0x00, 0x03, 0x01, 0x00, 0x00, 0x03, 0x03,
+                         0x00, 0x00, 0x03, 0x00, 0x00, 0x03, 0x02, 0x80, 0,    0,    1}});
   ASSERT_EQ(units.size(), 1u);
-  EXPECT_EQ(units[0].bytes,
-            (Bytes{0x65, 0, 0, 0x01, 0, 0, 0x03, 0, 0, 0, 0, 0x02, 0x80}));
+  EXPECT_EQ(units[0].bytes, (Bytes{0x65, 0, 0, 0x01, 0, 0, 0x03, 0, 0, 0, 0, 0x02, 0x80}));
   EXPECT_EQ(units[0].unit_bytes, 13u + 4u);
 }
 
@@ -127,8 +126,8 @@ TEST_F(FrontScanner, FourByteStartCodesAndTrailingZerosKeepTheRbspLength) {
 TEST_F(FrontScanner, ShortUnitsAreSkippedWithoutReachingTheDispatcher) {
   // Access unit delimiter (header plus primary_pic_type and stop bit), end of sequence,
   // an empty unit between two start codes.
-  auto units = scan(d, {{0, 0, 1, 0x09, 0xF0, 0, 0, 1, 0x0A, 0, 0, 1, 0, 0, 1, 0x65, 0x80, 0x00,
-                         0x00, 0x01}});
+  auto units = scan(
+      d, {{0, 0, 1, 0x09, 0xF0, 0, 0, 1, 0x0A, 0, 0, 1, 0, 0, 1, 0x65, 0x80, 0x00, 0x00, 0x01}});
   ASSERT_EQ(units.size(), 2u);
   EXPECT_TRUE(units[0].skipped);
   EXPECT_EQ(units[0].bytes, (Bytes{0x09, 0xF0}));
@@ -204,10 +203,11 @@ TEST_F(FrontScanner, DispatcherResults) {
     uint8_t header;
     uint32_t result;
   };
-  const Case cases[] = {{0x06, 2}, {0x09, 9}, {0x0A, 9}, {0x0C, 9}, {0x0B, 1},
-                        {0x02, 0x10000001}, {0x03, 0x10000001}, {0x04, 0x10000001},
-                        {0x00, 0x10000001}, {0x0D, 0x10000001}, {0x1F, 0x10000001},
-                        {0x68, 0x20000011}, {0x67, 0x20000001}, {0x65, 0x10000004}, {0x01, 0x10000004}};
+  const Case cases[] = {{0x06, 2},          {0x09, 9},          {0x0A, 9},
+                        {0x0C, 9},          {0x0B, 1},          {0x02, 0x10000001},
+                        {0x03, 0x10000001}, {0x04, 0x10000001}, {0x00, 0x10000001},
+                        {0x0D, 0x10000001}, {0x1F, 0x10000001}, {0x68, 0x20000011},
+                        {0x67, 0x20000001}, {0x65, 0x10000004}, {0x01, 0x10000004}};
   for (const Case& c : cases) {
     d.load_unit({c.header, 0x00, 0x00, 0x80});
     d.ctx->reader.position = 0;
@@ -224,8 +224,11 @@ TEST_F(FrontScanner, AnySplitOfAStreamGivesTheSameUnits) {
   front_test::SpsFields f;
   f.width_mbs_minus1 = 1;
   f.height_map_units_minus1 = 5;
-  Bytes stream = annex_b({front_test::sps_unit(f), front_test::pps_unit({}),
-                          {0x06, 240, 3, 0, 0, 1, 0x80}, {0x09, 0x10}, {0x65, 0, 0, 0, 0x80}});
+  Bytes stream = annex_b({front_test::sps_unit(f),
+                          front_test::pps_unit({}),
+                          {0x06, 240, 3, 0, 0, 1, 0x80},
+                          {0x09, 0x10},
+                          {0x65, 0, 0, 0, 0x80}});
   stream.insert(stream.end(), {0, 0, 1});
   auto whole = scan(d, {stream});
   ASSERT_EQ(whole.size(), 5u);

@@ -25,7 +25,8 @@ using stream_files::read_file;
 
 std::vector<fs::path> corpus_streams() {
   std::vector<fs::path> streams;
-  for (const auto& entry : fs::directory_iterator(fs::path(SCOPEMARK_SOURCE_DIR) / "tests/corpus")) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(SCOPEMARK_SOURCE_DIR) / "tests/corpus")) {
     if (entry.path().extension() == ".264") streams.push_back(entry.path());
   }
   std::sort(streams.begin(), streams.end());

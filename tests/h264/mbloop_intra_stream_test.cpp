@@ -10,8 +10,8 @@
 
 #include "h264/decoder/decoder_context.h"
 #include "h264/stream/slice_data.h"
-#include "tools/decode/md5.h"
 #include "h264/stream_files.h"
+#include "tools/decode/md5.h"
 
 namespace fs = std::filesystem;
 
@@ -125,12 +125,13 @@ TEST_P(MbloopIntraConformance, PicturesMatchTheExpectedMd5) {
 }
 
 // Intra-only streams (all pictures) and streams whose first picture is intra.
-INSTANTIATE_TEST_SUITE_P(
-    Conformance, MbloopIntraConformance,
-    ::testing::Values("BA1_Sony_D.jsv", "BAMQ1_JVC_C.264", "BASQP1_Sony_C.jsv", "CABA1_SVA_B.264",
-                      "CANL1_SVA_B.264", "CANL1_TOSHIBA_G.264", "CANL2_SVA_B.264",
-                      "CVPCMNL1_SVA_C.264", "NL1_Sony_D.jsv", "NLMQ1_JVC_C.264", "SVA_BA1_B.264",
-                      "SVA_NL1_B.264", "BA1_FT_C.264", "CI1_FT_B.264", "CABA3_TOSHIBA_E.264",
-                      "SVA_CL1_E.264", "MR1_BT_A.h264", "test8b43.264"));
+INSTANTIATE_TEST_SUITE_P(Conformance, MbloopIntraConformance,
+                         ::testing::Values("BA1_Sony_D.jsv", "BAMQ1_JVC_C.264", "BASQP1_Sony_C.jsv",
+                                           "CABA1_SVA_B.264", "CANL1_SVA_B.264",
+                                           "CANL1_TOSHIBA_G.264", "CANL2_SVA_B.264",
+                                           "CVPCMNL1_SVA_C.264", "NL1_Sony_D.jsv",
+                                           "NLMQ1_JVC_C.264", "SVA_BA1_B.264", "SVA_NL1_B.264",
+                                           "BA1_FT_C.264", "CI1_FT_B.264", "CABA3_TOSHIBA_E.264",
+                                           "SVA_CL1_E.264", "MR1_BT_A.h264", "test8b43.264"));
 
 }  // namespace

@@ -139,7 +139,7 @@ TEST_F(MbloopSlice, MbQpDeltaWrapsModulo52) {
   ASSERT_EQ(decode(w.trailing().bytes(), false), 0u);
   ASSERT_EQ(mb_count(), 3);
   EXPECT_EQ(mb_word(0, 2), 50);
-  EXPECT_EQ(mb_word(1, 2), 6);   // 50 - 200 is -150, and -150 mod 52 is 6
+  EXPECT_EQ(mb_word(1, 2), 6);  // 50 - 200 is -150, and -150 mod 52 is 6
   EXPECT_EQ(mb_word(2, 2), 7);
   EXPECT_EQ(mb_word(2, 0), kMbI16x16First + 2);
 }

@@ -1,10 +1,10 @@
-#include <QApplication>
 #include <gtest/gtest.h>
+#include <QApplication>
 
 // GoogleTest entry for widget tests: one QApplication for the whole run.
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
-                                                                 : qgetenv("QT_QPA_PLATFORM"));
+                                                                  : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
