@@ -92,7 +92,6 @@ bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
     if (scanned == ScanResult::unit_ready) {
       uint32_t result = dispatch_nal_unit(ctx, unit_bytes);
       if (result == NAL_RESULT_NEW_PICTURE || result == NAL_RESULT_SAME_PICTURE) {
-        save_last_slice_values(ctx);
         // SEI units answer "new picture" too; only slices carry slice data.
         if (ctx.nal_unit_type == 1 || ctx.nal_unit_type == 5) {
           if (ctx.workers) {

@@ -634,7 +634,8 @@ void slice_data_params_from_context(const DecoderContext& ctx, SliceDataParams* 
   const uint32_t count = std::min<uint32_t>(ctx.ref_list0_size, kMaxRefIdx);
   for (uint32_t i = 0; i < count; ++i) {
     const RefPicture& ref = ctx.ref_list0[i];
-    if (ref.store < 0) continue;
+    // A frame predicts from frames only, a field from fields only.
+    if (ref.store < 0 || (ref.structure == PICTURE_FRAME) == (field != 0)) continue;
     const StorePlanes p =
         store_planes(ctx.stores[ref.store].buffer, plane, width, ref.structure == PICTURE_BOTTOM);
     SliceRefPicture& out = s->ref_list[i];

@@ -167,6 +167,8 @@ bool is_new_picture(const DecoderContext& ctx) {
   if (h.field_pic_flag && last.field_pic_flag && last.bottom_field_flag != h.bottom_field_flag) {
     return true;
   }
+  // Slices of one picture share its structure: its reference lists are built for it.
+  if (h.structure != ctx.current_structure) return true;
   if ((last.nal_ref_idc == 0) != (h.nal_ref_idc == 0)) return true;
   if (h.nal_unit_type == 5 && last.idr_pic_id != h.idr_pic_id) return true;
   if (ctx.active_sps.pic_order_cnt_type == 0) {
@@ -399,6 +401,23 @@ uint32_t start_picture(DecoderContext& ctx) {
   return 0;
 }
 
+// Records the current slice's values for the first-slice test of the next slice.
+void save_last_slice_values(DecoderContext& ctx) {
+  const SliceHeader& h = ctx.slice;
+  LastSliceValues& last = ctx.last_slice;
+  last.pic_parameter_set_id = h.pic_parameter_set_id;
+  last.frame_num = h.frame_num;
+  last.nal_ref_idc = h.nal_ref_idc;
+  last.nal_unit_type = h.nal_unit_type;
+  last.field_pic_flag = h.field_pic_flag;
+  last.bottom_field_flag = h.bottom_field_flag;
+  if (h.nal_unit_type == 5) last.idr_pic_id = h.idr_pic_id;
+  last.pic_order_cnt_lsb = h.pic_order_cnt_lsb;
+  last.delta_pic_order_cnt_bottom = h.delta_pic_order_cnt_bottom;
+  last.delta_pic_order_cnt[0] = h.delta_pic_order_cnt[0];
+  last.delta_pic_order_cnt[1] = h.delta_pic_order_cnt[1];
+}
+
 void build_level_scale(DecoderContext& ctx) {
   const ScalingLists& raster = ctx.active_pps.scaling;
   uint8_t lists4x4[6][16];
@@ -442,26 +461,13 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
     finish_current_picture(ctx);
     if (uint32_t code = start_picture(ctx)) return code;
   }
+  // Recorded before the reference lists can refuse the slice: a refused first slice still
+  // started the current picture, and the next slice is compared with it.
+  save_last_slice_values(ctx);
   if (uint32_t code = init_reference_lists(ctx)) return code;
   if (uint32_t code = reorder_reference_lists(ctx)) return code;
   ctx.stores[ctx.current_store].frame.statistics[0] += unit_bytes;
   build_level_scale(ctx);
   ctx.slice_num = new_picture ? 0 : ctx.slice_num + 1;
   return new_picture ? NAL_RESULT_NEW_PICTURE : NAL_RESULT_SAME_PICTURE;
-}
-
-void save_last_slice_values(DecoderContext& ctx) {
-  const SliceHeader& h = ctx.slice;
-  LastSliceValues& last = ctx.last_slice;
-  last.pic_parameter_set_id = h.pic_parameter_set_id;
-  last.frame_num = h.frame_num;
-  last.nal_ref_idc = h.nal_ref_idc;
-  last.nal_unit_type = h.nal_unit_type;
-  last.field_pic_flag = h.field_pic_flag;
-  last.bottom_field_flag = h.bottom_field_flag;
-  if (h.nal_unit_type == 5) last.idr_pic_id = h.idr_pic_id;
-  last.pic_order_cnt_lsb = h.pic_order_cnt_lsb;
-  last.delta_pic_order_cnt_bottom = h.delta_pic_order_cnt_bottom;
-  last.delta_pic_order_cnt[0] = h.delta_pic_order_cnt[0];
-  last.delta_pic_order_cnt[1] = h.delta_pic_order_cnt[1];
 }

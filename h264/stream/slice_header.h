@@ -91,6 +91,3 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes);
 
 // Finishes the picture in progress (incomplete mark, marking, storing, output).
 void finish_current_picture(DecoderContext& ctx);
-
-// Records the current slice's values for the first-slice test of the next slice.
-void save_last_slice_values(DecoderContext& ctx);

@@ -20,6 +20,7 @@ struct Header {
   uint32_t slice_type = 7;
   uint32_t pps_id = 0;
   uint32_t frame_num = 0;
+  int32_t structure = -1;  // -1 frame-only sequence, 0 frame, 1 top, 2 bottom
   uint32_t redundant_pic_cnt = 0;
   int64_t num_ref_idx_override = -1;
   std::vector<std::pair<uint32_t, uint32_t>> reorder;
@@ -32,6 +33,8 @@ std::vector<uint8_t> slice_bits(const Header& h, const PpsFields& pps, bool caba
   const bool idr = (h.nal & 31) == 5;
   const bool predicted = h.slice_type % 5 == 0;
   w.bits(h.nal, 8).ue(0).ue(h.slice_type).ue(h.pps_id).bits(h.frame_num, 4);
+  if (h.structure >= 0) w.bit(h.structure != 0);
+  if (h.structure > 0) w.bit(h.structure == 2);
   if (idr) w.ue(0);
   w.bits(0, 4);  // pic_order_cnt_lsb
   if (pps.extension) w.ue(h.redundant_pic_cnt);
@@ -95,24 +98,26 @@ TEST(FrontSliceHeader, EveryCheckRefusesTheSliceWithItsCode) {
 
 // A decoder with one decoded IDR picture (frame_num 0) and the sets of `pps`.
 struct AfterIdr {
-  explicit AfterIdr(const PpsFields& pps_fields, uint32_t refs = 2) : d(make_config(2, 6, refs)) {
+  explicit AfterIdr(const PpsFields& pps_fields, uint32_t refs = 2, bool interlaced = false)
+      : d(make_config(2, 6, refs)) {
     SpsFields sps;
     sps.width_mbs_minus1 = 1;
-    sps.height_map_units_minus1 = 5;
+    sps.height_map_units_minus1 = interlaced ? 2 : 5;
+    sps.frame_mbs_only = !interlaced;
     sps.num_ref_frames = refs;
     pps = pps_fields;
     d.load_unit(front_test::sps_unit(sps));
     parse_sequence_parameter_set(*d.ctx);
     d.load_unit(front_test::pps_unit(pps));
     parse_picture_parameter_set(*d.ctx);
-    EXPECT_EQ(run(Header{}), 2u);
+    Header idr;
+    if (interlaced) idr.structure = 0;
+    EXPECT_EQ(run(idr), 2u);
   }
   uint32_t run(const Header& h) {
     d.load_unit(slice_bits(h, pps, pps.entropy_coding_mode != 0));
     d.ctx->reader.position = 0;
-    uint32_t result = dispatch_nal_unit(*d.ctx, 10);
-    if (result == 2 || result == 3) save_last_slice_values(*d.ctx);
-    return result;
+    return dispatch_nal_unit(*d.ctx, 10);
   }
   DecoderHandle d;
   PpsFields pps;
@@ -172,6 +177,27 @@ TEST(FrontSliceHeader, ReorderingMovesTheNamedPictureToTheFront) {
   EXPECT_EQ(a.d.ctx->ref_list0[1].store, second);
   EXPECT_EQ(a.d.ctx->ref_list0[2].store, idr);
   EXPECT_EQ(a.d.ctx->ref_list0[3].store, -1);
+}
+
+TEST(FrontSliceHeader, RefusedFirstSliceStillDelimitsItsPicture) {
+  AfterIdr a(PpsFields{}, 2, true);
+  Header frame = p_slice(1);
+  frame.structure = 0;
+  EXPECT_EQ(a.run(frame), 2u);
+  Header field = p_slice(1);
+  field.structure = 2;
+  field.reorder = {{0, 5}};  // a picture that is not there: refused after starting a picture
+  EXPECT_EQ(a.run(field), 0x30000005u);
+  // The same values as the frame before, but a frame cannot continue a field picture (its
+  // reference list would hand it fields).
+  EXPECT_EQ(a.run(frame), 2u);
+  EXPECT_EQ(a.d.ctx->current_structure, PICTURE_FRAME);
+  EXPECT_EQ(a.d.ctx->ref_list0[0].structure, PICTURE_FRAME);
+  // The next slice of a refused first slice's picture continues the picture it started.
+  EXPECT_EQ(a.run(field), 0x30000005u);
+  field.reorder.clear();
+  EXPECT_EQ(a.run(field), 3u);
+  EXPECT_EQ(a.d.ctx->ref_list0[0].structure, PICTURE_BOTTOM);
 }
 
 TEST(FrontSliceHeader, NoFreeStoreRefusesThePictureUntilTheNextIntraSlice) {

@@ -58,7 +58,6 @@ class IntraStreamDecoder {
     const uint32_t result = dispatch_nal_unit(*ctx_, unit_bytes);
     if (result != NAL_RESULT_NEW_PICTURE && result != NAL_RESULT_SAME_PICTURE) return;
     if (ctx_->nal_unit_type != 1 && ctx_->nal_unit_type != 5) return;
-    save_last_slice_values(*ctx_);
     if (ctx_->slice.slice_type != SLICE_I) {
       stopped_ = true;
       return;
