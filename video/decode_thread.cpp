@@ -35,6 +35,10 @@ void H264Decoder::destroy(DecoderContext* decoder) {
   decoder_destroy(decoder);
 }
 
+void H264Decoder::reset(DecoderContext* decoder) {
+  decoder_reset(decoder);
+}
+
 int RingChunkSource::take(uint8_t* out) {
   return ring_take(ring_, out);
 }
@@ -111,6 +115,8 @@ int decode_thread(DecodeThreadContext& context) {
       const int length = context.chunks.take(input.data());
       if (length < 0) {
         context.chunks.idle();
+      } else if (length == 0) {
+        context.decoder.reset(decoder);
       } else if (!decode_chunk(context, decoder, frame_buffer, input.data(), length)) {
         break;
       }
