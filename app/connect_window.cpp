@@ -2,6 +2,7 @@
 
 #include <QSlider>
 
+#include <optional>
 #include <string>
 
 #include "album/album.h"
@@ -16,6 +17,7 @@
 #include "app/viewer_app.h"
 #include "app/viewer_session.h"
 #include "controls/message_box.h"
+#include "i18n/ui_texts.h"
 #include "video/video_widget.h"
 
 namespace scopemark {
@@ -49,6 +51,60 @@ Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& s
   return new Album(list, area, session.options().record_folder, &window);
 }
 
+const char* state_key(ViewerSession::ConnectionState state) {
+  using State = ViewerSession::ConnectionState;
+  switch (state) {
+    case State::connecting:
+      return text_key::kStateConnecting;
+    case State::live:
+      return text_key::kStateLive;
+    case State::frozen:
+      return text_key::kStateFrozen;
+    case State::no_picture:
+      return text_key::kStateNoPicture;
+    case State::reconnecting:
+      return text_key::kStateReconnecting;
+    case State::no_camera:
+      return text_key::kStateNoCamera;
+  }
+  return text_key::kStateConnecting;
+}
+
+// Keeps the window's state line in step with the session's connection state, what the video
+// area shows (a still is marked as one) and the current language.
+class StateLine : public QObject {
+ public:
+  StateLine(MainDialog& window, const ViewerSession& session, const ViewerApp& app)
+      : QObject(&window), window_(window), session_(session), app_(app) {
+    connect(&session, &ViewerSession::connection_state_changed, this, &StateLine::refresh);
+  }
+
+  void follow(VideoArea& area) {
+    area_ = &area;
+    connect(&area, &VideoArea::mode_changed, this, &StateLine::refresh);
+  }
+
+  void refresh() {
+    if (!texts_ || texts_file_ != app_.language_file()) {
+      texts_file_ = app_.language_file();
+      texts_.emplace(texts_file_);
+    }
+    std::string text = texts_->text(state_key(session_.connection_state()));
+    if (area_ && area_->mode() != VideoArea::Mode::live) {
+      text = texts_->text(text_key::kStateStill) + " \u00b7 " + text;
+    }
+    window_.set_state_text(QString::fromStdString(text));
+  }
+
+ private:
+  MainDialog& window_;
+  const ViewerSession& session_;
+  const ViewerApp& app_;
+  VideoArea* area_ = nullptr;
+  std::string texts_file_;
+  std::optional<UiTexts> texts_;
+};
+
 }  // namespace
 
 void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) {
@@ -59,17 +115,22 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
                    });
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
-  QObject::connect(
-      &window, &MainDialog::language_chosen, &window,
-      [&window, &app](const std::string& name) { change_language(window, app, name); });
+  auto* state_line = new StateLine(window, session, app);
+  QObject::connect(&window, &MainDialog::language_chosen, &window,
+                   [&window, &app, state_line](const std::string& name) {
+                     change_language(window, app, name);
+                     state_line->refresh();
+                   });
   QObject::connect(&window, &MainDialog::combo_language_chosen, &window,
-                   [&window, &app](const std::string& shown_name) {
+                   [&window, &app, state_line](const std::string& shown_name) {
                      select_combo_language(window, app, shown_name);
+                     state_line->refresh();
                    });
   new PictureAdjustment(window, session);
   window.video_area()->show_feed(session.display_feed());
 
   if (!session.find_device()) {
+    state_line->refresh();
     show_message_box("No Device", "", MessageIcon::None, &window);
     return;
   }
@@ -77,6 +138,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   set_button_bitmaps(window);
   window.prepare_layout();
   VideoArea* area = install_video_area(window);
+  state_line->follow(*area);
   area->show_live();
   Album* album = install_album(window, *area, session);
   album->load_album();

@@ -17,7 +17,7 @@ void VideoArea::hide_all() {
 void VideoArea::show_live() {
   hide_all();
   views_.video->show();
-  mode_ = Mode::live;
+  set_mode(Mode::live);
 }
 
 void VideoArea::show_picture(const std::filesystem::path& path) {
@@ -25,7 +25,7 @@ void VideoArea::show_picture(const std::filesystem::path& path) {
   hide_all();
   views_.picture->show();
   views_.picture->show_picture_file(path, size);
-  mode_ = Mode::picture;
+  set_mode(Mode::picture);
 }
 
 void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
@@ -37,7 +37,12 @@ void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
     quarter->show_picture_file(paths[next], quarter->size());
   }
   for (; next < views_.compare.size(); ++next) views_.compare[next]->clear();
-  mode_ = Mode::compare;
+  set_mode(Mode::compare);
+}
+
+void VideoArea::set_mode(Mode mode) {
+  mode_ = mode;
+  emit mode_changed(mode);
 }
 
 }  // namespace scopemark

@@ -40,8 +40,13 @@ class VideoArea : public QObject, public VideoAreaSwitch {
   // Each picture stretched over its quarter; the quarters left over are emptied and hidden.
   void show_compare(const std::vector<std::filesystem::path>& paths) override;
 
+ signals:
+  // After every switch, also to the same mode.
+  void mode_changed(scopemark::VideoArea::Mode mode);
+
  private:
   void hide_all();
+  void set_mode(Mode mode);
 
   Views views_;
   Mode mode_ = Mode::live;
