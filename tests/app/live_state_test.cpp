@@ -178,6 +178,8 @@ TEST_F(LiveStateTest, WithoutADeviceTheStateSaysNoCamera) {
   EXPECT_EQ(session().connection_state(), State::no_camera);
   EXPECT_EQ(state_text(), "No camera");
   EXPECT_TRUE(run->window->state_line()->isVisible());
+  emit run->window->language_chosen("German");
+  EXPECT_EQ(state_text(), "Keine Kamera") << "the state line follows the language";
 }
 
 }  // namespace
