@@ -83,6 +83,24 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
   }
 }
 
+TEST(VideoWidget, PictureOfTheWidgetsSizeIsPaintedPixelForPixel) {
+  VideoWidget widget;
+  widget.resize(64, 36);
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
+  Planes pattern(64, 36, 0, 0);
+  for (size_t i = 0; i < pattern.luma.size(); ++i) pattern.luma[i] = static_cast<uint8_t>(i * 37);
+  for (size_t i = 0; i < pattern.cb.size(); ++i) pattern.cb[i] = static_cast<uint8_t>(i * 11);
+  ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
+  std::vector<uint32_t> expected(64 * 36);
+  yuv420_to_xrgb32(expected.data(), pattern.packed(64), 64, 36);
+  const QImage image = widget.grab().toImage();
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 64; ++x)
+      ASSERT_EQ(image.pixel(x, y), expected[y * 64 + x]) << x << "," << y;
+  }
+}
+
 TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
   VideoWidget widget;
   widget.resize(64, 64);
