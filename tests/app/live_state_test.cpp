@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QSignalSpy>
 
 #include <chrono>
 #include <filesystem>
@@ -61,16 +62,13 @@ class LiveStateTest : public ::testing::Test {
     const auto end = Clock::now() + period;
     process_events_until([&] { return Clock::now() >= end; }, 60s);
   }
-  // Asks for a snapshot; the new file's picture, or a null image after 5 s.
+  // Asks for a snapshot; its picture once written, or a null image after 5 s.
   QImage snapshot() {
-    const std::set<fs::path> before = files();
+    QSignalSpy written(run->session.get(), &ViewerSession::picture_changed);
     session().capture();
-    std::set<fs::path> after;
-    process_events_until([&] { return (after = files()).size() > before.size(); });
-    for (const fs::path& path : after) {
-      if (!before.count(path)) return QImage(QString::fromStdString(path.string()));
-    }
-    return {};
+    if (!process_events_until([&] { return !written.isEmpty(); })) return {};
+    const auto path = written.first().first().value<std::filesystem::path>();
+    return QImage(QString::fromStdString(path.string()));
   }
   std::set<fs::path> files() const {
     std::set<fs::path> found;
