@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "i18n/code_page.h"
 #include "i18n/default_tables.h"
@@ -34,7 +36,30 @@ bool has_ini_extension(const std::string& file_name) {
 }
 
 std::string file_language(const std::string& path, std::size_t buffer_size) {
-  return profile_get_string(path, kSettingSection, kLanguageKey, "", buffer_size);
+  return profile_find_string(read_language_file(path), kSettingSection, kLanguageKey, "",
+                             buffer_size);
+}
+
+struct BuiltinFile {
+  const char* file_name;
+  int table;
+};
+
+std::vector<BuiltinFile> builtin_files() {
+  std::vector<BuiltinFile> files = {{kEnglishFileName, kEnglishTable},
+                                    {kChineseFileName, kChineseTable}};
+  for (const ShippedLanguage& language : kShippedLanguages) {
+    files.push_back({language.file_name, language.table});
+  }
+  return files;
+}
+
+std::optional<std::string> read_regular_file(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 }  // namespace
@@ -50,12 +75,26 @@ std::vector<std::string> language_files(const std::string& program_directory) {
       names.push_back(std::move(file_name));
     }
   }
+  for (const BuiltinFile& file : builtin_files()) {
+    if (std::find(names.begin(), names.end(), file.file_name) == names.end()) {
+      names.emplace_back(file.file_name);
+    }
+  }
   std::stable_sort(names.begin(), names.end(), less_nocase);
   std::vector<std::string> paths;
   for (const std::string& file_name : names) {
     paths.push_back(program_directory + kLanguageFolder + "/" + file_name);
   }
   return paths;
+}
+
+std::string read_language_file(const std::string& path) {
+  if (std::optional<std::string> bytes = read_regular_file(path)) return std::move(*bytes);
+  const std::string file_name = fs::path(path).filename().string();
+  for (const BuiltinFile& file : builtin_files()) {
+    if (file.file_name == file_name) return std::string(default_table(file.table).value_or(""));
+  }
+  return {};
 }
 
 std::string settings_language(const std::string& settings_path) {
@@ -67,10 +106,8 @@ void install_language_files(const std::string& program_directory) {
   const std::string folder = program_directory + kLanguageFolder + "/";
   std::error_code error;
   fs::create_directory(folder, error);
-  install_default_table(kEnglishTable, folder + kEnglishFileName);
-  install_default_table(kChineseTable, folder + kChineseFileName);
-  for (const ShippedLanguage& language : kShippedLanguages) {
-    install_default_table(language.table, folder + language.file_name);
+  for (const BuiltinFile& file : builtin_files()) {
+    install_default_table(file.table, folder + file.file_name);
   }
 }
 

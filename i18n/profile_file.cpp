@@ -5,6 +5,7 @@
 #include <iterator>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "i18n/code_page.h"
@@ -111,6 +112,11 @@ const Line* find_key(const std::vector<Line>& lines, const SectionRange& range,
   return nullptr;
 }
 
+std::string value_text(std::string_view value, std::size_t buffer_size, bool utf8) {
+  return std::string(
+      text_prefix(strip_quotes(value), buffer_size == 0 ? 0 : buffer_size - 1, utf8));
+}
+
 std::optional<std::string> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -158,15 +164,36 @@ std::string read_utf8_profile(const std::string& path) {
 std::string profile_find_string(std::string_view content, std::string_view section,
                                 std::string_view key, std::string_view default_value,
                                 std::size_t buffer_size) {
-  const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
   const bool utf8 = is_utf8_profile(content);
   const std::vector<Line> lines = split_lines(content);
   if (const auto range = find_section(lines, trim(section))) {
     if (const Line* line = find_key(lines, *range, trim(key))) {
-      return std::string(text_prefix(strip_quotes(line->value), limit, utf8));
+      return value_text(line->value, buffer_size, utf8);
     }
   }
-  return std::string(text_prefix(default_value, limit, utf8));
+  // The default keeps its quotes.
+  return std::string(text_prefix(default_value, buffer_size == 0 ? 0 : buffer_size - 1, utf8));
+}
+
+ProfileSection::ProfileSection(std::string content, std::string_view section)
+    : content_(std::make_shared<const std::string>(std::move(content))) {
+  const std::vector<Line> lines = split_lines(*content_);
+  if (const auto range = find_section(lines, trim(section))) {
+    for (std::size_t i = range->header + 1; i < range->last; ++i) {
+      if (lines[i].kind == LineKind::key) entries_.push_back({lines[i].name, lines[i].value});
+    }
+  }
+}
+
+std::optional<std::string> ProfileSection::find(std::string_view key,
+                                                std::size_t buffer_size) const {
+  key = trim(key);
+  for (const Entry& entry : entries_) {
+    if (cp936_equal_nocase(entry.name, key)) {
+      return value_text(entry.value, buffer_size, is_utf8_profile(*content_));
+    }
+  }
+  return std::nullopt;
 }
 
 std::string profile_get_string(const std::string& path, const std::string& section,
