@@ -64,6 +64,8 @@ inline constexpr char kMessageNoUser[] = "IDS_MSG_NO_USER";
 inline constexpr char kMessageDeleted[] = "IDS_MSG_DELETED";
 inline constexpr char kMessageDeleteFailed[] = "IDS_MSG_DELETE_FAILED";
 inline constexpr char kMessageLanguageMissing[] = "IDS_MSG_LANGUAGE_MISSING";
+// %1 is the folder.
+inline constexpr char kMessageCannotCreateFolder[] = "IDS_MSG_CANNOT_CREATE_FOLDER";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language
