@@ -1,5 +1,6 @@
 #include "i18n/profile_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,6 +47,16 @@ std::string_view strip_quotes(std::string_view value) {
   return value;
 }
 
+// The name with the ASCII letters of its one-byte characters in upper case: two names match
+// (cp936_equal_nocase) exactly when these are equal.
+std::string upper_case(std::string_view name) {
+  std::string upper(name);
+  for (std::size_t pos = 0; pos < upper.size(); pos += cp936_char_length(upper, pos)) {
+    if (upper[pos] >= 'a' && upper[pos] <= 'z') upper[pos] = static_cast<char>(upper[pos] - 32);
+  }
+  return upper;
+}
+
 enum class LineKind { other, section, key };
 
 struct Line {
@@ -61,6 +72,7 @@ struct Line {
 std::vector<Line> split_lines(std::string_view content) {
   const bool utf8 = is_utf8_profile(content);
   std::vector<Line> lines;
+  lines.reserve(static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
   for (std::size_t begin = utf8 ? kUtf8Bom.size() : 0; begin < content.size();) {
     Line line;
     line.begin = begin;
@@ -180,20 +192,18 @@ ProfileSection::ProfileSection(std::string content, std::string_view section)
   const std::vector<Line> lines = split_lines(*content_);
   if (const auto range = find_section(lines, trim(section))) {
     for (std::size_t i = range->header + 1; i < range->last; ++i) {
-      if (lines[i].kind == LineKind::key) entries_.push_back({lines[i].name, lines[i].value});
+      if (lines[i].kind == LineKind::key) {
+        values_.try_emplace(upper_case(lines[i].name), lines[i].value);
+      }
     }
   }
 }
 
 std::optional<std::string> ProfileSection::find(std::string_view key,
                                                 std::size_t buffer_size) const {
-  key = trim(key);
-  for (const Entry& entry : entries_) {
-    if (cp936_equal_nocase(entry.name, key)) {
-      return value_text(entry.value, buffer_size, is_utf8_profile(*content_));
-    }
-  }
-  return std::nullopt;
+  const auto value = values_.find(upper_case(trim(key)));
+  if (value == values_.end()) return std::nullopt;
+  return value_text(value->second, buffer_size, is_utf8_profile(*content_));
 }
 
 std::string profile_get_string(const std::string& path, const std::string& section,

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace scopemark {
@@ -37,12 +38,10 @@ class ProfileSection {
   std::optional<std::string> find(std::string_view key, std::size_t buffer_size) const;
 
  private:
-  struct Entry {
-    std::string_view name;
-    std::string_view value;
-  };
-  std::shared_ptr<const std::string> content_;  // the entries' views point into it
-  std::vector<Entry> entries_;                  // key lines of the first such section
+  std::shared_ptr<const std::string> content_;  // the values' views point into it
+  // Value of the first key line of each name in the first such section, by the name with its
+  // ASCII letters in upper case.
+  std::unordered_map<std::string, std::string_view> values_;
 };
 
 // The same for the file at `path`; a missing or unreadable file gives the default.
