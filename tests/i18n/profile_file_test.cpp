@@ -171,8 +171,7 @@ TEST(ProfileContent, SectionReadOnceAnswersAsSingleLookups) {
       "long=abcdef\r\n[s]\r\nlate=3\r\n";
   const ProfileSection section(content, " s ");
   for (const char* key : {"key", " KEY ", "q", "\x81\x61", "\x81\x41", "long", "late", "k", ""}) {
-    EXPECT_EQ(section.find(key, 4).value_or("-"),
-              profile_find_string(content, "S", key, "-", 4))
+    EXPECT_EQ(section.find(key, 4).value_or("-"), profile_find_string(content, "S", key, "-", 4))
         << key;
   }
   EXPECT_FALSE(ProfileSection(content, "U").find("k", 10));
