@@ -2,7 +2,6 @@
 
 #include <QSlider>
 
-#include <optional>
 #include <string>
 
 #include "album/album.h"
@@ -74,8 +73,8 @@ const char* state_key(ViewerSession::ConnectionState state) {
 // area shows (a still is marked as one) and the current language.
 class StateLine : public QObject {
  public:
-  StateLine(MainDialog& window, const ViewerSession& session, const ViewerApp& app)
-      : QObject(&window), window_(window), session_(session), app_(app) {
+  StateLine(MainDialog& window, const ViewerSession& session)
+      : QObject(&window), window_(window), session_(session) {
     connect(&session, &ViewerSession::connection_state_changed, this, &StateLine::refresh);
   }
 
@@ -85,13 +84,10 @@ class StateLine : public QObject {
   }
 
   void refresh() {
-    if (!texts_ || texts_file_ != app_.language_file()) {
-      texts_file_ = app_.language_file();
-      texts_.emplace(texts_file_);
-    }
-    std::string text = texts_->text(state_key(session_.connection_state()));
+    const auto texts = current_texts();
+    std::string text = texts->text(state_key(session_.connection_state()));
     if (area_ && area_->mode() != VideoArea::Mode::live) {
-      text = texts_->text(text_key::kStateStill) + " \u00b7 " + text;
+      text = texts->text(text_key::kStateStill) + " \u00b7 " + text;
     }
     window_.set_state_text(QString::fromStdString(text));
   }
@@ -99,10 +95,7 @@ class StateLine : public QObject {
  private:
   MainDialog& window_;
   const ViewerSession& session_;
-  const ViewerApp& app_;
   VideoArea* area_ = nullptr;
-  std::string texts_file_;
-  std::optional<UiTexts> texts_;
 };
 
 }  // namespace
@@ -111,11 +104,13 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   set_window_icon(window);
   QObject::connect(&session, &ViewerSession::message, &window,
                    [&window](const std::string& text, const std::string& caption) {
-                     show_message_box(text, caption, MessageIcon::None, &window);
+                     const auto texts = current_texts();
+                     show_message_box(texts->message(text), texts->message(caption),
+                                      MessageIcon::None, &window);
                    });
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
-  auto* state_line = new StateLine(window, session, app);
+  auto* state_line = new StateLine(window, session);
   QObject::connect(&window, &MainDialog::language_chosen, &window,
                    [&window, &app, state_line](const std::string& name) {
                      change_language(window, app, name);
@@ -131,7 +126,8 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
 
   if (!session.find_device()) {
     state_line->refresh();
-    show_message_box("No Device", "", MessageIcon::None, &window);
+    show_message_box(current_texts()->text(text_key::kMessageNoDevice), "", MessageIcon::None,
+                     &window);
     return;
   }
   apply_language(window, app);
