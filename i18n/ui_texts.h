@@ -61,6 +61,17 @@ inline constexpr char kMessageNoUser[] = "IDS_MSG_NO_USER";
 inline constexpr char kMessageDeleted[] = "IDS_MSG_DELETED";
 inline constexpr char kMessageDeleteFailed[] = "IDS_MSG_DELETE_FAILED";
 inline constexpr char kMessageLanguageMissing[] = "IDS_MSG_LANGUAGE_MISSING";
+// Pictures safe: capture without a live picture, a snapshot or a camera picture (%1 its file
+// name) not saved, then the reason.
+inline constexpr char kMessageNoLivePicture[] = "IDS_MSG_NO_LIVE_PICTURE";
+inline constexpr char kMessageSnapshotNotSaved[] = "IDS_MSG_SNAPSHOT_NOT_SAVED";
+inline constexpr char kMessagePictureNotSaved[] = "IDS_MSG_PICTURE_NOT_SAVED";
+inline constexpr char kMessageDiskFull[] = "IDS_MSG_DISK_FULL";
+inline constexpr char kMessageFolderMissing[] = "IDS_MSG_FOLDER_MISSING";
+inline constexpr char kMessageNotAllowed[] = "IDS_MSG_NOT_ALLOWED";
+inline constexpr char kMessageWriteFailed[] = "IDS_MSG_WRITE_FAILED";
+inline constexpr char kMessageTransferCut[] = "IDS_MSG_TRANSFER_CUT";
+inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language

@@ -75,7 +75,7 @@ TEST(ReceivedPicture, HugeDeclaredPicturesAreRefusedUnread) {
   for (const Bytes& picture : hostile) {
     ASSERT_LT(picture.size(), 2000u);
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(decode_and_save_bmp(picture, path.toStdString()));
+    EXPECT_EQ(decode_and_save_bmp(picture, path.toStdString()), StoreProblem::undecodable);
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("received picture refused"),
               std::string::npos);
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly)) << "neither deleted nor replaced";
@@ -83,7 +83,7 @@ TEST(ReceivedPicture, HugeDeclaredPicturesAreRefusedUnread) {
     earlier.close();
   }
   // Within the limits the same kind of file is stored.
-  EXPECT_TRUE(decode_and_save_bmp(png_declaring(16, 16), path.toStdString()));
+  EXPECT_EQ(decode_and_save_bmp(png_declaring(16, 16), path.toStdString()), StoreProblem::none);
   EXPECT_EQ(QImage(path).size(), QSize(16, 16));
 }
 

@@ -21,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "camsim/camera_sim.h"
+#include "i18n/ui_texts.h"
 #include "link/packet_ring.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
@@ -105,6 +107,19 @@ std::string file_bytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The snapshot file of a uniform picture.
+std::string snapshot_of(Colour colour) {
+  const std::vector<uint8_t> planes = planes_of(colour);
+  std::vector<uint8_t> bgr(kWidth * kHeight * 3);
+  yuv420_to_bgr24(bgr.data(), planes.data(), planes.data() + kWidth * kHeight,
+                  planes.data() + kWidth * kHeight * 5 / 4, kWidth, kHeight);
+  testing::TempFolder folder;
+  const std::string path =
+      write_bmp((folder.path() / "expected.bmp").string(), bgr.data(), bgr.size(), kWidth, kHeight);
+  EXPECT_FALSE(path.empty());
+  return file_bytes(path);
+}
+
 using testing::process_events_until;
 
 // An empty record and the main window on a quiet camera with a fake decoder.
@@ -186,20 +201,44 @@ TEST_F(SessionVideoTest, CaptureWritesOneBmpOfTheNextPictureAndReloadsTheAlbum) 
   EXPECT_FALSE(run->session->capture_requested());
   const std::vector<fs::path> files = pictures();
   ASSERT_EQ(files.size(), 1u);
-
-  const std::vector<uint8_t> planes = planes_of(kRed);
-  std::vector<uint8_t> bgr(kWidth * kHeight * 3);
-  yuv420_to_bgr24(bgr.data(), planes.data(), planes.data() + kWidth * kHeight,
-                  planes.data() + kWidth * kHeight * 5 / 4, kWidth, kHeight);
-  testing::TempFolder expected_dir;
-  const std::string expected = write_bmp((expected_dir.path() / "expected.bmp").string(),
-                                         bgr.data(), bgr.size(), kWidth, kHeight);
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(file_bytes(files[0]), file_bytes(expected));
+  EXPECT_EQ(file_bytes(files[0]), snapshot_of(kRed));
 
   send(kWhite);
   ASSERT_TRUE(process_events_until([&] { return showing(kWhite); }));
   EXPECT_EQ(pictures().size(), 1u) << "one request, one snapshot";
+}
+
+TEST_F(SessionVideoTest, TwoCameraCapturesWithinOneSecondGiveTwoPicturesOfTheStream) {
+  open();
+  ViewerSession& session = *run->session;
+  send(kRed);
+  ASSERT_TRUE(process_events_until([&] { return showing(kRed) && session.event_port() != 0; }));
+  const camsim::ClientTarget camera_button{"127.0.0.1", "127.0.0.1", session.event_port()};
+  for (const Colour colour : {kWhite, kBlue}) {
+    ASSERT_EQ(camsim::send_event(camera_button, 1), 0);
+    ASSERT_TRUE(process_events_until([&] { return session.capture_requested(); }));
+    send(colour);
+    ASSERT_TRUE(process_events_until([&] { return !session.capture_requested(); }));
+  }
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 2; }));
+  std::vector<fs::path> files = pictures();
+  std::sort(files.begin(), files.end(), RecordFolder::lists_before);
+  EXPECT_EQ(file_bytes(files[0]), snapshot_of(kWhite)) << files[0];
+  EXPECT_EQ(file_bytes(files[1]), snapshot_of(kBlue)) << files[1];
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(SessionVideoTest, CaptureWithoutALivePictureSaysSoAndWritesNothing) {
+  open();
+  static_cast<QPushButton*>(dialog->control(MainDialog::kCaptureButton))->click();
+  ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
+  EXPECT_EQ(boxes.shown[0].text,
+            UiTexts(run->app.language_file()).text(text_key::kMessageNoLivePicture))
+      << "in the language of the window";
+  EXPECT_FALSE(run->session->capture_requested()) << "the request is withdrawn";
+  send(kRed);
+  ASSERT_TRUE(process_events_until([&] { return showing(kRed); }));
+  EXPECT_TRUE(pictures().empty());
 }
 
 TEST_F(SessionVideoTest, ClosingTheWindowJoinsTheDecodeThread) {
