@@ -10,6 +10,7 @@
 #include "events/event_server.h"
 #include "events/picture_server.h"
 #include "link/system_adapters.h"
+#include "records/user_removal.h"
 #include "video/decode_thread.h"
 #include "video/display_surface.h"
 #include "video/snapshot_writer.h"
@@ -165,7 +166,7 @@ EventServerContext ViewerSession::server_context(const char* server,
             post([this, path] { emit show_picture(path); });
           },
       .decode_and_save_bmp = decode_and_save_bmp,
-      .remove_picture = {},
+      .remove_picture = remove_user_entry,
       .picture_not_stored =
           [this](const std::filesystem::path& path, StoreProblem problem) {
             post([this, path, problem] { emit picture_not_stored(path, problem); });
