@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/received_picture.h"
+#include "support/file_size_limit.h"
 
 namespace scopemark {
 namespace {
@@ -85,6 +86,16 @@ TEST(ReceivedPicture, HugeDeclaredPicturesAreRefusedUnread) {
   // Within the limits the same kind of file is stored.
   EXPECT_EQ(decode_and_save_bmp(png_declaring(16, 16), path.toStdString()), StoreProblem::none);
   EXPECT_EQ(QImage(path).size(), QSize(16, 16));
+}
+
+TEST(ReceivedPicture, AFullDiskLeavesNoPartialFile) {
+  QTemporaryDir folder;
+  const std::string path = folder.filePath("full.bmp").toStdString();
+  {
+    const testing::FileSizeLimit full(4000);
+    EXPECT_EQ(decode_and_save_bmp(encoded("PNG", 64), path), StoreProblem::disk_full);
+  }
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
 }
 
 }  // namespace

@@ -21,10 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/store_messages.h"
 #include "camsim/camera_sim.h"
 #include "i18n/ui_texts.h"
 #include "link/packet_ring.h"
 #include "session_window.h"
+#include "support/file_size_limit.h"
 #include "support/message_box_recorder.h"
 #include "video/decode_thread.h"
 #include "video/snapshot_writer.h"
@@ -152,7 +154,8 @@ class SessionVideoTest : public ::testing::Test {
   }
   std::vector<fs::path> pictures() const {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(run->record_folder())) {
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(run->record_folder(), missing)) {
       if (entry.path().extension() == ".bmp") files.push_back(entry.path());
     }
     return files;
@@ -239,6 +242,31 @@ TEST_F(SessionVideoTest, CaptureWithoutALivePictureSaysSoAndWritesNothing) {
   send(kRed);
   ASSERT_TRUE(process_events_until([&] { return showing(kRed); }));
   EXPECT_TRUE(pictures().empty());
+}
+
+// The record folder deleted from outside comes back with the next snapshot; a full disk is
+// told in the window's language, leaves nothing behind, and the next snapshot works.
+TEST_F(SessionVideoTest, VanishedFolderAndFullDiskDoNotStopTheSnapshots) {
+  open();
+  const auto capture = [&](Colour colour) {
+    static_cast<QPushButton*>(dialog->control(MainDialog::kCaptureButton))->click();
+    send(colour);
+    return process_events_until([&] { return !run->session->capture_requested(); });
+  };
+  fs::remove_all(run->record_folder());
+  ASSERT_TRUE(capture(kRed));
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 1; }));
+  {
+    const testing::FileSizeLimit full(1000);
+    ASSERT_TRUE(capture(kWhite));
+    ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
+  }
+  EXPECT_EQ(boxes.shown[0].text,
+            not_saved_message(UiTexts(run->app.language_file()), {}, StoreProblem::disk_full));
+  EXPECT_EQ(std::distance(fs::directory_iterator(run->record_folder()), {}), 1);
+  ASSERT_TRUE(capture(kBlue));
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 2; }));
+  EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST_F(SessionVideoTest, ClosingTheWindowJoinsTheDecodeThread) {

@@ -1,16 +1,14 @@
 #include "video/snapshot_writer.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <unistd.h>
-
-#include <csignal>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "video/picture_of.h"
 #include "video/yuv_convert.h"
 
@@ -151,15 +149,10 @@ TEST_F(SnapshotFolder, FullDiskLeavesNoPartialFile) {
   SnapshotWriter writer(
       RecordFolder(root_ / "10000"), [&](const StoreResult& result) { saved.push_back(result); },
       [] { return kMarch2; });
-  rlimit before{};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = before;
-  small.rlim_cur = 60;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  writer.save_snapshot(FakePicture(16, 128, 128).picture);
-  ::setrlimit(RLIMIT_FSIZE, &before);
-  std::signal(SIGXFSZ, old_handler);
+  {
+    const testing::FileSizeLimit full(60);
+    writer.save_snapshot(FakePicture(16, 128, 128).picture);
+  }
 
   ASSERT_EQ(saved.size(), 1u);
   EXPECT_EQ(saved[0].problem, StoreProblem::disk_full);
