@@ -53,14 +53,9 @@ StoreProblem decode_and_save_bmp(std::span<const std::uint8_t> bytes,
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return store_problem_of(errno != 0 ? errno : EIO);
-  const auto size_written = static_cast<std::size_t>(bmp.size());
-  bool written = std::fwrite(bmp.constData(), 1, size_written, file) == size_written;
-  int error = errno;
-  written = std::fclose(file) == 0 && written;
-  if (written) return StoreProblem::none;
-  if (error == 0) error = errno != 0 ? errno : EIO;
-  std::remove(path.c_str());
-  return store_problem_of(error);
+  const auto bytes_to_write = static_cast<std::size_t>(bmp.size());
+  const bool written = std::fwrite(bmp.constData(), 1, bytes_to_write, file) == bytes_to_write;
+  return store_problem_of(close_picture_file(file, written, path));
 }
 
 }  // namespace scopemark

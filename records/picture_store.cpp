@@ -43,6 +43,15 @@ StoreProblem store_problem_of(int error) {
   }
 }
 
+int close_picture_file(std::FILE* file, bool written, const fs::path& path) {
+  int error = written ? 0 : errno;
+  if (std::fclose(file) != 0 && written) error = errno;
+  written = written && error == 0;
+  if (written) return 0;
+  std::remove(path.c_str());
+  return error != 0 ? error : EIO;
+}
+
 fs::path temporary_picture_path(const RecordFolder& folder, std::string_view writer) {
   return folder.path() /
          (".scopemark-" + std::string(writer) + "-" + std::to_string(::getpid()) + ".part");

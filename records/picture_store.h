@@ -2,6 +2,7 @@
 // losing an older one: written under a temporary name, then renamed into place.
 #pragma once
 
+#include <cstdio>
 #include <filesystem>
 #include <string_view>
 
@@ -28,6 +29,10 @@ struct StoreResult {
   std::filesystem::path path;
   StoreProblem problem = StoreProblem::none;
 };
+
+// Closes a picture file written with stdio (`written`: every write succeeded). Returns 0, or
+// the errno of the failed write or close (EIO when none was set) after removing the file.
+int close_picture_file(std::FILE* file, bool written, const std::filesystem::path& path);
 
 // Where one writer (named by `writer`, one per thread) writes a picture before it is placed:
 // a hidden file in the folder that is not listed as a picture.

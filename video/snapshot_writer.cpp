@@ -55,11 +55,7 @@ std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byt
            std::fwrite(zeros, 1, padded_row - row_bytes, file) == padded_row - row_bytes;
     }
   }
-  const int write_error = errno;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) {
-    const int error = write_error != 0 ? write_error : errno;
-    std::remove(path.c_str());
+  if (const int error = close_picture_file(file, ok, path); error != 0) {
     errno = error;
     return {};
   }
