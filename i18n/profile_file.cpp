@@ -114,7 +114,11 @@ const Line* find_key(const std::vector<Line>& lines, const SectionRange& range,
 std::optional<std::string> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;  // a folder at the path, or a failing disk
+  }
 }
 
 // A name that reads back as written: whole two-byte characters only (a lone lead byte at

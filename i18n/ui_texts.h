@@ -72,6 +72,8 @@ inline constexpr char kMessageNotAllowed[] = "IDS_MSG_NOT_ALLOWED";
 inline constexpr char kMessageWriteFailed[] = "IDS_MSG_WRITE_FAILED";
 inline constexpr char kMessageTransferCut[] = "IDS_MSG_TRANSFER_CUT";
 inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE";
+// Settings that cannot be read at start-up; %1 is the file.
+inline constexpr char kMessageSettingsUnreadable[] = "IDS_MSG_SETTINGS_UNREADABLE";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language

@@ -175,7 +175,7 @@ TEST_F(SessionVideoTest, DecodedPicturesAreShownStretchedOverTheVideoArea) {
   open();
   ASSERT_NE(video(), nullptr);
   EXPECT_TRUE(showing(Colour{16, 128, 128})) << "black before the first picture";
-  EXPECT_EQ(decoder->created, 1);
+  EXPECT_TRUE(process_events_until([&] { return decoder->created == 1; }));
 
   send(kRed);
   EXPECT_TRUE(process_events_until([&] { return showing(kRed); }));
