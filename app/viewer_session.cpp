@@ -169,6 +169,8 @@ EventServerContext ViewerSession::server_context(const char* server,
       .remove_picture = remove_user_entry,
       .picture_not_stored =
           [this](const std::filesystem::path& path, StoreProblem problem) {
+            // A transfer cut short by stop happens while the window closes: no message then.
+            if (stop_requested_) return;
             post([this, path, problem] { emit picture_not_stored(path, problem); });
           },
   };
