@@ -43,10 +43,13 @@ VideoArea* install_video_area(MainDialog& window) {
 }
 
 // The album list 1010 as an AlbumList and the album over the session's record folder.
-Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session) {
+Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session,
+                     const ViewerApp& app) {
   auto* list = new AlbumList(window.client_area());
   replace_control(window, kAlbumList, list);
-  return new Album(list, area, session.options().record_folder, &window);
+  return new Album(
+      list, area, session.options().record_folder, [&app] { return UiTexts(app.language_file()); },
+      &window);
 }
 
 }  // namespace
@@ -78,7 +81,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   window.prepare_layout();
   VideoArea* area = install_video_area(window);
   area->show_live();
-  Album* album = install_album(window, *area, session);
+  Album* album = install_album(window, *area, session, app);
   album->load_album();
   QObject::connect(&session, &ViewerSession::pictures_changed, album, &Album::load_album);
   QObject::connect(&session, &ViewerSession::picture_changed, album, &Album::add_picture);
