@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 #include <utility>
 
@@ -44,6 +45,9 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
         break;
       }
       (argument == "--record" ? result.record : result.program_dir) = arguments[++i];
+      if (argument == "--record" && !is_valid_record_id(*result.record)) {
+        result.error = record_id_error(*result.record);
+      }
     } else {
       result.error = "unknown argument: " + argument;
     }
@@ -74,6 +78,11 @@ std::string as_program_directory(const std::string& folder) {
   return with_trailing_separator((ec ? fs::path(folder) : absolute.lexically_normal()).string());
 }
 
+std::string record_id_error(const std::string& id) {
+  return "--record " + id + ": a record number is 1 to " + std::to_string(max_record_id_length) +
+         " digits (0-9)";
+}
+
 bool ensure_settings_file(const std::string& settings_path) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(settings_path, ec))) return false;
@@ -84,7 +93,12 @@ int ViewerApp::run(const CommandLine& options, SessionOptions session) {
   const AppFolders folders = choose_app_folders(options.program_dir);
   const std::string failed = create_app_folders(folders);
   if (!failed.empty()) {
-    show_message_box("Cannot create the folder " + failed, "Scopemark");
+    std::error_code reason;
+    fs::create_directories(failed, reason);
+    const std::string text = "Cannot create the folder " + failed + ": " + reason.message();
+    std::cerr << "scopemark: " << text << "\n";
+    if (options.program_dir) return 2;
+    show_message_box(text, "Scopemark");
     return 1;
   }
   prepare_settings(folders);
@@ -123,13 +137,15 @@ bool ViewerApp::choose_record() {
 
 bool ViewerApp::open_record(const std::string& id) {
   if (!is_valid_record_id(id)) {
-    show_message_box("No.  please input number!", "sorry", MessageIcon::Information);
+    std::cerr << "scopemark: " << record_id_error(id) << "\n";
     return false;
   }
   const RecordFolder record = RecordFolder::of_record(program_directory_, id);
-  record.create();
-  if (!record.exists()) {
-    show_message_box("please press 'Add'", "sorry");
+  std::error_code reason;
+  fs::create_directory(record.path(), reason);
+  if (reason) {
+    std::cerr << "scopemark: cannot create the record folder " << record.path().string() << ": "
+              << reason.message() << "\n";
     return false;
   }
   record_id_ = id;
