@@ -120,12 +120,11 @@ QImage read_thumbnail(const std::filesystem::path& path) {
 }
 
 Album::Album(AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
-             std::function<UiTexts()> texts, QObject* parent)
+             QObject* parent)
     : QObject(parent),
       list_(list),
       video_area_(video_area),
-      record_folder_(std::move(record_folder)),
-      texts_(std::move(texts)) {
+      record_folder_(std::move(record_folder)) {
   connect(list_, &AlbumList::double_clicked, this, &Album::open_selected_picture);
 }
 

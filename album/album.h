@@ -42,11 +42,13 @@ class Album : public QObject {
   Q_OBJECT
 
  public:
-  // `texts`: the texts in the user's current language, asked for when a message is shown.
-  Album(
-      AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
-      std::function<UiTexts()> texts = [] { return UiTexts(); }, QObject* parent = nullptr);
+  Album(AlbumList* list, VideoAreaSwitch& video_area, std::filesystem::path record_folder,
+        QObject* parent = nullptr);
   ~Album() override;
+
+  // Where the texts in the user's current language come from, asked when a message is shown;
+  // English until set.
+  void set_texts(std::function<UiTexts()> texts) { texts_ = std::move(texts); }
 
   // Empties the album and fills it from the record folder. Thumbnails of files unchanged since
   // they were made are kept; the others are made anew.
@@ -90,7 +92,7 @@ class Album : public QObject {
   AlbumList* list_;
   VideoAreaSwitch& video_area_;
   RecordFolder record_folder_;
-  std::function<UiTexts()> texts_;
+  std::function<UiTexts()> texts_ = [] { return UiTexts(); };
   QHash<QString, QTableWidgetItem*> items_;  // by item text (the picture's path)
   int pending_ = 0;
   std::uint64_t next_ticket_ = 1;

@@ -48,7 +48,9 @@ Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& s
                      const std::function<UiTexts()>& texts) {
   auto* list = new AlbumList(window.client_area());
   replace_control(window, kAlbumList, list);
-  return new Album(list, area, session.options().record_folder, texts, &window);
+  auto* album = new Album(list, area, session.options().record_folder, &window);
+  album->set_texts(texts);
+  return album;
 }
 
 }  // namespace
