@@ -241,6 +241,22 @@ TEST(FrontEarlyOutput, VuiRestrictionBoundsTheBufferAndIsIgnoredWhenInconsistent
   }
 }
 
+TEST(FrontEarlyOutput, APictureIsFinishedAtItsLastMacroblockAndLaterSlicesOfItAreDropped) {
+  SpsFields sps = small_sps(2);
+  sps.poc_type = 2;
+  Stream s(make_config(2, 6, 2), sps);
+  s.slice(idr(0));
+  SliceFields whole = p(1, 0);
+  whole.skip_run = 12;
+  EXPECT_EQ(s.slice(whole), (Pocs{0, 2}));
+  SliceFields again = whole;
+  again.first_mb = 6;
+  again.skip_run = 6;
+  EXPECT_EQ(s.slice(again), Pocs{});
+  EXPECT_EQ(s.end(), Pocs{});
+  EXPECT_EQ(s.pictures.back().incomplete, 0u);
+}
+
 TEST(FrontEarlyOutput, PicturesQueuedTogetherTellHowManyWaitBehindThem) {
   Stream s(make_config(2, 6, 4), small_sps(4));
   outputs(s, {idr(0), p(1, 6), p(2, 2), p(3, 4)});

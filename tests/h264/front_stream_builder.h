@@ -169,6 +169,7 @@ struct SliceFields {
   bool adaptive = false;
   std::vector<std::vector<uint32_t>> mmco;  // operation and its values
   std::vector<std::pair<uint32_t, uint32_t>> reorder;
+  std::optional<uint32_t> skip_run;  // P slice data: this many skipped macroblocks
   // From the sets in use.
   uint32_t log2_max_frame_num = 4;
   uint32_t log2_max_poc_lsb = 4;
@@ -208,7 +209,9 @@ inline std::vector<uint8_t> slice_unit(const SliceFields& f) {
       }
     }
   }
-  w.se(0).ue(1).trailing();
+  w.se(0).ue(1);
+  if (f.skip_run) w.ue(*f.skip_run);
+  w.trailing();
   return w.bytes();
 }
 
