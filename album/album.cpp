@@ -12,12 +12,11 @@
 #include "album/album_list.h"
 #include "album/video_area_switch.h"
 #include "controls/message_box.h"
+#include "i18n/ui_texts.h"
 
 namespace scopemark {
 namespace {
 
-constexpr char kCompareMessage[] = "please select 1-4 pictures 'Compare'!";
-constexpr char kCompareCaption[] = "Sorry";
 constexpr int kThumbnailNameLength = 19;  // characters of the file name on a thumbnail
 constexpr int kShortTextLimit = 20;
 constexpr int kNameTop = 110;
@@ -250,7 +249,8 @@ void Album::compare_pictures() {
       paths.push_back(item_picture_path(list_->item_text(row)));
   }
   if (paths.empty()) {
-    show_message_box(kCompareMessage, kCompareCaption, MessageIcon::None, nullptr);
+    show_message_box(current_texts()->text(text_key::kMessageCompare),
+                     current_texts()->text(text_key::kCaptionSorry), MessageIcon::None, nullptr);
     return;
   }
   video_area_.show_compare(paths);

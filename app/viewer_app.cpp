@@ -11,6 +11,7 @@
 #include "controls/message_box.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
+#include "i18n/ui_texts.h"
 #include "records/record_dialog.h"
 #include "records/record_folder.h"
 
@@ -84,7 +85,10 @@ int ViewerApp::run(const CommandLine& options, SessionOptions session) {
   const AppFolders folders = choose_app_folders(options.program_dir);
   const std::string failed = create_app_folders(folders);
   if (!failed.empty()) {
-    show_message_box("Cannot create the folder " + failed, "Scopemark");
+    const UiTexts texts(find_language_file(folders.languages,
+                                           settings_language(folders.settings + kSettingsFileName))
+                            .value_or(""));
+    show_message_box(texts.format(text_key::kMessageCannotCreateFolder, failed), "Scopemark");
     return 1;
   }
   prepare_settings(folders);
@@ -111,6 +115,7 @@ void ViewerApp::select_language(const std::string& name) {
       scopemark::select_language(language_directory_, settings_path_, name);
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);
+  set_current_texts(UiTexts(language_file_));
 }
 
 bool ViewerApp::choose_record() {
@@ -123,13 +128,15 @@ bool ViewerApp::choose_record() {
 
 bool ViewerApp::open_record(const std::string& id) {
   if (!is_valid_record_id(id)) {
-    show_message_box("No.  please input number!", "sorry", MessageIcon::Information);
+    show_message_box(current_texts()->text(text_key::kMessageEnterNumber),
+                     current_texts()->text(text_key::kCaptionSorry), MessageIcon::Information);
     return false;
   }
   const RecordFolder record = RecordFolder::of_record(program_directory_, id);
   record.create();
   if (!record.exists()) {
-    show_message_box("please press 'Add'", "sorry");
+    show_message_box(current_texts()->text(text_key::kMessagePressAdd),
+                     current_texts()->text(text_key::kCaptionSorry));
     return false;
   }
   record_id_ = id;

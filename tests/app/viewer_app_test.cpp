@@ -160,7 +160,7 @@ TEST_F(ViewerAppRun, AddThenEnterOpensTheMainWindowWithNoDevice) {
   EXPECT_EQ(app.record_id(), "42");
   EXPECT_EQ(app.record_folder(), dir.program_directory() + "42");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
 }
 
 TEST_F(ViewerAppRun, RecordOnTheCommandLineIsCreatedWithoutTheDialog) {
@@ -179,8 +179,8 @@ TEST_F(ViewerAppRun, InvalidRecordOnTheCommandLineIsRefused) {
   EXPECT_EQ(run(options), 2);
   EXPECT_FALSE(main_window_started);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "No.  please input number!");
-  EXPECT_EQ(boxes.shown[0].caption, "sorry");
+  EXPECT_EQ(boxes.shown[0].text, "请输入编号（只能是数字）。");
+  EXPECT_EQ(boxes.shown[0].caption, "提示");
   EXPECT_FALSE(fs::exists(dir.path() / "12a"));
 }
 
