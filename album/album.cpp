@@ -15,12 +15,11 @@
 #include "album/video_area_switch.h"
 #include "controls/message_box.h"
 #include "records/user_removal.h"
+#include "i18n/ui_texts.h"
 
 namespace scopemark {
 namespace {
 
-constexpr char kCompareMessage[] = "please select 1-4 pictures 'Compare'!";
-constexpr char kCompareCaption[] = "Sorry";
 constexpr int kThumbnailNameLength = 19;  // characters of the file name on a thumbnail
 constexpr int kShortTextLimit = 20;
 constexpr int kNameTop = 110;
@@ -297,7 +296,8 @@ void Album::delete_selected_pictures() {
 void Album::compare_pictures() {
   const std::vector<std::filesystem::path> paths = chosen_pictures(kCompareSlots);
   if (paths.empty()) {
-    show_message_box(kCompareMessage, kCompareCaption, MessageIcon::None, nullptr);
+    show_message_box(current_texts()->text(text_key::kMessageCompare),
+                     current_texts()->text(text_key::kCaptionSorry), MessageIcon::None, nullptr);
     return;
   }
   video_area_.show_compare(paths);

@@ -17,6 +17,7 @@
 #include "app/viewer_app.h"
 #include "app/viewer_session.h"
 #include "controls/message_box.h"
+#include "i18n/ui_texts.h"
 #include "video/video_widget.h"
 
 namespace scopemark {
@@ -59,7 +60,9 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   set_window_icon(window);
   QObject::connect(&session, &ViewerSession::message, &window,
                    [&window](const std::string& text, const std::string& caption) {
-                     show_message_box(text, caption, MessageIcon::None, &window);
+                     const auto texts = current_texts();
+                     show_message_box(texts->message(text), texts->message(caption),
+                                      MessageIcon::None, &window);
                    });
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
@@ -74,7 +77,8 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   window.video_area()->show_feed(session.display_feed());
 
   if (!session.find_device()) {
-    show_message_box("No Device", "", MessageIcon::None, &window);
+    show_message_box(current_texts()->text(text_key::kMessageNoDevice), "", MessageIcon::None,
+                     &window);
     return;
   }
   apply_language(window, app);

@@ -12,6 +12,7 @@
 #include "controls/message_box.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
+#include "i18n/ui_texts.h"
 #include "records/record_dialog.h"
 #include "records/record_folder.h"
 
@@ -95,10 +96,13 @@ int ViewerApp::run(const CommandLine& options, SessionOptions session) {
   if (!failed.empty()) {
     std::error_code reason;
     fs::create_directories(failed, reason);
-    const std::string text = "Cannot create the folder " + failed + ": " + reason.message();
-    std::cerr << "scopemark: " << text << "\n";
+    const std::string where = failed + ": " + reason.message();
+    std::cerr << "scopemark: cannot create the folder " << where << "\n";
     if (options.program_dir) return 2;
-    show_message_box(text, "Scopemark");
+    const UiTexts texts(find_language_file(folders.languages,
+                                           settings_language(folders.settings + kSettingsFileName))
+                            .value_or(""));
+    show_message_box(texts.format(text_key::kMessageCannotCreateFolder, where), "Scopemark");
     return 1;
   }
   prepare_settings(folders);
@@ -125,6 +129,7 @@ void ViewerApp::select_language(const std::string& name) {
       scopemark::select_language(language_directory_, settings_path_, name);
   language_name_ = std::move(language.language_name);
   language_file_ = std::move(language.language_file);
+  set_current_texts(UiTexts(language_file_));
 }
 
 bool ViewerApp::choose_record() {

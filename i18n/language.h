@@ -21,8 +21,14 @@ struct LanguageSelection {
 };
 
 // The language files of `program_directory` (which ends with '/'): the regular files
-// "Language/*.ini", in the order of the names compared without letter case.
+// "Language/*.ini" and the built-in files missing there (the two embedded tables and the
+// shipped languages, which may not have been written), in the order of the names compared
+// without letter case.
 std::vector<std::string> language_files(const std::string& program_directory);
+
+// The bytes of a language file: the file's, or for a built-in file name whose file cannot be
+// read, the built-in bytes. Empty for any other file that cannot be read.
+std::string read_language_file(const std::string& path);
 
 // [Setting] Language of the settings file, "English" when missing.
 std::string settings_language(const std::string& settings_path);
@@ -38,7 +44,9 @@ std::optional<std::string> find_language_file(const std::string& program_directo
 
 // Chooses the language file for `name` (an empty name means the one in the settings file),
 // after install_language_files. Without a match the two built-in tables are written again
-// and English is used. The settings file is left naming the language whose file is in use.
+// and English is used. A shipped language is found also where its file could not be
+// written: the built-in file serves. The settings file is left naming the language whose file is in
+// use.
 LanguageSelection select_language(const std::string& program_directory,
                                   const std::string& settings_path, const std::string& name);
 

@@ -1,10 +1,12 @@
 #include "i18n/profile_file.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "i18n/code_page.h"
@@ -45,6 +47,16 @@ std::string_view strip_quotes(std::string_view value) {
   return value;
 }
 
+// The name with the ASCII letters of its one-byte characters in upper case: two names match
+// (cp936_equal_nocase) exactly when these are equal.
+std::string upper_case(std::string_view name) {
+  std::string upper(name);
+  for (std::size_t pos = 0; pos < upper.size(); pos += cp936_char_length(upper, pos)) {
+    if (upper[pos] >= 'a' && upper[pos] <= 'z') upper[pos] = static_cast<char>(upper[pos] - 32);
+  }
+  return upper;
+}
+
 enum class LineKind { other, section, key };
 
 struct Line {
@@ -60,6 +72,7 @@ struct Line {
 std::vector<Line> split_lines(std::string_view content) {
   const bool utf8 = is_utf8_profile(content);
   std::vector<Line> lines;
+  lines.reserve(static_cast<std::size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
   for (std::size_t begin = utf8 ? kUtf8Bom.size() : 0; begin < content.size();) {
     Line line;
     line.begin = begin;
@@ -111,6 +124,11 @@ const Line* find_key(const std::vector<Line>& lines, const SectionRange& range,
   return nullptr;
 }
 
+std::string value_text(std::string_view value, std::size_t buffer_size, bool utf8) {
+  return std::string(
+      text_prefix(strip_quotes(value), buffer_size == 0 ? 0 : buffer_size - 1, utf8));
+}
+
 std::optional<std::string> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
@@ -158,15 +176,34 @@ std::string read_utf8_profile(const std::string& path) {
 std::string profile_find_string(std::string_view content, std::string_view section,
                                 std::string_view key, std::string_view default_value,
                                 std::size_t buffer_size) {
-  const std::size_t limit = buffer_size == 0 ? 0 : buffer_size - 1;
   const bool utf8 = is_utf8_profile(content);
   const std::vector<Line> lines = split_lines(content);
   if (const auto range = find_section(lines, trim(section))) {
     if (const Line* line = find_key(lines, *range, trim(key))) {
-      return std::string(text_prefix(strip_quotes(line->value), limit, utf8));
+      return value_text(line->value, buffer_size, utf8);
     }
   }
-  return std::string(text_prefix(default_value, limit, utf8));
+  // The default keeps its quotes.
+  return std::string(text_prefix(default_value, buffer_size == 0 ? 0 : buffer_size - 1, utf8));
+}
+
+ProfileSection::ProfileSection(std::string content, std::string_view section)
+    : content_(std::make_shared<const std::string>(std::move(content))) {
+  const std::vector<Line> lines = split_lines(*content_);
+  if (const auto range = find_section(lines, trim(section))) {
+    for (std::size_t i = range->header + 1; i < range->last; ++i) {
+      if (lines[i].kind == LineKind::key) {
+        values_.try_emplace(upper_case(lines[i].name), lines[i].value);
+      }
+    }
+  }
+}
+
+std::optional<std::string> ProfileSection::find(std::string_view key,
+                                                std::size_t buffer_size) const {
+  const auto value = values_.find(upper_case(trim(key)));
+  if (value == values_.end()) return std::nullopt;
+  return value_text(value->second, buffer_size, is_utf8_profile(*content_));
 }
 
 std::string profile_get_string(const std::string& path, const std::string& section,

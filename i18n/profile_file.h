@@ -1,9 +1,12 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace scopemark {
 
@@ -26,6 +29,21 @@ std::string read_utf8_profile(const std::string& path);
 std::string profile_find_string(std::string_view content, std::string_view section,
                                 std::string_view key, std::string_view default_value,
                                 std::size_t buffer_size);
+// One section of a profile content, split into lines once for many look-ups.
+class ProfileSection {
+ public:
+  ProfileSection(std::string content, std::string_view section);
+  // What profile_find_string gives for `key` in this section, or nullopt where it would give
+  // the default.
+  std::optional<std::string> find(std::string_view key, std::size_t buffer_size) const;
+
+ private:
+  std::shared_ptr<const std::string> content_;  // the values' views point into it
+  // Value of the first key line of each name in the first such section, by the name with its
+  // ASCII letters in upper case.
+  std::unordered_map<std::string, std::string_view> values_;
+};
+
 // The same for the file at `path`; a missing or unreadable file gives the default.
 std::string profile_get_string(const std::string& path, const std::string& section,
                                const std::string& key, const std::string& default_value,

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "i18n/profile_file.h"
 
 namespace scopemark {
 
@@ -72,12 +75,15 @@ inline constexpr char kMessageRecordPictures[] = "IDS_MSG_RECORD_PICTURES";
 inline constexpr char kMessageNotRemoved[] = "IDS_MSG_NOT_REMOVED";
 inline constexpr char kMessageCannotOpen[] = "IDS_MSG_CANNOT_OPEN";
 inline constexpr char kMessageRecordIdRule[] = "IDS_MSG_RECORD_ID_RULE";
+// %1 is the folder.
+inline constexpr char kMessageCannotCreateFolder[] = "IDS_MSG_CANNOT_CREATE_FOLDER";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language
 // file's [String] section (code page 936, or UTF-8 after a byte-order mark); when the file
 // lacks it or leaves it empty, from the shipped file of the language the file names; then
 // from the shipped English file. The two characters backslash and n become a line feed.
+// A built-in file missing from the language folder reads as built in (read_language_file).
 class UiTexts {
  public:
   // English only.
@@ -88,12 +94,21 @@ class UiTexts {
   std::string text(std::string_view key) const;
   // The text with %1 replaced by `argument`.
   std::string format(std::string_view key, std::string_view argument) const;
+  // A message or message box caption given by its English text (as the camera link, the
+  // decode thread and the session word them) in this language; any other text as it is.
+  std::string message(std::string_view english) const;
   // [Setting] Language of the language file; empty without one.
   const std::string& language() const { return language_; }
 
  private:
   std::string language_;
-  std::vector<std::string> sources_;  // UTF-8 profiles, first match wins
+  std::vector<std::shared_ptr<const ProfileSection>> sources_;  // first match wins
 };
+
+// The texts of the language in use, for code that shows a text and has no UiTexts of its own
+// (the About box, the album, message boxes). English until the first set_current_texts.
+// Both may be called from any thread.
+std::shared_ptr<const UiTexts> current_texts();
+void set_current_texts(UiTexts texts);
 
 }  // namespace scopemark

@@ -11,17 +11,20 @@
 #include <QPushButton>
 #include <QTabBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <string>
 
+#include "app/about_box.h"
 #include "app/app_folders.h"
 #include "app/viewer_app.h"
 #include "controls/dialog_units.h"
 #include "i18n/captions.h"
 #include "i18n/default_tables.h"
+#include "i18n/profile_file.h"
 #include "records/temp_folder.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
@@ -41,6 +44,18 @@ std::string read_file(const fs::path& path) {
 
 void write_file(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The slider labels and the Auto, Set and Get buttons.
+QList<QWidget*> fitted_controls(const MainDialog& window) {
+  QList<QWidget*> controls;
+  for (QLabel* label : window.client_area()->findChildren<QLabel*>()) {
+    if (control_id(label) == -1) controls << label;
+  }
+  for (int id : {MainDialog::kAutoButton, MainDialog::kSetButton, MainDialog::kGetButton}) {
+    controls << window.control(id);
+  }
+  return controls;
 }
 
 // A program folder, the application after its settings step and the main window on a quiet
@@ -95,17 +110,6 @@ class LanguageWiringTest : public ::testing::Test {
     }
     return texts;
   }
-  // The slider labels and the Auto, Set and Get buttons.
-  QList<QWidget*> fitted_controls() const {
-    QList<QWidget*> controls;
-    for (QLabel* label : dialog->client_area()->findChildren<QLabel*>()) {
-      if (control_id(label) == -1) controls << label;
-    }
-    for (int id : {MainDialog::kAutoButton, MainDialog::kSetButton, MainDialog::kGetButton}) {
-      controls << dialog->control(id);
-    }
-    return controls;
-  }
   QString button_text(int id) const {
     return static_cast<QPushButton*>(dialog->control(id))->text();
   }
@@ -148,55 +152,131 @@ TEST_F(LanguageWiringTest, FirstRunIsChineseThroughout) {
   EXPECT_EQ(settings_language(), "[Setting]\r\nLanguage=Chinese\r\n");
 }
 
-TEST_F(LanguageWiringTest, EveryLanguageFromTheMenuAndAfterARestart) {
-  write_settings("English");
+// Every text of the window that a language sets, with its key.
+std::vector<std::pair<std::string, QString>> keyed_window_texts(const MainDialog& window) {
+  std::vector<std::pair<std::string, QString>> texts;
+  for (const MenuLabel& label : kMenuLabels) {
+    const int value = label.item.value;
+    texts.emplace_back(label.key, label.item.by == MenuItemAddress::By::position
+                                      ? window.top_menu(value)->title()
+                                      : window.menu_command(value)->text());
+  }
+  texts.emplace_back("IDD102_Title", window.windowTitle());
+  for (int id : {MainDialog::kAutoButton, MainDialog::kSetButton, MainDialog::kGetButton}) {
+    texts.emplace_back("IDD102_" + std::to_string(id),
+                       static_cast<QPushButton*>(window.control(id))->text());
+  }
+  QList<QLabel*> sliders;
+  for (QLabel* label : window.client_area()->findChildren<QLabel*>()) {
+    if (control_id(label) == -1) sliders << label;
+  }
+  const char* slider_keys[] = {"IDS_BRIGHTNESS", "IDS_CONTRAST", "IDS_SATURATION", "IDS_HUE"};
+  for (int i = 0; i < 4 && i < sliders.size(); ++i)
+    texts.emplace_back(slider_keys[i], sliders[i]->text());
+  const std::pair<int, const char*> tooltips[] = {{1004, "IDS_TIP_SNAP"},
+                                                  {1005, "IDS_TIP_DELETE"},
+                                                  {1006, "IDS_TIP_COMPARE"},
+                                                  {1039, "IDS_TIP_COMPARE"},
+                                                  {1007, "IDS_TIP_FULLSCREEN"}};
+  for (const auto& [id, key] : tooltips) texts.emplace_back(key, window.control(id)->toolTip());
+  texts.emplace_back("IDS_TAB_PICTURE",
+                     static_cast<QTabBar*>(window.control(MainDialog::kTab))->tabText(0));
+  return texts;
+}
+
+// Whether a text is written in the language's own script; any text for a Latin one.
+bool in_script_of(const std::string& language, const QString& text) {
+  auto any = [&text](char32_t first, char32_t last) {
+    const QList<uint> points = text.toUcs4();
+    return std::any_of(points.begin(), points.end(),
+                       [=](uint c) { return c >= first && c <= last; });
+  };
+  const bool han = any(0x4E00, 0x9FFF);
+  if (language == "Chinese") return han;
+  if (language == "Japanese") return han || any(0x3040, 0x30FF);
+  if (language == "Korean") return any(0xAC00, 0xD7A3);
+  if (language == "Russian") return any(0x0400, 0x04FF);
+  return true;
+}
+
+// The window in a shipped language: every text is that language's shipped text, none is
+// empty or "Not found", non-Latin texts are in their script, and the four menus fit the bar.
+void expect_window_in(const MainDialog& window, const ShippedLanguage& language) {
+  const ProfileSection shipped(utf8_profile(*default_table(language.table)), "String");
+  const ProfileSection english(std::string(*default_table(161)), "String");
+  int translated = 0;
+  for (const auto& [key, text] : keyed_window_texts(window)) {
+    SCOPED_TRACE(key);
+    EXPECT_FALSE(text.isEmpty() || text == "Not found");
+    EXPECT_EQ(text.toStdString(), shipped.find(key, 1000).value_or(""));
+    if (text.toStdString() != english.find(key, 1000)) {
+      ++translated;
+      EXPECT_TRUE(in_script_of(language.name, text)) << text.toStdString();
+    }
+  }
+  if (std::string(language.name) != "English") EXPECT_GT(translated, 20);
+
+  const QMenuBar* bar = window.menu_bar();
+  const auto* overflow = bar->findChild<QWidget*>("qt_menubar_ext_button");
+  EXPECT_TRUE(overflow == nullptr || !overflow->isVisible()) << "no overflow button";
+  for (QAction* item : bar->actions()) {
+    const QRect place = bar->actionGeometry(item);
+    EXPECT_TRUE(!place.isEmpty() && bar->rect().contains(place))
+        << item->text().toStdString() << " fits the menu bar";
+  }
+  for (QWidget* control : fitted_controls(window)) {
+    const QString text = control->property("text").toString();
+    EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width())
+        << text.toStdString() << " fits its control";
+  }
+}
+
+class EveryLanguage : public LanguageWiringTest,
+                      public ::testing::WithParamInterface<ShippedLanguage> {};
+
+TEST_P(EveryLanguage, FromTheMenuAndAfterARestart) {
+  const ShippedLanguage& language = GetParam();
+  write_settings(language.name == std::string("English") ? "Chinese" : "English");
   open();
   dialog->show();
   const QSize client_size = dialog->client_area()->size();
-  for (const LanguageCommand& command : kLanguageCommands) {
-    SCOPED_TRACE(command.name);
-    dialog->menu_command(command.command_id)->trigger();
-    const UiTexts texts(app.language_file());
-    EXPECT_EQ(texts.language(), command.name);
-    EXPECT_EQ(dialog->top_menu(2)->title(),
-              QString::fromStdString(texts.text("IDS_MENU_LANGUAGE")));
-    expect_no_missing_menu_text();
-    for (QAction* item : dialog->menu_bar()->actions()) {
-      const QRect place = dialog->menu_bar()->actionGeometry(item);
-      EXPECT_TRUE(!place.isEmpty() && dialog->menu_bar()->rect().contains(place))
-          << item->text().toStdString() << " fits the menu bar";
-    }
-    EXPECT_EQ(dialog->client_area()->size(), client_size);
-    EXPECT_EQ(button_text(MainDialog::kSetButton),
-              QString::fromStdString(texts.text("IDD102_1037")));
-    EXPECT_EQ(slider_texts().back(), QString::fromStdString(texts.text("IDS_HUE")));
-    for (QWidget* control : fitted_controls()) {
-      const QString text = control->property("text").toString();
-      EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width())
-          << text.toStdString() << " fits its control";
-    }
-    EXPECT_EQ(tooltip(1005), QString::fromStdString(texts.text("IDS_TIP_DELETE")));
-    EXPECT_EQ(settings_language(), "[Setting]\r\nLanguage=" + std::string(command.name) + "\r\n");
-    ViewerApp restarted;
-    restarted.prepare_settings(dir.program_directory());
-    EXPECT_EQ(restarted.language_file(), app.language_file());
-  }
-  dialog->menu_command(MainDialog::kMenuKorean)->trigger();
-  EXPECT_EQ(top_level_texts(), QStringList({"파일", "편집", "언어", "도움말"}));
-  EXPECT_EQ(slider_texts(), QStringList({"밝기", "대비", "채도", "색조"}));
-  EXPECT_EQ(tooltip(1006), "비교");
+  const auto command =
+      std::find_if(kLanguageCommands.begin(), kLanguageCommands.end(),
+                   [&](const LanguageCommand& c) { return c.name == std::string(language.name); });
+  dialog->menu_command(command->command_id)->trigger();
+  expect_window_in(*dialog, language);
+  EXPECT_EQ(dialog->client_area()->size(), client_size);
+  EXPECT_EQ(settings_language(), "[Setting]\r\nLanguage=" + std::string(language.name) + "\r\n");
   EXPECT_TRUE(boxes.shown.empty());
+  // Messages and the About box follow too.
+  const UiTexts texts(app.language_file());
+  emit session->message("bind error", "Error");
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text, texts.text("IDS_MSG_BIND_ERROR"));
+  EXPECT_EQ(boxes.shown[0].caption, texts.text("IDS_CAPTION_ERROR"));
+  EXPECT_EQ(AboutBox().windowTitle().toStdString(), texts.text("IDS_ABOUT_TITLE"));
+
+  dialog.reset();
+  session.reset();
+  ViewerApp restarted;
+  restarted.prepare_settings(dir.program_directory());
+  ViewerSession restarted_session(camera.options());
+  MainDialog restarted_window;
+  connect_window(restarted_window, restarted_session, restarted);
+  restarted_window.show();
+  EXPECT_EQ(restarted.language_name(), language.name);
+  expect_window_in(restarted_window, language);
 }
+
+INSTANTIATE_TEST_SUITE_P(ShippedLanguages, EveryLanguage, ::testing::ValuesIn(kShippedLanguages),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LanguageWiringTest, MissingFileKeepsTheLanguageAndSaysSoInIt) {
   write_settings("German");
   open();
-  // A folder where the French file belongs: it cannot be written.
-  fs::remove(dir.path() / "Language" / "French.ini");
-  fs::create_directory(dir.path() / "Language" / "French.ini");
-  dialog->menu_command(MainDialog::kMenuFrench)->trigger();
+  emit dialog->language_chosen("Italian");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Sprachdatei nicht gefunden: Französisch.");
+  EXPECT_EQ(boxes.shown[0].text, "Sprachdatei nicht gefunden: Italian.");
   EXPECT_EQ(boxes.shown[0].caption, "Hinweis");
   EXPECT_EQ(top_level_texts(), QStringList({"Datei", "Bearbeiten", "Sprache", "Hilfe"}));
   EXPECT_EQ(tooltip(1004), "Foto");

@@ -23,6 +23,7 @@
 #include "album/album_list.h"
 #include "controls/bitmap_button.h"
 #include "controls/dialog_units.h"
+#include "i18n/ui_texts.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
 
@@ -50,7 +51,7 @@ TEST(MainDialog, WithoutAdapterShowsNoDeviceAndStaysWithoutVideo) {
   SessionWindow run(without_device());
   MainDialog& dialog = *run.window;
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
   EXPECT_EQ(boxes.shown[0].owner, &dialog);
   EXPECT_FALSE(dialog.video_running());
   EXPECT_FALSE(dialog.windowIcon().isNull()) << "the icon comes before the adapter search";
@@ -273,6 +274,7 @@ TEST(MainDialog, CloseExitOrDestructionStopTheSession) {
 }
 
 TEST(MainDialog, AboutBoxIsModalAndEscapeClosesItNotTheWindow) {
+  set_current_texts(UiTexts());
   MainDialog dialog;
   dialog.show();
   QString title;

@@ -198,8 +198,8 @@ TEST(PictureAdjustment, GetAgainstTheSimulatorAndItsFaultyReply) {
   window.config().adjust_port = faulty.port();
   window.dialog().run_command(MainDialog::kGetButton);
   ASSERT_TRUE(testing::process_events_until([&] { return !boxes.shown.empty(); }));
-  EXPECT_EQ(boxes.shown[0].text, "GetVideoBrightness");
-  EXPECT_EQ(boxes.shown[0].caption, "Error");
+  EXPECT_EQ(boxes.shown[0].text, "无法读取摄像头的图像设置");
+  EXPECT_EQ(boxes.shown[0].caption, "错误");
   EXPECT_EQ(window.sliders(), (std::vector<int>{7, 8, 9, 11})) << "nothing changed";
   EXPECT_EQ(window.values().hue, 11);
 }
@@ -210,8 +210,8 @@ TEST(PictureAdjustment, WithoutDeviceGetTriesAndFailsVisibly) {
   window.config().adjust_port = 1;  // nobody listens on loopback port 1
   window.dialog().run_command(MainDialog::kGetButton);
   ASSERT_TRUE(testing::process_events_until([&] { return boxes.shown.size() == 2; }));
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
-  EXPECT_EQ(boxes.shown[1].text, "GetVideoBrightness");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
+  EXPECT_EQ(boxes.shown[1].text, "无法读取摄像头的图像设置");
   EXPECT_EQ(window.edits(), kEmptyEdits);
   window.slider(MainDialog::kHueSlider)->setValue(100);
   EXPECT_EQ(window.exchange(MainDialog::kHueSlider), (Words{10, 0, 50, 50, 50, 100, 0}))
@@ -232,7 +232,7 @@ TEST(PictureAdjustment, SilentCameraTimesOutWhileTheWindowStaysUsable) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms) << "the exchange runs elsewhere";
   ASSERT_TRUE(testing::process_events_until([&] { return !boxes.shown.empty(); }));
   EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms) << "the reply was awaited";
-  EXPECT_EQ(boxes.shown[0].text, "GetVideoBrightness");
+  EXPECT_EQ(boxes.shown[0].text, "无法读取摄像头的图像设置");
   release = true;
   window.slider(MainDialog::kSaturationSlider)->setValue(33);
   EXPECT_EQ(window.exchange(MainDialog::kSaturationSlider), (Words{10, 0, 50, 50, 33, 50, 0}));

@@ -199,8 +199,8 @@ TEST(SessionStream, NoListenerShowsNoDeviceTitledErrorOverTheWindow) {
   testing::MessageBoxRecorder boxes;
   testing::SessionWindow run(testing::loopback_camera(testing::unused_port()));
   ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
-  EXPECT_EQ(boxes.shown[0].caption, "Error");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
+  EXPECT_EQ(boxes.shown[0].caption, "错误");
   EXPECT_EQ(boxes.shown[0].owner, run.window.get());
   EXPECT_TRUE(run.window->video_running()) << "the window itself started the video chain";
 }
@@ -232,7 +232,7 @@ TEST(SessionStream, OnlyAWirelessAdapterLeadsToTheCamerasAddress) {
     AdapterInfo wired{"eth0", "Ethernet", {}, {{"192.168.1.7", "255.255.255.0"}}, {}};
     testing::SessionWindow run(camera.options({wired}));
     ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, "No Device");
+    EXPECT_EQ(boxes.shown[0].text, "未找到设备");
     EXPECT_EQ(boxes.shown[0].caption, "");
     EXPECT_FALSE(run.window->video_running());
   }
@@ -244,9 +244,9 @@ TEST(SessionStream, OnlyAWirelessAdapterLeadsToTheCamerasAddress) {
   EXPECT_EQ(run.session->link_config().local_address, "192.168.1.77");
   ASSERT_TRUE(process_events_until([&] { return boxes.shown.size() >= 2; }));
   // This computer does not own the adapter's address: the bind fails and the connect goes on.
-  EXPECT_EQ(boxes.shown[0].text, "bind error");
-  EXPECT_EQ(boxes.shown[1].text, "No Device");
-  EXPECT_EQ(boxes.shown[1].caption, "Error");
+  EXPECT_EQ(boxes.shown[0].text, "无法打开网络端口");
+  EXPECT_EQ(boxes.shown[1].text, "未找到设备");
+  EXPECT_EQ(boxes.shown[1].caption, "错误");
   run.window->reject();
   EXPECT_EQ(camera.connects, std::vector<std::string>{"192.168.1.1:40003"});
 }

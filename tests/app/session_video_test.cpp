@@ -228,7 +228,7 @@ TEST_F(SessionVideoTest, DecoderWithoutPicturesStopsTheChainWithAMessage) {
   send(Colour{0, 0, 0});
   ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "ZQ_H264DEC_NO_PICTURE<0");
+  EXPECT_EQ(boxes.shown[0].text, "视频解码失败");
   EXPECT_EQ(boxes.shown[0].owner, dialog);
   EXPECT_TRUE(run->session->stop_requested());
   dialog->close();
@@ -267,7 +267,7 @@ TEST_F(SessionVideoTest, NoDecodeThreadWithoutAnAdapter) {
   dialog->close();
   EXPECT_FALSE(decoder->destroyed);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TEST_F(VideoAreaTest, SinglePictureShowsTheWholePictureFittedAndFollowsTheWindow
 TEST_F(VideoAreaTest, CompareFillsTheQuartersInListOrderUnderTheirNamesAndEmptiesTheRest) {
   click(kCompareButton);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "please select 1-4 pictures 'Compare'!");
+  EXPECT_EQ(boxes.shown[0].text, "请选择 1 到 4 张图片进行对比。");
   expect_live();
 
   for (int row = 0; row < 3; ++row) tick(row);

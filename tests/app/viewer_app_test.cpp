@@ -160,7 +160,7 @@ TEST_F(ViewerAppRun, AddThenEnterOpensTheMainWindowWithNoDevice) {
   EXPECT_EQ(app.record_id(), "42");
   EXPECT_EQ(app.record_folder(), dir.program_directory() + "42");
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "No Device");
+  EXPECT_EQ(boxes.shown[0].text, "未找到设备");
 }
 
 TEST_F(ViewerAppRun, RecordOnTheCommandLineIsCreatedWithoutTheDialog) {
@@ -181,6 +181,8 @@ TEST_F(ViewerAppRun, RefusedRecordOrProgramFolderEndsAtOnceWithTheReasonOnStanda
   EXPECT_NE(
       ::testing::internal::GetCapturedStderr().find("--record 12a: a record number is 1 to 19"),
       std::string::npos);
+  EXPECT_FALSE(main_window_started);
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_FALSE(fs::exists(dir.path() / "12a"));
 
   write_file(dir.path() / "7", "a file in the record's way");

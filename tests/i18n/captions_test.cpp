@@ -163,19 +163,22 @@ TEST_F(ChangeLanguageTest, ShippedLanguageIsSelectedAndRemembered) {
 
 TEST_F(ChangeLanguageTest, MissingFileKeepsTheLanguageAndSaysSoInIt) {
   write_bytes(settings_, "[Setting]\r\nLanguage=German\r\n");
-  install_language_files(folder_.dir());
-  // A folder where the French file belongs: it cannot be put back.
-  std::filesystem::remove(language_path("French.ini"));
-  std::filesystem::create_directory(language_path("French.ini"));
-  const UiTexts german = shipped("German");
-
-  LanguageChange change = change_language(folder_.dir(), settings_, "French", german);
-  EXPECT_FALSE(change.selection);
-  EXPECT_EQ(change.message, "Sprachdatei nicht gefunden: Französisch.");
-  change = change_language(folder_.dir(), settings_, "Klingon", german);
+  const LanguageChange change =
+      change_language(folder_.dir(), settings_, "Klingon", shipped("German"));
   EXPECT_FALSE(change.selection);
   EXPECT_EQ(change.message, "Sprachdatei nicht gefunden: Klingon.");
   EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=German\r\n");
+}
+
+TEST_F(ChangeLanguageTest, ShippedFileThatCannotBePutBackServesBuiltIn) {
+  install_language_files(folder_.dir());
+  // A folder where the French file belongs.
+  std::filesystem::remove(language_path("French.ini"));
+  std::filesystem::create_directory(language_path("French.ini"));
+  const LanguageChange change = change_language(folder_.dir(), settings_, "French", UiTexts());
+  ASSERT_TRUE(change.selection);
+  EXPECT_EQ(UiTexts(change.selection->language_file).text("IDS_MENU_FILE"), "Fichier");
+  EXPECT_EQ(read_bytes(settings_), "[Setting]\r\nLanguage=French\r\n");
 }
 
 TEST_F(ChangeLanguageTest, DeletedShippedFileIsPutBack) {

@@ -9,11 +9,13 @@
 #include "i18n/default_tables.h"
 #include "i18n/profile_file.h"
 #include "i18n/temp_folder.h"
+#include "i18n/ui_texts.h"
 
 namespace scopemark {
 namespace {
 
 using testing::read_bytes;
+using testing::ReadOnlyFolder;
 using testing::TempFolder;
 using testing::write_bytes;
 
@@ -203,11 +205,31 @@ TEST_F(SelectLanguageTest, FallbackOverwritesEditedDefaultTables) {
   EXPECT_EQ(read_bytes(language_path("Multi_eng.ini")), kEnglishText);
 }
 
-TEST_F(SelectLanguageTest, FallbackWithoutAWritableFolderNamesTheEnglishTable) {
+TEST_F(SelectLanguageTest, ShippedLanguagesServeBuiltInWhereTheFolderCannotBeWritten) {
   write_bytes(folder_.file(kLanguageFolder), "a file where the folder belongs");
-  const LanguageSelection selection = select("German");
-  EXPECT_EQ(selection.language_file, language_path("Multi_eng.ini"));
+  LanguageSelection selection = select("German");
+  EXPECT_EQ(selection.language_file, language_path("German.ini"));
+  EXPECT_EQ(UiTexts(selection.language_file).text("IDS_MENU_FILE"), "Datei");
+  EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=German\r\n");
+  selection = select("Klingon");
+  EXPECT_EQ(selection.language_file, language_path("English.ini"));
   EXPECT_EQ(settings_bytes(), "[Setting]\r\nLanguage=English\r\n");
+}
+
+TEST_F(SelectLanguageTest, ReadOnlyFolderOfAnOldInstallShowsTheShippedTexts) {
+  add_language_file(kEnglishFileName, std::string(*default_table(kEnglishTable)));
+  add_language_file(kChineseFileName, std::string(*default_table(kChineseTable)));
+  const ReadOnlyFolder read_only(folder_.dir() + kLanguageFolder);
+  if (!read_only.holds()) GTEST_SKIP() << "this file system lets the folder be written";
+
+  const LanguageSelection selection = select("English");
+  EXPECT_FALSE(std::filesystem::exists(language_path("English.ini")));
+  EXPECT_EQ(selection.language_file, language_path("English.ini")) << "not Multi_eng.ini";
+  const UiTexts texts(selection.language_file);
+  EXPECT_EQ(texts.text("IDS_MENU_EDIT"), "Edit");
+  EXPECT_EQ(texts.text("IDS_MENU_LANGUAGE"), "Language");
+  EXPECT_EQ(UiTexts(select("Japanese").language_file).text("IDS_MENU_HELP"), "ヘルプ");
+  EXPECT_EQ(fill_language_combo(folder_.dir(), settings_).entries.size(), 10u);
 }
 
 TEST_F(SelectLanguageTest, FirstMatchInNameOrderWinsAndOnlyIniFilesCount) {
@@ -238,16 +260,17 @@ TEST_F(SelectLanguageTest, ComboListsNamesSortedAndSelectsByPrefix) {
   add_language_file("4.ini", "[String]\r\n");
   add_language_file("5.ini", "[Setting]\r\nLanguage=" + std::string(150, 'z') + "\r\n");
   const LanguageCombo combo = fill_language_combo(folder_.dir(), settings_);
-  const std::vector<std::string> expected{"chinese", "English", "German", std::string(99, 'z')};
+  // With the ten built-in files, written or not.
+  const std::vector<std::string> expected{
+      "chinese", "Chinese", "Chinese",  "English", "English", "English", "French",
+      "German",  "German",  "Japanese", "Korean",  "Russian", "Spanish", std::string(99, 'z')};
   EXPECT_EQ(combo.entries, expected);
-  EXPECT_EQ(combo.selected, 1);
+  EXPECT_EQ(combo.selected, 3);
 }
 
 TEST_F(SelectLanguageTest, ComboWithoutAMatchSelectsNothing) {
-  add_language_file("1.ini", "[Setting]\r\nLanguage=German\r\n");
-  const LanguageCombo combo = fill_language_combo(folder_.dir(), settings_);
-  EXPECT_EQ(combo.entries, std::vector<std::string>{"German"});
-  EXPECT_EQ(combo.selected, -1);
+  write_bytes(settings_, "[Setting]\r\nLanguage=Klingon\r\n");
+  EXPECT_EQ(fill_language_combo(folder_.dir(), settings_).selected, -1);
 }
 
 }  // namespace

@@ -164,6 +164,19 @@ TEST(ProfileContent, ByteOrderMarkMeansUtf8) {
   EXPECT_EQ(utf8_profile("[S]\r\nK=\xCE\xC4\r\n"), std::string(kUtf8Bom) + "[S]\r\nK=文\r\n");
 }
 
+TEST(ProfileContent, SectionReadOnceAnswersAsSingleLookups) {
+  // \x81\x61 is one two-byte character: its trail byte 'a' keeps its case.
+  const std::string content =
+      "[T]\r\nk=other\r\n[S]\r\n Key = 1 \r\nKEY=2\r\nq='quoted'\r\n\x81\x61=x\r\n"
+      "long=abcdef\r\n[s]\r\nlate=3\r\n";
+  const ProfileSection section(content, " s ");
+  for (const char* key : {"key", " KEY ", "q", "\x81\x61", "\x81\x41", "long", "late", "k", ""}) {
+    EXPECT_EQ(section.find(key, 4).value_or("-"), profile_find_string(content, "S", key, "-", 4))
+        << key;
+  }
+  EXPECT_FALSE(ProfileSection(content, "U").find("k", 10));
+}
+
 TEST_F(ProfileFileTest, WriteFailsInAMissingFolder) {
   EXPECT_FALSE(profile_write_string(folder_.file("no/such.ini"), "S", "k", "v"));
 }

@@ -5,7 +5,11 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace scopemark::testing {
@@ -31,6 +35,51 @@ class TempFolder {
 
  private:
   std::filesystem::path path_;
+};
+
+// Makes an existing folder read-only while it lives: no write permission, and for root, who
+// passes over that, the immutable attribute where the file system has it.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(std::string path) : path_(std::move(path)) {
+    std::filesystem::permissions(path_,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    if (!holds()) set_immutable(true);
+  }
+  ~ReadOnlyFolder() {
+    set_immutable(false);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+  }
+  ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+  ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+
+  // False where the folder can be written all the same.
+  bool holds() const {
+    const std::string probe = path_ + "/probe";
+    const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY, 0644);
+    if (fd < 0) return true;
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return false;
+  }
+
+ private:
+  void set_immutable(bool on) const {
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    int flags = 0;
+    if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+      ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    ::close(fd);
+  }
+
+  std::string path_;
 };
 
 inline std::string read_bytes(const std::string& path) {
