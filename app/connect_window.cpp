@@ -2,6 +2,7 @@
 
 #include <QSlider>
 
+#include <functional>
 #include <string>
 
 #include "album/album.h"
@@ -33,7 +34,7 @@ PictureView* install_picture_view(MainDialog& window, int id) {
 
 // The single picture view and the compare quarters as PictureViews in place of the
 // template's controls, under one owner.
-VideoArea* install_video_area(MainDialog& window) {
+VideoArea* install_video_area(MainDialog& window, const std::function<UiTexts()>& texts) {
   VideoArea::Views views;
   views.video = window.video_area();
   views.picture = install_picture_view(window, kPictureView);
@@ -41,14 +42,17 @@ VideoArea* install_video_area(MainDialog& window) {
                    install_picture_view(window, kCompareTopRight),
                    install_picture_view(window, kCompareBottomLeft),
                    install_picture_view(window, kCompareBottomRight)};
-  return new VideoArea(views, &window);
+  return new VideoArea(views, texts, &window);
 }
 
 // The album list 1010 as an AlbumList and the album over the session's record folder.
-Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session) {
+Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session,
+                     const std::function<UiTexts()>& texts) {
   auto* list = new AlbumList(window.client_area());
   replace_control(window, kAlbumList, list);
-  return new Album(list, area, session.options().record_folder, &window);
+  auto* album = new Album(list, area, session.options().record_folder, &window);
+  album->set_texts(texts);
+  return album;
 }
 
 // Capture without a picture and pictures not saved, told in the current language.
@@ -103,9 +107,10 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   apply_language(window, app);
   set_button_bitmaps(window);
   window.prepare_layout();
-  VideoArea* area = install_video_area(window);
+  const auto texts = [&app] { return UiTexts(app.language_file()); };
+  VideoArea* area = install_video_area(window, texts);
   area->show_live();
-  Album* album = install_album(window, *area, session);
+  Album* album = install_album(window, *area, session, texts);
   album->load_album();
   QObject::connect(&session, &ViewerSession::pictures_changed, album, &Album::load_album);
   QObject::connect(&session, &ViewerSession::picture_changed, album, &Album::add_picture);

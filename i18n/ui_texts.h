@@ -64,6 +64,17 @@ inline constexpr char kMessageNoUser[] = "IDS_MSG_NO_USER";
 inline constexpr char kMessageDeleted[] = "IDS_MSG_DELETED";
 inline constexpr char kMessageDeleteFailed[] = "IDS_MSG_DELETE_FAILED";
 inline constexpr char kMessageLanguageMissing[] = "IDS_MSG_LANGUAGE_MISSING";
+// Safe deletions and whole-picture views: %1 is a file name, a record number or a count.
+inline constexpr char kMessageTrashPicture[] = "IDS_MSG_TRASH_PICTURE";
+inline constexpr char kMessageTrashPictures[] = "IDS_MSG_TRASH_PICTURES";
+inline constexpr char kMessageErasePicture[] = "IDS_MSG_ERASE_PICTURE";
+inline constexpr char kMessageErasePictures[] = "IDS_MSG_ERASE_PICTURES";
+inline constexpr char kMessageTrashRecord[] = "IDS_MSG_TRASH_RECORD";
+inline constexpr char kMessageEraseRecord[] = "IDS_MSG_ERASE_RECORD";
+inline constexpr char kMessageRecordPictures[] = "IDS_MSG_RECORD_PICTURES";
+inline constexpr char kMessageNotRemoved[] = "IDS_MSG_NOT_REMOVED";
+inline constexpr char kMessageCannotOpen[] = "IDS_MSG_CANNOT_OPEN";
+inline constexpr char kMessageRecordIdRule[] = "IDS_MSG_RECORD_ID_RULE";
 // %1 is the folder.
 inline constexpr char kMessageCannotCreateFolder[] = "IDS_MSG_CANNOT_CREATE_FOLDER";
 // Pictures safe: capture without a live picture, a snapshot or a camera picture (%1 its file
