@@ -12,6 +12,7 @@
 #include "app/main_dialog.h"
 #include "app/picture_adjustment.h"
 #include "app/replace_control.h"
+#include "app/store_messages.h"
 #include "app/toolbar_wiring.h"
 #include "app/video_area.h"
 #include "app/viewer_app.h"
@@ -54,6 +55,27 @@ Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& s
   return album;
 }
 
+// Capture without a picture and pictures not saved, told in the current language.
+void connect_store_messages(MainDialog& window, ViewerSession& session, const ViewerApp& app) {
+  const auto tell = [&window, &app](const auto& message_of) {
+    const UiTexts texts(app.language_file());
+    show_message_box(message_of(texts), texts.text(text_key::kCaptionSorry), MessageIcon::Warning,
+                     &window);
+  };
+  QObject::connect(&session, &ViewerSession::no_live_picture, &window, [tell] {
+    tell([](const UiTexts& texts) { return texts.text(text_key::kMessageNoLivePicture); });
+  });
+  QObject::connect(
+      &session, &ViewerSession::snapshot_not_stored, &window, [tell](StoreProblem problem) {
+        tell([problem](const UiTexts& texts) { return not_saved_message(texts, {}, problem); });
+      });
+  QObject::connect(
+      &session, &ViewerSession::picture_not_stored, &window,
+      [tell](const std::filesystem::path& path, StoreProblem problem) {
+        tell([&](const UiTexts& texts) { return not_saved_message(texts, path, problem); });
+      });
+}
+
 }  // namespace
 
 void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) {
@@ -64,6 +86,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
                      show_message_box(texts->message(text), texts->message(caption),
                                       MessageIcon::None, &window);
                    });
+  connect_store_messages(window, session, app);
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
   QObject::connect(

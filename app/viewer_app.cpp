@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <system_error>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "app/connect_window.h"
 #include "app/main_dialog.h"
 #include "controls/message_box.h"
+#include "i18n/code_page.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
 #include "i18n/ui_texts.h"
@@ -117,7 +119,24 @@ void ViewerApp::prepare_settings(const AppFolders& folders) {
   language_directory_ = folders.languages;
   settings_path_ = folders.settings + kSettingsFileName;
   ensure_settings_file(settings_path_);
+  std::error_code ec;
+  const bool settings_readable =
+      fs::is_regular_file(settings_path_, ec) && std::ifstream(settings_path_).good();
   select_language("");
+  tell_default_settings(settings_readable);
+}
+
+void ViewerApp::tell_default_settings(bool settings_readable) const {
+  const UiTexts texts(language_file_);
+  std::string message;
+  if (!settings_readable || language_name_.empty()) {
+    message = texts.format(text_key::kMessageSettingsUnreadable, settings_path_);
+  } else if (!find_language_file(language_directory_, language_name_)) {
+    message = texts.format(text_key::kMessageLanguageMissing, cp936_to_utf8(language_name_));
+  } else {
+    return;
+  }
+  show_message_box(message, texts.text(text_key::kCaptionSorry), MessageIcon::Warning);
 }
 
 void ViewerApp::prepare_settings(const std::string& program_directory) {

@@ -53,6 +53,8 @@ class ViewerApp {
   int run(const CommandLine& options, SessionOptions session);
 
   // Settings file (created from the built-in block when missing) and language selection.
+  // Settings that cannot be read, or that name a language without a file, give the defaults
+  // and a message box that says so.
   void prepare_settings(const AppFolders& folders);
   // The same with everything in one program directory.
   void prepare_settings(const std::string& program_directory);
@@ -70,6 +72,8 @@ class ViewerApp {
   SessionOptions session_options(SessionOptions session) const;
 
  private:
+  void tell_default_settings(bool settings_readable) const;
+
   std::string program_directory_;
   std::string language_directory_;
   std::string settings_path_;

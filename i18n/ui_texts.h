@@ -77,6 +77,19 @@ inline constexpr char kMessageCannotOpen[] = "IDS_MSG_CANNOT_OPEN";
 inline constexpr char kMessageRecordIdRule[] = "IDS_MSG_RECORD_ID_RULE";
 // %1 is the folder.
 inline constexpr char kMessageCannotCreateFolder[] = "IDS_MSG_CANNOT_CREATE_FOLDER";
+// Pictures safe: capture without a live picture, a snapshot or a camera picture (%1 its file
+// name) not saved, then the reason.
+inline constexpr char kMessageNoLivePicture[] = "IDS_MSG_NO_LIVE_PICTURE";
+inline constexpr char kMessageSnapshotNotSaved[] = "IDS_MSG_SNAPSHOT_NOT_SAVED";
+inline constexpr char kMessagePictureNotSaved[] = "IDS_MSG_PICTURE_NOT_SAVED";
+inline constexpr char kMessageDiskFull[] = "IDS_MSG_DISK_FULL";
+inline constexpr char kMessageFolderMissing[] = "IDS_MSG_FOLDER_MISSING";
+inline constexpr char kMessageNotAllowed[] = "IDS_MSG_NOT_ALLOWED";
+inline constexpr char kMessageWriteFailed[] = "IDS_MSG_WRITE_FAILED";
+inline constexpr char kMessageTransferCut[] = "IDS_MSG_TRANSFER_CUT";
+inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE";
+// Settings that cannot be read at start-up; %1 is the file.
+inline constexpr char kMessageSettingsUnreadable[] = "IDS_MSG_SETTINGS_UNREADABLE";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language

@@ -84,6 +84,27 @@ TEST(StartUpSettings, SettingsWithoutTheKeyMeanEnglish) {
   EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/en.ini");
 }
 
+TEST(StartUpSettings, UnreadableSettingsOrAMissingLanguageGiveDefaultsAndSaySo) {
+  testing::MessageBoxRecorder boxes;
+  testing::TempFolder unreadable;
+  fs::create_directory(unreadable.path() / "setting.ini");
+  ViewerApp app;
+  app.prepare_settings(unreadable.program_directory());
+  EXPECT_EQ(app.language_name(), "English");
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text,
+            "The settings file " + app.settings_path() +
+                " could not be read; the viewer starts with its default settings.");
+
+  testing::TempFolder dir;
+  prepare_with(dir, "[Setting]\r\nLanguage=Klingon\r\n", "en.ini", "English");
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].text, "The Klingon language file is missing.");
+  EXPECT_EQ(boxes.shown[1].caption, "Sorry");
+  prepare_with(dir, read_file(dir.path() / "setting.ini"), "en.ini", "English");
+  EXPECT_EQ(boxes.shown.size(), 2u) << "the settings now name the language in use";
+}
+
 TEST(StartUpSettings, AMatchingTableIsUsedAndOnlyMissingTablesAreWritten) {
   testing::TempFolder dir;
   const ViewerApp app = prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");

@@ -252,7 +252,7 @@ TEST(DecodeThread, CaptureWhileFrozenWritesOneFileAndShowsNothing) {
   loop.decoder.pictures_of_chunk = {{1, {81, 82}}};
   int album_loads = 0;
   SnapshotWriter writer(
-      RecordFolder(root / "7"), [&](const std::string&) { ++album_loads; },
+      RecordFolder(root / "7"), [&](const StoreResult&) { ++album_loads; },
       [] { return SnapshotTime{2024, 3, 2, 9, 5, 3}; });
   loop.run(writer);
 
