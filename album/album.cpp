@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
+#include <string>
 #include <system_error>
 
 #include "album/album_list.h"
 #include "album/video_area_switch.h"
 #include "controls/message_box.h"
+#include "records/user_removal.h"
 #include "i18n/ui_texts.h"
 
 namespace scopemark {
@@ -25,7 +28,8 @@ constexpr std::size_t kCompareSlots = 4;
 // its thumbnail shows.
 constexpr int kTicketRole = Qt::UserRole;
 constexpr int kFileStampRole = Qt::UserRole + 1;
-constexpr int kAddedPicturePriority = 1;  // ahead of the thumbnails of a load
+constexpr int kAddedPicturePriority = 1;     // ahead of the thumbnails of a load
+constexpr std::size_t kNamesInQuestion = 5;  // a deletion of more names the first ones
 
 QString to_qstring(const std::filesystem::path& path) {
   return QFile::decodeName(path.c_str());
@@ -59,6 +63,30 @@ void draw_placeholder(QPainter& painter, const QRect& area) {
   painter.drawRect(area.adjusted(1, 1, -1, -1));
   painter.drawLine(area.topLeft(), area.bottomRight());
   painter.drawLine(area.topRight(), area.bottomLeft());
+}
+
+std::string file_name(const std::filesystem::path& path) {
+  return path.filename().string();
+}
+
+// The question before `pictures` leave: where they go, one by name or the count and the first
+// few names.
+std::string removal_question(const UiTexts& texts,
+                             const std::vector<std::filesystem::path>& pictures) {
+  const bool trash = removals_go_to_trash();
+  if (pictures.size() == 1) {
+    return texts.format(trash ? text_key::kMessageTrashPicture : text_key::kMessageErasePicture,
+                        file_name(pictures.front()));
+  }
+  std::string question =
+      texts.format(trash ? text_key::kMessageTrashPictures : text_key::kMessageErasePictures,
+                   std::to_string(pictures.size())) +
+      "\n";
+  for (std::size_t i = 0; i < pictures.size() && i < kNamesInQuestion; ++i) {
+    question += "\n" + file_name(pictures[i]);
+  }
+  if (pictures.size() > kNamesInQuestion) question += "\n\u2026";
+  return question;
 }
 
 }  // namespace
@@ -231,23 +259,42 @@ void Album::open_selected_picture() {
   video_area_.show_picture(item_picture_path((*first)->text()));
 }
 
-void Album::delete_selected_pictures() {
-  std::vector<std::filesystem::path> doomed;
-  for (int row = 0; row < list_->rowCount(); ++row) {
-    if (list_->is_selected_or_ticked(row))
-      doomed.push_back(item_picture_path(list_->item_text(row)));
-  }
-  for (const std::filesystem::path& path : doomed) record_folder_.delete_picture(path);
-  fill_from_folder();
-  list_->setFocus();
-}
-
-void Album::compare_pictures() {
+std::vector<std::filesystem::path> Album::chosen_pictures(std::size_t limit) const {
   std::vector<std::filesystem::path> paths;
-  for (int row = 0; row < list_->rowCount() && paths.size() < kCompareSlots; ++row) {
+  for (int row = 0; row < list_->rowCount() && paths.size() < limit; ++row) {
     if (list_->is_selected_or_ticked(row))
       paths.push_back(item_picture_path(list_->item_text(row)));
   }
+  return paths;
+}
+
+void Album::delete_selected_pictures() {
+  const std::vector<std::filesystem::path> chosen =
+      chosen_pictures(std::numeric_limits<std::size_t>::max());
+  std::string not_removed;
+  if (!chosen.empty()) {
+    const UiTexts texts = texts_();
+    if (!ask_message_box(removal_question(texts, chosen), texts.text(text_key::kTipDelete),
+                         texts.text(text_key::kTipDelete), texts.text(text_key::kButtonCancel),
+                         list_->window())) {
+      list_->setFocus();
+      return;
+    }
+    for (const std::filesystem::path& path : chosen) {
+      if (!remove_user_entry(path)) not_removed += "\n" + file_name(path);
+    }
+    if (!not_removed.empty()) not_removed.insert(0, texts.text(text_key::kMessageNotRemoved));
+  }
+  fill_from_folder();
+  list_->setFocus();
+  if (!not_removed.empty()) {
+    show_message_box(not_removed, texts_().text(text_key::kCaptionSorry), MessageIcon::Warning,
+                     list_->window());
+  }
+}
+
+void Album::compare_pictures() {
+  const std::vector<std::filesystem::path> paths = chosen_pictures(kCompareSlots);
   if (paths.empty()) {
     show_message_box(current_texts()->text(text_key::kMessageCompare),
                      current_texts()->text(text_key::kCaptionSorry), MessageIcon::None, nullptr);

@@ -10,7 +10,10 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
+#include "i18n/ui_texts.h"
 #include "records/record_folder.h"
 
 namespace scopemark {
@@ -28,7 +31,8 @@ QImage make_thumbnail(const QImage& picture, const QString& file_name);
 QImage read_thumbnail(const std::filesystem::path& path);
 
 // The picture album of one record folder: lists the folder's pictures, has the video area show
-// a picture on a double click, deletes and compares the selected or ticked pictures.
+// a picture on a double click, deletes (after the user confirmed) and compares the selected or
+// ticked pictures.
 // Thumbnails are made on worker threads, the rows on screen first, and fill in as they come; an
 // item shows a blank thumbnail until then. load_album and add_picture may be called from any
 // thread: from another thread the call is queued to the GUI thread and returns at once; queued
@@ -42,6 +46,10 @@ class Album : public QObject {
         QObject* parent = nullptr);
   ~Album() override;
 
+  // Where the texts in the user's current language come from, asked when a message is shown;
+  // English until set.
+  void set_texts(std::function<UiTexts()> texts) { texts_ = std::move(texts); }
+
   // Empties the album and fills it from the record folder. Thumbnails of files unchanged since
   // they were made are kept; the others are made anew.
   void load_album();
@@ -51,7 +59,9 @@ class Album : public QObject {
   // The file an item text names: a text of 20 or more bytes or an absolute path is the path
   // itself, any other text a file name inside the record folder.
   std::filesystem::path item_picture_path(const QString& text) const;
-  // Deletes the files of all selected or ticked items without asking, then reloads.
+  // Asks the user to confirm, naming the pictures and whether they go to the trash or for good,
+  // then removes the files of all selected or ticked items (see remove_user_entry), reloads and
+  // names the files that could not be removed. Cancel removes nothing and keeps the selection.
   void delete_selected_pictures();
   // Has the video area compare the first four selected or ticked pictures, in list order.
   void compare_pictures();
@@ -76,10 +86,13 @@ class Album : public QObject {
   void request_thumbnail(QTableWidgetItem* item, int priority);
   void take_thumbnail(const QString& key, std::uint64_t ticket, const QImage& thumbnail);
   void open_selected_picture();
+  // The pictures of the selected or ticked items in list order, at most `limit`.
+  std::vector<std::filesystem::path> chosen_pictures(std::size_t limit) const;
 
   AlbumList* list_;
   VideoAreaSwitch& video_area_;
   RecordFolder record_folder_;
+  std::function<UiTexts()> texts_ = [] { return UiTexts(); };
   QHash<QString, QTableWidgetItem*> items_;  // by item text (the picture's path)
   int pending_ = 0;
   std::uint64_t next_ticket_ = 1;

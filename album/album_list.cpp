@@ -1,6 +1,5 @@
 #include "album/album_list.h"
 
-#include <QEvent>
 #include <QHeaderView>
 
 namespace scopemark {
@@ -30,18 +29,7 @@ AlbumList::AlbumList(QWidget* parent) : QTableWidget(0, 1, parent) {
   colours.setColor(QPalette::Text, Qt::black);
   setPalette(colours);
 
-  setMouseTracking(true);
-  hover_timer_.setSingleShot(true);
-  hover_timer_.setInterval(kHoverTimeMs);
-  connect(&hover_timer_, &QTimer::timeout, this, [this] {
-    if (hover_row_ >= 0 && hover_row_ < rowCount()) {
-      setCurrentCell(hover_row_, 0, QItemSelectionModel::ClearAndSelect);
-    }
-  });
-  connect(this, &QAbstractItemView::entered, this, [this](const QModelIndex& index) {
-    hover_row_ = index.row();
-    hover_timer_.start();
-  });
+  setMouseTracking(true);  // the style highlights the item under the pointer
 }
 
 QTableWidgetItem* AlbumList::insert_item(int row, const QString& text, const QImage& thumbnail) {
@@ -74,14 +62,6 @@ QString AlbumList::item_text(int row) const {
 void AlbumList::mouseDoubleClickEvent(QMouseEvent* event) {
   QTableWidget::mouseDoubleClickEvent(event);
   emit double_clicked();
-}
-
-bool AlbumList::viewportEvent(QEvent* event) {
-  if (event->type() == QEvent::Leave) {
-    hover_timer_.stop();
-    hover_row_ = -1;
-  }
-  return QTableWidget::viewportEvent(event);
 }
 
 }  // namespace scopemark

@@ -1,20 +1,19 @@
 #pragma once
 
 #include <QTableWidget>
-#include <QTimer>
 
 namespace scopemark {
 
 // The album list (control 1010): a report view with one 180-pixel column under an empty
-// heading, grid lines, a check box per item, several items selectable at once, 180 x 128
-// thumbnails, and track-select (resting the mouse on an item selects it).
+// heading, grid lines, a check box per item, several items selectable at once and 180 x 128
+// thumbnails. The pointer only highlights the item under it: the selection changes by a click or
+// the keyboard alone.
 class AlbumList : public QTableWidget {
   Q_OBJECT
 
  public:
   static constexpr int kThumbnailWidth = 180;
   static constexpr int kThumbnailHeight = 128;
-  static constexpr int kHoverTimeMs = 400;  // rest time before track-select picks an item
 
   explicit AlbumList(QWidget* parent = nullptr);
 
@@ -31,11 +30,6 @@ class AlbumList : public QTableWidget {
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
-  bool viewportEvent(QEvent* event) override;
-
- private:
-  QTimer hover_timer_;
-  int hover_row_ = -1;
 };
 
 }  // namespace scopemark

@@ -2,6 +2,7 @@
 
 #include <QSlider>
 
+#include <functional>
 #include <string>
 
 #include "album/album.h"
@@ -11,6 +12,7 @@
 #include "app/main_dialog.h"
 #include "app/picture_adjustment.h"
 #include "app/replace_control.h"
+#include "app/store_messages.h"
 #include "app/toolbar_wiring.h"
 #include "app/video_area.h"
 #include "app/viewer_app.h"
@@ -32,7 +34,7 @@ PictureView* install_picture_view(MainDialog& window, int id) {
 
 // The single picture view and the compare quarters as PictureViews in place of the
 // template's controls, under one owner.
-VideoArea* install_video_area(MainDialog& window) {
+VideoArea* install_video_area(MainDialog& window, const std::function<UiTexts()>& texts) {
   VideoArea::Views views;
   views.video = window.video_area();
   views.picture = install_picture_view(window, kPictureView);
@@ -40,14 +42,38 @@ VideoArea* install_video_area(MainDialog& window) {
                    install_picture_view(window, kCompareTopRight),
                    install_picture_view(window, kCompareBottomLeft),
                    install_picture_view(window, kCompareBottomRight)};
-  return new VideoArea(views, &window);
+  return new VideoArea(views, texts, &window);
 }
 
 // The album list 1010 as an AlbumList and the album over the session's record folder.
-Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session) {
+Album* install_album(MainDialog& window, VideoArea& area, const ViewerSession& session,
+                     const std::function<UiTexts()>& texts) {
   auto* list = new AlbumList(window.client_area());
   replace_control(window, kAlbumList, list);
-  return new Album(list, area, session.options().record_folder, &window);
+  auto* album = new Album(list, area, session.options().record_folder, &window);
+  album->set_texts(texts);
+  return album;
+}
+
+// Capture without a picture and pictures not saved, told in the current language.
+void connect_store_messages(MainDialog& window, ViewerSession& session, const ViewerApp& app) {
+  const auto tell = [&window, &app](const auto& message_of) {
+    const UiTexts texts(app.language_file());
+    show_message_box(message_of(texts), texts.text(text_key::kCaptionSorry), MessageIcon::Warning,
+                     &window);
+  };
+  QObject::connect(&session, &ViewerSession::no_live_picture, &window, [tell] {
+    tell([](const UiTexts& texts) { return texts.text(text_key::kMessageNoLivePicture); });
+  });
+  QObject::connect(
+      &session, &ViewerSession::snapshot_not_stored, &window, [tell](StoreProblem problem) {
+        tell([problem](const UiTexts& texts) { return not_saved_message(texts, {}, problem); });
+      });
+  QObject::connect(
+      &session, &ViewerSession::picture_not_stored, &window,
+      [tell](const std::filesystem::path& path, StoreProblem problem) {
+        tell([&](const UiTexts& texts) { return not_saved_message(texts, path, problem); });
+      });
 }
 
 const char* state_key(ViewerSession::ConnectionState state) {
@@ -108,6 +134,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
                      show_message_box(texts->message(text), texts->message(caption),
                                       MessageIcon::None, &window);
                    });
+  connect_store_messages(window, session, app);
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
   auto* state_line = new StateLine(window, session);
@@ -133,10 +160,11 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   apply_language(window, app);
   set_button_bitmaps(window);
   window.prepare_layout();
-  VideoArea* area = install_video_area(window);
+  const auto texts = [&app] { return UiTexts(app.language_file()); };
+  VideoArea* area = install_video_area(window, texts);
   state_line->follow(*area);
   area->show_live();
-  Album* album = install_album(window, *area, session);
+  Album* album = install_album(window, *area, session, texts);
   album->load_album();
   QObject::connect(&session, &ViewerSession::pictures_changed, album, &Album::load_album);
   QObject::connect(&session, &ViewerSession::picture_changed, album, &Album::add_picture);

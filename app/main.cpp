@@ -12,6 +12,7 @@
 #include "app/viewer_session.h"
 #include "camsim/demo_camera.h"
 #include "link/link_config.h"
+#include "records/desktop_trash.h"
 
 int main(int argc, char** argv) {
   scopemark::SessionOptions session;
@@ -32,6 +33,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   QApplication application(argc, argv);
+  scopemark::install_desktop_trash();
   // The demo camera outlives the window and its threads: declared first, destroyed last.
   std::unique_ptr<scopemark::camsim::DemoCamera> demo_camera;
   if (options.demo) {

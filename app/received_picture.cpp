@@ -4,9 +4,9 @@
 #include <QImage>
 #include <QImageReader>
 
-#include <fstream>
+#include <cerrno>
+#include <cstdio>
 #include <string>
-#include <system_error>
 
 #include "link/link_log.h"
 
@@ -27,7 +27,8 @@ bool acceptable_size(const QSize& size) {
 
 }  // namespace
 
-bool decode_and_save_bmp(std::span<const std::uint8_t> bytes, const std::filesystem::path& path) {
+StoreProblem decode_and_save_bmp(std::span<const std::uint8_t> bytes,
+                                 const std::filesystem::path& path) {
   const QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                                   static_cast<qsizetype>(bytes.size()));
   QBuffer source;
@@ -38,23 +39,23 @@ bool decode_and_save_bmp(std::span<const std::uint8_t> bytes, const std::filesys
   if (size.isValid() && !acceptable_size(size)) {
     write_log({}, "received picture refused: it declares " + std::to_string(size.width()) + " x " +
                       std::to_string(size.height()) + " pixels\n");
-    return false;
+    return StoreProblem::undecodable;
   }
   const QImage image = reader.read();
-  if (image.isNull()) return false;
+  if (image.isNull()) return StoreProblem::undecodable;
   QByteArray bmp;
   QBuffer buffer(&bmp);
   if (!buffer.open(QIODevice::WriteOnly) ||
       !image.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) {
-    return false;
+    return StoreProblem::undecodable;
   }
   // Written through the path itself: the camera's name is bytes, not necessarily UTF-8.
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (file.write(bmp.constData(), bmp.size()) && file.flush()) return true;
-  file.close();
-  std::error_code error;
-  std::filesystem::remove(path, error);
-  return false;
+  errno = 0;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return store_problem_of(errno != 0 ? errno : EIO);
+  const auto bytes_to_write = static_cast<std::size_t>(bmp.size());
+  const bool written = std::fwrite(bmp.constData(), 1, bytes_to_write, file) == bytes_to_write;
+  return store_problem_of(close_picture_file(file, written, path));
 }
 
 }  // namespace scopemark

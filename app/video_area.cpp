@@ -1,17 +1,70 @@
 #include "app/video_area.h"
 
+#include <QEvent>
+#include <QFile>
 #include <QWidget>
 
 #include "album/picture_view.h"
 
 namespace scopemark {
+namespace {
 
-VideoArea::VideoArea(const Views& views, QObject* parent) : QObject(parent), views_(views) {}
+// `place` relative to `from`, moved and scaled as `from` became `to`.
+QRect follow(const QRect& place, const QRect& from, const QRect& to) {
+  const auto x = [&](int at) { return to.left() + (at - from.left()) * to.width() / from.width(); };
+  const auto y = [&](int at) { return to.top() + (at - from.top()) * to.height() / from.height(); };
+  return QRect(QPoint(x(place.left()), y(place.top())),
+               QPoint(x(place.right() + 1) - 1, y(place.bottom() + 1) - 1));
+}
+
+}  // namespace
+
+VideoArea::VideoArea(const Views& views, std::function<UiTexts()> texts, QObject* parent)
+    : QObject(parent),
+      views_(views),
+      texts_(std::move(texts)),
+      video_parent_(views.video->parentWidget()),
+      video_start_(views.video->geometry()),
+      picture_start_(views.picture->geometry()) {
+  for (std::size_t i = 0; i < views_.compare.size(); ++i) {
+    compare_start_[i] = views_.compare[i]->geometry();
+  }
+  views_.video->installEventFilter(this);
+  // A hidden video area hears nothing of its new size: its parent's resize tells, once the
+  // window has laid it out.
+  if (video_parent_ != nullptr) video_parent_->installEventFilter(this);
+}
+
+bool VideoArea::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == views_.video &&
+      (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
+    follow_video_area();
+  } else if (watched == video_parent_ && event->type() == QEvent::Resize) {
+    QMetaObject::invokeMethod(this, &VideoArea::follow_video_area, Qt::QueuedConnection);
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void VideoArea::follow_video_area() {
+  const QRect video = views_.video->geometry();
+  if (video_start_.isEmpty() || video.isEmpty()) return;
+  views_.picture->setGeometry(follow(picture_start_, video_start_, video));
+  for (std::size_t i = 0; i < views_.compare.size(); ++i) {
+    views_.compare[i]->setGeometry(follow(compare_start_[i], video_start_, video));
+  }
+}
 
 void VideoArea::hide_all() {
   views_.video->hide();
   views_.picture->hide();
   for (PictureView* quarter : views_.compare) quarter->hide();
+}
+
+void VideoArea::show_file(PictureView& view, const std::filesystem::path& path, bool named) const {
+  const QString name = QFile::decodeName(path.filename().c_str());
+  const std::string unreadable = texts_().format(text_key::kMessageCannotOpen, name.toStdString());
+  view.show_picture_file(path, named ? name : QString(), QString::fromStdString(unreadable));
+  view.show();
 }
 
 void VideoArea::show_live() {
@@ -21,20 +74,18 @@ void VideoArea::show_live() {
 }
 
 void VideoArea::show_picture(const std::filesystem::path& path) {
-  const QSize size = views_.video->size();
+  follow_video_area();
   hide_all();
-  views_.picture->show();
-  views_.picture->show_picture_file(path, size);
+  show_file(*views_.picture, path, false);
   set_mode(Mode::picture);
 }
 
 void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
+  follow_video_area();
   hide_all();
   std::size_t next = 0;
   for (; next < paths.size() && next < views_.compare.size(); ++next) {
-    PictureView* quarter = views_.compare[next];
-    quarter->show();
-    quarter->show_picture_file(paths[next], quarter->size());
+    show_file(*views_.compare[next], paths[next], true);
   }
   for (; next < views_.compare.size(); ++next) views_.compare[next]->clear();
   set_mode(Mode::compare);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QRect>
 
 #include <array>
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "album/video_area_switch.h"
+#include "i18n/ui_texts.h"
 
 class QWidget;
 
@@ -17,7 +20,8 @@ class PictureView;
 // The one owner of what the video area shows: the live video (control 1000), one picture
 // (1018) or the compare quarters (1019, 1022, 1020, 1021). The album, the camera's commands,
 // the window's clicks and full screen all switch through it. Whether live video is frozen is
-// the session's display flag. GUI thread only.
+// the session's display flag. The picture views follow the video area's place and size. GUI
+// thread only.
 class VideoArea : public QObject, public VideoAreaSwitch {
   Q_OBJECT
 
@@ -30,26 +34,41 @@ class VideoArea : public QObject, public VideoAreaSwitch {
     std::array<PictureView*, 4> compare{};  // top left to bottom right
   };
 
-  explicit VideoArea(const Views& views, QObject* parent = nullptr);
+  // `texts`: the texts in the user's current language, asked for when a picture is shown.
+  explicit VideoArea(
+      const Views& views, std::function<UiTexts()> texts = [] { return UiTexts(); },
+      QObject* parent = nullptr);
 
   Mode mode() const { return mode_; }
 
   void show_live() override;
-  // The picture stretched over the video area's size (a file that cannot be read: none).
+  // The whole picture, fitted to the video area (a file that cannot be read: "cannot open").
   void show_picture(const std::filesystem::path& path) override;
-  // Each picture stretched over its quarter; the quarters left over are emptied and hidden.
+  // Each picture fitted to its quarter under its file name; the quarters left over are emptied
+  // and hidden.
   void show_compare(const std::vector<std::filesystem::path>& paths) override;
 
  signals:
   // After every switch, also to the same mode.
   void mode_changed(scopemark::VideoArea::Mode mode);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void hide_all();
   void set_mode(Mode mode);
+  void show_file(PictureView& view, const std::filesystem::path& path, bool named) const;
+  // The views' places as they were to the video area's first place, kept to its current one.
+  void follow_video_area();
 
   Views views_;
+  std::function<UiTexts()> texts_;
+  QObject* video_parent_;  // only compared in eventFilter: it may be on its way out
   Mode mode_ = Mode::live;
+  QRect video_start_;
+  QRect picture_start_;
+  std::array<QRect, 4> compare_start_{};
 };
 
 }  // namespace scopemark

@@ -3,12 +3,15 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <system_error>
 #include <utility>
 
 #include "app/connect_window.h"
 #include "app/main_dialog.h"
 #include "controls/message_box.h"
+#include "i18n/code_page.h"
 #include "i18n/default_tables.h"
 #include "i18n/language.h"
 #include "i18n/ui_texts.h"
@@ -45,6 +48,9 @@ CommandLine parse_command_line(const std::vector<std::string>& arguments) {
         break;
       }
       (argument == "--record" ? result.record : result.program_dir) = arguments[++i];
+      if (argument == "--record" && !is_valid_record_id(*result.record)) {
+        result.error = record_id_error(*result.record);
+      }
     } else {
       result.error = "unknown argument: " + argument;
     }
@@ -61,8 +67,8 @@ std::string usage_text() {
          "  --program-dir DIR      keep settings, language files and records together in DIR\n"
          "                         (default: settings in ~/.config/scopemark, language files\n"
          "                         in ~/.local/share/scopemark, records in ~/Pictures/Scopemark)\n"
-         "  --record ID            open record ID (digits) without asking, creating it when\n"
-         "                         missing\n"
+         "  --record ID            open record ID (1 to 19 digits) without asking,\n"
+         "                         creating it when missing\n"
          "  --demo                 show the built-in demo camera (on this computer only)\n"
          "  --camera-address ADDR  reach the camera at ADDR instead of 192.168.1.1\n"
          "                         (no wireless adapter needed)\n"
@@ -75,6 +81,11 @@ std::string as_program_directory(const std::string& folder) {
   return with_trailing_separator((ec ? fs::path(folder) : absolute.lexically_normal()).string());
 }
 
+std::string record_id_error(const std::string& id) {
+  return "--record " + id + ": a record number is 1 to " + std::to_string(max_record_id_length) +
+         " digits (0-9)";
+}
+
 bool ensure_settings_file(const std::string& settings_path) {
   std::error_code ec;
   if (fs::exists(fs::symlink_status(settings_path, ec))) return false;
@@ -85,10 +96,15 @@ int ViewerApp::run(const CommandLine& options, SessionOptions session) {
   const AppFolders folders = choose_app_folders(options.program_dir);
   const std::string failed = create_app_folders(folders);
   if (!failed.empty()) {
+    std::error_code reason;
+    fs::create_directories(failed, reason);
+    const std::string where = failed + ": " + reason.message();
+    std::cerr << "scopemark: cannot create the folder " << where << "\n";
+    if (options.program_dir) return 2;
     const UiTexts texts(find_language_file(folders.languages,
                                            settings_language(folders.settings + kSettingsFileName))
                             .value_or(""));
-    show_message_box(texts.format(text_key::kMessageCannotCreateFolder, failed), "Scopemark");
+    show_message_box(texts.format(text_key::kMessageCannotCreateFolder, where), "Scopemark");
     return 1;
   }
   prepare_settings(folders);
@@ -103,7 +119,24 @@ void ViewerApp::prepare_settings(const AppFolders& folders) {
   language_directory_ = folders.languages;
   settings_path_ = folders.settings + kSettingsFileName;
   ensure_settings_file(settings_path_);
+  std::error_code ec;
+  const bool settings_readable =
+      fs::is_regular_file(settings_path_, ec) && std::ifstream(settings_path_).good();
   select_language("");
+  tell_default_settings(settings_readable);
+}
+
+void ViewerApp::tell_default_settings(bool settings_readable) const {
+  const UiTexts texts(language_file_);
+  std::string message;
+  if (!settings_readable || language_name_.empty()) {
+    message = texts.format(text_key::kMessageSettingsUnreadable, settings_path_);
+  } else if (!find_language_file(language_directory_, language_name_)) {
+    message = texts.format(text_key::kMessageLanguageMissing, cp936_to_utf8(language_name_));
+  } else {
+    return;
+  }
+  show_message_box(message, texts.text(text_key::kCaptionSorry), MessageIcon::Warning);
 }
 
 void ViewerApp::prepare_settings(const std::string& program_directory) {
@@ -128,15 +161,15 @@ bool ViewerApp::choose_record() {
 
 bool ViewerApp::open_record(const std::string& id) {
   if (!is_valid_record_id(id)) {
-    show_message_box(current_texts()->text(text_key::kMessageEnterNumber),
-                     current_texts()->text(text_key::kCaptionSorry), MessageIcon::Information);
+    std::cerr << "scopemark: " << record_id_error(id) << "\n";
     return false;
   }
   const RecordFolder record = RecordFolder::of_record(program_directory_, id);
-  record.create();
-  if (!record.exists()) {
-    show_message_box(current_texts()->text(text_key::kMessagePressAdd),
-                     current_texts()->text(text_key::kCaptionSorry));
+  std::error_code reason;
+  fs::create_directory(record.path(), reason);
+  if (reason) {
+    std::cerr << "scopemark: cannot create the record folder " << record.path().string() << ": "
+              << reason.message() << "\n";
     return false;
   }
   record_id_ = id;

@@ -19,7 +19,10 @@ struct CommandLine {
   std::string error;  // not empty when the arguments were not understood
 };
 
+// A --record value that is no record number is an error, like an unknown argument.
 CommandLine parse_command_line(const std::vector<std::string>& arguments);
+// Why `id` is refused as a record number.
+std::string record_id_error(const std::string& id);
 std::string usage_text();
 
 // A folder given by the user as a program directory: absolute, with a trailing '/'.
@@ -45,10 +48,13 @@ class ViewerApp {
   const std::string& record_id() const { return record_id_; }
 
   // The whole start-up; the program's exit code. Cancel in the record dialog ends it before
-  // any window or network activity.
+  // any window or network activity. A --program-dir that cannot be created, or a --record that
+  // cannot be opened, ends it with the reason on standard error and exit code 2.
   int run(const CommandLine& options, SessionOptions session);
 
   // Settings file (created from the built-in block when missing) and language selection.
+  // Settings that cannot be read, or that name a language without a file, give the defaults
+  // and a message box that says so.
   void prepare_settings(const AppFolders& folders);
   // The same with everything in one program directory.
   void prepare_settings(const std::string& program_directory);
@@ -57,7 +63,8 @@ class ViewerApp {
   void select_language(const std::string& name);
   // The record dialog; false when it was cancelled.
   bool choose_record();
-  // A record named on the command line, created when missing; false when refused.
+  // A record named on the command line, created when missing; false when refused, with the
+  // reason on standard error (no message box: the command line's user reads the terminal).
   bool open_record(const std::string& id);
   // The main window, modal, in the dialog colours, over a session on the chosen record.
   void run_main_window(SessionOptions session);
@@ -65,6 +72,8 @@ class ViewerApp {
   SessionOptions session_options(SessionOptions session) const;
 
  private:
+  void tell_default_settings(bool settings_readable) const;
+
   std::string program_directory_;
   std::string language_directory_;
   std::string settings_path_;

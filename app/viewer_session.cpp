@@ -10,6 +10,7 @@
 #include "events/event_server.h"
 #include "events/picture_server.h"
 #include "link/system_adapters.h"
+#include "records/user_removal.h"
 #include "video/decode_thread.h"
 #include "video/display_surface.h"
 #include "video/snapshot_writer.h"
@@ -23,6 +24,7 @@ namespace {
 constexpr auto kWorkerStartPause = 100ms;
 constexpr auto kCapturePause = 100ms;
 constexpr auto kStateWatchPeriod = 200ms;
+constexpr auto kCaptureWait = 1000ms;
 constexpr int kStartSteps = 4;
 constexpr char kGetFailure[] = "GetVideoBrightness";
 constexpr char kGetFailureCaption[] = "Error";
@@ -34,9 +36,14 @@ struct ViewerSession::DecodeRun {
   DecodeRun(ViewerSession& session, DecoderApi& decoder)
       : chunks(*session.ring_),
         snapshots(RecordFolder(session.options_.record_folder),
-                  [&session](const std::string& path) {
-                    if (path.empty()) return;
-                    session.post([&session, path] { emit session.picture_changed(path); });
+                  [&session](const StoreResult& result) {
+                    session.post([&session, result] {
+                      if (result.problem != StoreProblem::none) {
+                        emit session.snapshot_not_stored(result.problem);
+                      } else {
+                        emit session.picture_changed(result.path);
+                      }
+                    });
                   }),
         context{
             .chunks = chunks,
@@ -216,6 +223,13 @@ EventServerContext ViewerSession::server_context(const char* server,
             post([this, path] { emit show_picture(path); });
           },
       .decode_and_save_bmp = decode_and_save_bmp,
+      .remove_picture = remove_user_entry,
+      .picture_not_stored =
+          [this](const std::filesystem::path& path, StoreProblem problem) {
+            // A transfer cut short by stop happens while the window closes: no message then.
+            if (stop_requested_) return;
+            post([this, path, problem] { emit picture_not_stored(path, problem); });
+          },
   };
   return EventServerContext{
       .config = config,
@@ -255,6 +269,10 @@ void ViewerSession::capture() {
     display_frozen_ = false;
     capture_pause_ = false;
     emit pictures_changed();
+  });
+  // A request no picture took by then is withdrawn: nothing is coming to capture.
+  QTimer::singleShot(kCaptureWait, this, [this] {
+    if (capture_requested_.exchange(false)) emit no_live_picture();
   });
 }
 

@@ -90,7 +90,8 @@ class ViewerSession : public QObject {
   // Sets the stop flag and joins every worker; a second call does nothing more.
   void stop();
   // One snapshot of the next picture; the display stays frozen for 100 ms, then the
-  // pictures change.
+  // pictures change. When no picture comes within a second the request is withdrawn and
+  // no_live_picture says so.
   void capture();
   // Sends the four values to the camera off the GUI thread.
   void set_adjustment(const scopemark::VideoAdjustValues& values);
@@ -109,6 +110,11 @@ class ViewerSession : public QObject {
   void show_picture(const std::filesystem::path& path);
   // A message box for the user.
   void message(const std::string& text, const std::string& caption);
+  // Capture found no live picture and wrote nothing.
+  void no_live_picture();
+  // A snapshot, or a picture the camera sent under `path`, was not stored; nothing was lost.
+  void snapshot_not_stored(scopemark::StoreProblem problem);
+  void picture_not_stored(const std::filesystem::path& path, scopemark::StoreProblem problem);
   void adjustment_received(const scopemark::VideoAdjustValues& values);
   void connection_state_changed(scopemark::ViewerSession::ConnectionState state);
 

@@ -1,6 +1,7 @@
 #include "controls/message_box.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 
 #include <utility>
@@ -8,7 +9,7 @@
 namespace scopemark {
 namespace {
 
-void show_qt_message_box(const MessageBoxRequest& request) {
+bool show_qt_message_box(const MessageBoxRequest& request) {
   QMessageBox box(request.owner);
   box.setWindowTitle(QString::fromStdString(request.caption));
   box.setText(QString::fromStdString(request.text));
@@ -26,8 +27,19 @@ void show_qt_message_box(const MessageBoxRequest& request) {
       box.setIcon(QMessageBox::Critical);
       break;
   }
-  box.setStandardButtons(QMessageBox::Ok);
+  if (request.confirm_button.empty()) {
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return true;
+  }
+  QPushButton* confirm =
+      box.addButton(QString::fromStdString(request.confirm_button), QMessageBox::AcceptRole);
+  QPushButton* cancel =
+      box.addButton(QString::fromStdString(request.cancel_button), QMessageBox::RejectRole);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
   box.exec();
+  return box.clickedButton() == confirm;
 }
 
 MessageBoxFunction& current_function() {
@@ -40,6 +52,13 @@ MessageBoxFunction& current_function() {
 void show_message_box(const std::string& text, const std::string& caption, MessageIcon icon,
                       QWidget* owner) {
   current_function()(MessageBoxRequest{text, caption, icon, owner});
+}
+
+bool ask_message_box(const std::string& text, const std::string& caption,
+                     const std::string& confirm_button, const std::string& cancel_button,
+                     QWidget* owner) {
+  return current_function()(
+      MessageBoxRequest{text, caption, MessageIcon::Warning, owner, confirm_button, cancel_button});
 }
 
 MessageBoxFunction set_message_box_function(MessageBoxFunction function) {

@@ -1,6 +1,7 @@
 #include "events/event_server.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,20 @@ std::optional<EventMessage> parse_event_message(std::span<const std::uint8_t> re
   if (received.size() != EventMessage::kSize) return std::nullopt;
   return EventMessage{static_cast<std::uint16_t>(received[8] | received[9] << 8)};
 }
+
+namespace {
+
+// A folder of the picture's name is never removed.
+void remove_picture(const EventServerContext& ctx, const std::filesystem::path& picture) {
+  std::error_code ec;
+  if (!ctx.actions.remove_picture) {
+    ctx.record_folder.delete_picture(picture);
+  } else if (!std::filesystem::is_directory(std::filesystem::symlink_status(picture, ec))) {
+    ctx.actions.remove_picture(picture);
+  }
+}
+
+}  // namespace
 
 void handle_event_command(const EventServerContext& ctx, std::uint16_t command) {
   switch (command) {
@@ -31,7 +46,7 @@ void handle_event_command(const EventServerContext& ctx, std::uint16_t command) 
       write_log(ctx.log, "delete one jpg!");
       const std::filesystem::path last = ctx.received_picture_path.get();
       if (!last.empty()) {
-        ctx.record_folder.delete_picture(last);
+        remove_picture(ctx, last);
         run_action(ctx.actions.update_picture, last);
       }
       break;
@@ -41,7 +56,7 @@ void handle_event_command(const EventServerContext& ctx, std::uint16_t command) 
       break;
     case kDeleteAllPictures:
       write_log(ctx.log, "delete all jpg!");
-      ctx.record_folder.delete_all_pictures();
+      ctx.record_folder.delete_all_pictures(ctx.actions.remove_picture);
       run_action(ctx.actions.load_album);
       run_action(ctx.actions.show_video_area);
       break;

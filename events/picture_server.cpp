@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 #include "events/server_loop.h"
@@ -48,13 +49,31 @@ PictureAssembler::Step PictureAssembler::add(const PicturePacket& packet) {
   return packet.length == PicturePacket::kPayloadSize ? Step::more : Step::last;
 }
 
-void store_received_picture(const EventServerContext& ctx, const PictureAssembler& assembler) {
+void store_received_picture(const EventServerContext& ctx, const PictureAssembler& assembler,
+                            bool complete) {
   const std::filesystem::path target = ctx.record_folder.received_picture_path(assembler.name());
   ctx.received_picture_path.set(target);
-  ctx.record_folder.delete_picture(target);
   if (assembler.picture().size() <= kStoreThreshold) return;
-  const auto& save = ctx.actions.decode_and_save_bmp;
-  if (!save || !save(assembler.picture(), target)) ctx.record_folder.delete_picture(target);
+  StoreProblem problem = StoreProblem::incomplete;
+  if (complete) {
+    const auto& save = ctx.actions.decode_and_save_bmp;
+    const std::filesystem::path temporary = temporary_picture_path(ctx.record_folder, "received");
+    problem = prepare_folder(ctx.record_folder);
+    if (problem == StoreProblem::none) {
+      problem = save ? save(assembler.picture(), temporary) : StoreProblem::undecodable;
+    }
+    if (problem == StoreProblem::none) {
+      problem = place_replacing(temporary, target).problem;
+    } else {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+    }
+  }
+  if (problem != StoreProblem::none) {
+    write_log(ctx.log, "received picture not stored: " + target.filename().string() + "\n");
+    run_action(ctx.actions.picture_not_stored, target, problem);
+    return;
+  }
   run_action(ctx.actions.show_picture_view);
   run_action(ctx.actions.update_picture, target);
   run_action(ctx.actions.show_single_picture, target);
@@ -73,7 +92,7 @@ int run_picture_server(const EventServerContext& ctx) {
     }
     connection.close();
     if (step != PictureAssembler::Step::refused && assembler.named()) {
-      store_received_picture(ctx, assembler);
+      store_received_picture(ctx, assembler, step == PictureAssembler::Step::last);
     }
   });
 }

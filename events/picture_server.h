@@ -53,9 +53,13 @@ class PictureAssembler {
   bool named_ = false;
 };
 
-// Stores a finished, accepted transfer: names `received_picture_path`, deletes an older file
-// of that name, and above kStoreThreshold saves the picture as BMP and shows it.
-void store_received_picture(const EventServerContext& ctx, const PictureAssembler& assembler);
+// Stores an accepted transfer: names `received_picture_path`, and above kStoreThreshold saves
+// a `complete` picture as BMP under a temporary name, renames it over an older file of its
+// name and shows it. Nothing is deleted: a transfer cut off, too small, undecodable or not
+// written keeps the older file, and all but the too small ones are told to
+// `picture_not_stored`.
+void store_received_picture(const EventServerContext& ctx, const PictureAssembler& assembler,
+                            bool complete);
 
 // Body of the picture server thread (port `config.picture_port`): one picture per connection.
 // Returns as run_server_loop does.

@@ -12,6 +12,7 @@
 
 #include "link/link_config.h"
 #include "link/link_log.h"
+#include "records/picture_store.h"
 #include "records/record_folder.h"
 
 namespace scopemark {
@@ -47,10 +48,16 @@ struct EventActions {
   std::function<void()> show_picture_view;
   // Show one picture file in the single picture view.
   std::function<void(const std::filesystem::path&)> show_single_picture;
-  // Decode a still picture of any supported format and save it as BMP; false when either
-  // step failed.
-  std::function<bool(std::span<const std::uint8_t>, const std::filesystem::path&)>
+  // Decode a still picture of any supported format and save it as BMP: none, undecodable,
+  // or why the file could not be written.
+  std::function<StoreProblem(std::span<const std::uint8_t>, const std::filesystem::path&)>
       decode_and_save_bmp;
+  // Remove one picture for the camera's delete commands (the desktop trash where there is
+  // one); unset: deleted for good.
+  FileRemover remove_picture;
+  // A picture the camera sent under this path was not stored, and why; the older picture of
+  // its name, if any, is kept.
+  std::function<void(const std::filesystem::path&, StoreProblem)> picture_not_stored;
 };
 
 // Full path of the last picture named by the picture server; read by the command server.

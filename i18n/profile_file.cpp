@@ -132,7 +132,11 @@ std::string value_text(std::string_view value, std::size_t buffer_size, bool utf
 std::optional<std::string> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  try {
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    return std::nullopt;  // a folder at the path, or a failing disk
+  }
 }
 
 // A name that reads back as written: whole two-byte characters only (a lone lead byte at

@@ -64,8 +64,32 @@ inline constexpr char kMessageNoUser[] = "IDS_MSG_NO_USER";
 inline constexpr char kMessageDeleted[] = "IDS_MSG_DELETED";
 inline constexpr char kMessageDeleteFailed[] = "IDS_MSG_DELETE_FAILED";
 inline constexpr char kMessageLanguageMissing[] = "IDS_MSG_LANGUAGE_MISSING";
+// Safe deletions and whole-picture views: %1 is a file name, a record number or a count.
+inline constexpr char kMessageTrashPicture[] = "IDS_MSG_TRASH_PICTURE";
+inline constexpr char kMessageTrashPictures[] = "IDS_MSG_TRASH_PICTURES";
+inline constexpr char kMessageErasePicture[] = "IDS_MSG_ERASE_PICTURE";
+inline constexpr char kMessageErasePictures[] = "IDS_MSG_ERASE_PICTURES";
+inline constexpr char kMessageTrashRecord[] = "IDS_MSG_TRASH_RECORD";
+inline constexpr char kMessageEraseRecord[] = "IDS_MSG_ERASE_RECORD";
+inline constexpr char kMessageRecordPictures[] = "IDS_MSG_RECORD_PICTURES";
+inline constexpr char kMessageNotRemoved[] = "IDS_MSG_NOT_REMOVED";
+inline constexpr char kMessageCannotOpen[] = "IDS_MSG_CANNOT_OPEN";
+inline constexpr char kMessageRecordIdRule[] = "IDS_MSG_RECORD_ID_RULE";
 // %1 is the folder.
 inline constexpr char kMessageCannotCreateFolder[] = "IDS_MSG_CANNOT_CREATE_FOLDER";
+// Pictures safe: capture without a live picture, a snapshot or a camera picture (%1 its file
+// name) not saved, then the reason.
+inline constexpr char kMessageNoLivePicture[] = "IDS_MSG_NO_LIVE_PICTURE";
+inline constexpr char kMessageSnapshotNotSaved[] = "IDS_MSG_SNAPSHOT_NOT_SAVED";
+inline constexpr char kMessagePictureNotSaved[] = "IDS_MSG_PICTURE_NOT_SAVED";
+inline constexpr char kMessageDiskFull[] = "IDS_MSG_DISK_FULL";
+inline constexpr char kMessageFolderMissing[] = "IDS_MSG_FOLDER_MISSING";
+inline constexpr char kMessageNotAllowed[] = "IDS_MSG_NOT_ALLOWED";
+inline constexpr char kMessageWriteFailed[] = "IDS_MSG_WRITE_FAILED";
+inline constexpr char kMessageTransferCut[] = "IDS_MSG_TRANSFER_CUT";
+inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE";
+// Settings that cannot be read at start-up; %1 is the file.
+inline constexpr char kMessageSettingsUnreadable[] = "IDS_MSG_SETTINGS_UNREADABLE";
 // Live camera: connected, but no picture comes.
 inline constexpr char kStateNoPicture[] = "IDS_STATE_NO_PICTURE";
 }  // namespace text_key

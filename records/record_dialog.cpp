@@ -3,12 +3,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 
+#include <filesystem>
+#include <string>
 #include <utility>
 
 #include "controls/dialog_units.h"
 #include "controls/message_box.h"
 #include "records/record_folder.h"
+#include "records/user_removal.h"
 
 namespace scopemark {
 namespace {
@@ -69,6 +73,9 @@ void RecordDialog::build_controls() {
 
   add_label(text_key::kRecordId, 9, true);
   id_edit_ = add_edit(kIdEdit, 8, true);
+  id_edit_->setMaxLength(static_cast<int>(max_record_id_length));
+  id_edit_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("[0-9]{0,%1}").arg(max_record_id_length)), id_edit_));
   add_label(text_key::kRecordName, 25, true);
   add_edit(kNameEdit, 24, true);
   add_label(text_key::kRecordSex, 43, false);
@@ -98,7 +105,7 @@ void RecordDialog::show_message(const char* key, const char* caption_key, Messag
 bool RecordDialog::read_record_id(int button, std::string& id) {
   id = id_edit_->text().toStdString();
   if (is_valid_record_id(id)) return true;
-  show_message(text_key::kMessageEnterNumber, text_key::kCaptionSorry, MessageIcon::Information,
+  show_message(text_key::kMessageRecordIdRule, text_key::kCaptionSorry, MessageIcon::Information,
                button == kDelete ? nullptr : this);
   return false;
 }
@@ -128,13 +135,35 @@ void RecordDialog::run_button(int button) {
       }
       break;
     case kDelete:
-      if (record.remove()) {
-        show_message(text_key::kMessageDeleted, text_key::kCaptionOk, MessageIcon::Information);
-      } else {
-        show_message(text_key::kMessageDeleteFailed, text_key::kCaptionSorry, MessageIcon::Warning);
-      }
+      delete_record(record, id);
       break;
   }
+}
+
+void RecordDialog::delete_record(const RecordFolder& record, const std::string& id) {
+  if (!record.exists()) {
+    show_message(text_key::kMessageNoUser, text_key::kCaptionSorry);
+    return;
+  }
+  std::error_code ec;
+  if (std::filesystem::is_directory(record.path(), ec)) {
+    const std::string question =
+        texts_.format(
+            removals_go_to_trash() ? text_key::kMessageTrashRecord : text_key::kMessageEraseRecord,
+            id) +
+        "\n" +
+        texts_.format(text_key::kMessageRecordPictures, std::to_string(record.pictures().size()));
+    if (!ask_message_box(question, texts_.text(text_key::kRecordDelete),
+                         texts_.text(text_key::kRecordDelete), texts_.text(text_key::kButtonCancel),
+                         this)) {
+      return;
+    }
+    if (remove_user_entry(record.path())) {
+      show_message(text_key::kMessageDeleted, text_key::kCaptionOk, MessageIcon::Information);
+      return;
+    }
+  }
+  show_message(text_key::kMessageDeleteFailed, text_key::kCaptionSorry, MessageIcon::Warning);
 }
 
 }  // namespace scopemark

@@ -11,8 +11,12 @@ class QLineEdit;
 
 namespace scopemark {
 
+class RecordFolder;
+
 // Asks for the record number before the main window opens (template 158). Enter with an
 // existing record accepts; Cancel, Esc and closing reject. Add, Search and Delete keep it open.
+// The ID field takes 1 to max_record_id_length digits; Delete asks first, naming the record, its
+// number of pictures and whether it goes to the trash or for good.
 class RecordDialog : public QDialog {
   Q_OBJECT
 
@@ -45,6 +49,7 @@ class RecordDialog : public QDialog {
   // The ID text when it is a valid record number; otherwise shows the refusal of that button.
   bool read_record_id(int button, std::string& id);
   void run_button(int button);
+  void delete_record(const RecordFolder& record, const std::string& id);
   // A message box with the texts of the two keys; no owner unless given.
   void show_message(const char* key, const char* caption_key, MessageIcon icon = MessageIcon::None,
                     QWidget* owner = nullptr) const;

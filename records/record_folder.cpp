@@ -123,10 +123,15 @@ bool RecordFolder::lists_before(const fs::path& a, const fs::path& b) {
   return less_without_case(a.filename().string(), b.filename().string());
 }
 
-fs::path RecordFolder::snapshot_path(const SnapshotTime& time) const {
-  char name[32];
-  std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d.bmp", time.year, time.month, time.day,
-                time.hour, time.minute, time.second);
+fs::path RecordFolder::snapshot_path(const SnapshotTime& time, int number) const {
+  char name[48];
+  const int stem = std::snprintf(name, sizeof name, "%04d%02d%02d_%02d%02d%02d", time.year,
+                                 time.month, time.day, time.hour, time.minute, time.second);
+  if (number > 1) {
+    std::snprintf(name + stem, sizeof name - stem, "_%02d.bmp", number);
+  } else {
+    std::snprintf(name + stem, sizeof name - stem, ".bmp");
+  }
   return path_ / name;
 }
 
@@ -141,11 +146,13 @@ bool RecordFolder::delete_picture(const fs::path& picture) const {
   return fs::remove(picture, ec);
 }
 
-void RecordFolder::delete_all_pictures() const {
+void RecordFolder::delete_all_pictures(const FileRemover& remove) const {
   for (const fs::path& entry : entries_of(path_)) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(entry, ec))) {
-      RecordFolder(entry).delete_all_pictures();
+      RecordFolder(entry).delete_all_pictures(remove);
+    } else if (remove) {
+      remove(entry);
     } else {
       delete_picture(entry);
     }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,9 @@ bool is_valid_record_id(std::string_view id);
 // A picture name from the camera may become a file name: not empty, no path separator, no
 // "..", no control characters.
 bool is_safe_picture_name(std::string_view name);
+
+// Removes one file; true when it is gone.
+using FileRemover = std::function<bool(const std::filesystem::path&)>;
 
 // Local date and time, to the second.
 struct SnapshotTime {
@@ -59,8 +63,10 @@ class RecordFolder {
   // List order: by file name without regard to case.
   static bool lists_before(const std::filesystem::path& a, const std::filesystem::path& b);
 
-  // Where a snapshot taken at `time` goes: YYYYMMDD_hhmmss.bmp.
-  std::filesystem::path snapshot_path(const SnapshotTime& time) const;
+  // Where a snapshot taken at `time` goes: YYYYMMDD_hhmmss.bmp; for the snapshots after the
+  // first in the same second (`number` 2, 3, ...) YYYYMMDD_hhmmss_NN.bmp with at least two
+  // digits, so that up to 99 in one second list in the order they were taken.
+  std::filesystem::path snapshot_path(const SnapshotTime& time, int number = 1) const;
   // Where a picture the camera sent as `name` (a safe picture name) goes: name + ".bmp".
   std::filesystem::path received_picture_path(std::string_view name) const;
 
@@ -68,8 +74,9 @@ class RecordFolder {
   // something was deleted.
   bool delete_picture(const std::filesystem::path& picture) const;
   // Deletes every file in the folder and in all folders below it; the folders stay. Links to
-  // folders are removed like files and never followed.
-  void delete_all_pictures() const;
+  // folders are removed like files and never followed. Each file goes through `remove` when
+  // it is set (the desktop trash), else through delete_picture.
+  void delete_all_pictures(const FileRemover& remove = {}) const;
 
  private:
   std::filesystem::path path_;

@@ -73,7 +73,9 @@ bool decode_chunk(DecodeThreadContext& context, DecoderContext* decoder, const u
       if (context.show_message) context.show_message("ZQ_H264DEC_NO_PICTURE<0");
       return false;
     }
-    if (r == DECODE_PICTURE_READY) deliver_picture(context, picture);
+    // A picture with newer ones already behind it is stale: showing or keeping it would
+    // only hold back the newest.
+    if (r == DECODE_PICTURE_READY && picture.queued_after == 0) deliver_picture(context, picture);
     if (context.stop_requested.load()) return false;
     r = context.decoder.decode(decoder, nullptr, 0, 0, 0, &picture, end_of_stream);
   }

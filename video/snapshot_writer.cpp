@@ -1,5 +1,6 @@
 #include "video/snapshot_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -54,9 +55,8 @@ std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byt
            std::fwrite(zeros, 1, padded_row - row_bytes, file) == padded_row - row_bytes;
     }
   }
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) {
-    std::remove(path.c_str());
+  if (const int error = close_picture_file(file, ok, path); error != 0) {
+    errno = error;
     return {};
   }
   return path;
@@ -66,22 +66,34 @@ SnapshotWriter::SnapshotWriter(RecordFolder folder, SavedAction saved,
                                std::function<SnapshotTime()> clock)
     : folder_(std::move(folder)), saved_(std::move(saved)), clock_(std::move(clock)) {}
 
-void SnapshotWriter::save_snapshot(const DecodedPicture& picture) {
+StoreResult SnapshotWriter::store(const DecodedPicture& picture) {
   const int width = static_cast<int>(picture.width);
   const int height = static_cast<int>(picture.height);
-  last_snapshot_path_.clear();
-  std::string target;
-  if (picture.luma != nullptr && picture.cb != nullptr && picture.cr != nullptr && width > 0 &&
-      height > 0 && width % 2 == 0 && height % 2 == 0) {
-    std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
-    const Yuv420Planes planes{picture.luma, picture.cb, picture.cr,
-                              static_cast<int>(picture.luma_stride),
-                              static_cast<int>(picture.chroma_stride)};
-    yuv420_to_bgr24(bgr.data(), planes, width, height);
-    target = folder_.snapshot_path(clock_()).string();
-    last_snapshot_path_ = write_bmp(target, bgr.data(), bgr.size(), width, height);
+  if (picture.luma == nullptr || picture.cb == nullptr || picture.cr == nullptr || width <= 0 ||
+      height <= 0 || width % 2 != 0 || height % 2 != 0) {
+    return {{}, StoreProblem::undecodable};
   }
-  if (saved_) saved_(target);
+  std::vector<uint8_t> bgr(static_cast<size_t>(width) * height * 3);
+  const Yuv420Planes planes{picture.luma, picture.cb, picture.cr,
+                            static_cast<int>(picture.luma_stride),
+                            static_cast<int>(picture.chroma_stride)};
+  yuv420_to_bgr24(bgr.data(), planes, width, height);
+  const SnapshotTime time = clock_();
+  if (const StoreProblem problem = prepare_folder(folder_); problem != StoreProblem::none) {
+    return {{}, problem};
+  }
+  const std::filesystem::path temporary = temporary_picture_path(folder_, "snapshot");
+  errno = 0;
+  if (write_bmp(temporary.string(), bgr.data(), bgr.size(), width, height).empty()) {
+    return {{}, store_problem_of(errno != 0 ? errno : EIO)};
+  }
+  return place_snapshot(temporary, folder_, time);
+}
+
+void SnapshotWriter::save_snapshot(const DecodedPicture& picture) {
+  const StoreResult result = store(picture);
+  last_snapshot_path_ = result.path.string();
+  if (saved_) saved_(result);
 }
 
 }  // namespace scopemark

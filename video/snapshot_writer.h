@@ -7,6 +7,7 @@
 #include <string>
 
 #include "h264/decoder/decoder.h"
+#include "records/picture_store.h"
 #include "records/record_folder.h"
 
 namespace scopemark {
@@ -15,7 +16,7 @@ namespace scopemark {
 // `pixels` (already bottom-up, blue green red), each padded to a multiple of 4 bytes as the
 // format requires. An existing file is replaced. Returns `path`, or an empty string when
 // the arguments do not describe a picture, the file cannot be created or a write fails (a
-// partly written file is removed).
+// partly written file is removed; errno tells why).
 std::string write_bmp(const std::string& path, const uint8_t* pixels, size_t byte_count, int width,
                       int height);
 
@@ -27,12 +28,13 @@ class SnapshotSink {
   virtual void save_snapshot(const DecodedPicture& picture) = 0;
 };
 
-// Writes each snapshot into the record folder, named by the local time, then tells `saved`
-// the snapshot's path, also when the write failed (a failed write leaves no file there); the
-// path is empty when the picture had no usable planes. Used on the decode thread only.
+// Writes each snapshot into the record folder (made again when it was deleted from outside),
+// named by the local time, a second snapshot in the same second under the next free name; then
+// tells `saved` the file written, or why there is none. The file appears whole under its name:
+// it is written under a temporary name first. Used on the decode thread only.
 class SnapshotWriter final : public SnapshotSink {
  public:
-  using SavedAction = std::function<void(const std::string& path)>;
+  using SavedAction = std::function<void(const StoreResult& result)>;
   SnapshotWriter(RecordFolder folder, SavedAction saved,
                  std::function<SnapshotTime()> clock = local_time_now);
 
@@ -42,6 +44,8 @@ class SnapshotWriter final : public SnapshotSink {
   const std::string& last_snapshot_path() const { return last_snapshot_path_; }
 
  private:
+  StoreResult store(const DecodedPicture& picture);
+
   RecordFolder folder_;
   SavedAction saved_;
   std::function<SnapshotTime()> clock_;

@@ -98,6 +98,7 @@ bool decode_pending(DecoderContext& ctx, DecodedPicture& out) {
             hand_over_slice(ctx);
           } else {
             decode_slice_data(ctx);
+            finish_complete_picture(ctx);
           }
         }
       }

@@ -63,7 +63,7 @@ struct DecodedPicture {
   uint32_t user0;
   uint32_t user1;
   int32_t picture_order_count;
-  uint32_t reserved1;
+  uint32_t queued_after;  // pictures already waiting behind this one; 0: the newest one out
   const UserDataRecord* user_data;
   const uint32_t* statistics;
 };

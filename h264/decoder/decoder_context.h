@@ -69,6 +69,7 @@ struct DecoderContext {
   int32_t current_poc_msb;
   uint32_t current_poc_lsb;
   uint32_t current_frame_num_offset;
+  uint32_t finished_complete;  // the last picture was finished at its last macroblock
 
   // Picture order count and frame_num state of earlier pictures.
   uint32_t prev_ref_frame_num;

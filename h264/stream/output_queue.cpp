@@ -24,6 +24,7 @@ bool take_output_picture(DecoderContext& ctx, DecodedPicture& out) {
     out.cr = store.buffer + plane * 320;
     out.store_index = static_cast<int32_t>(index);
     out.statistics = store.frame.statistics;
+    out.queued_after = (queue.write - queue.read) & (OUTPUT_QUEUE_SLOTS - 1);
     if ((ctx.flags & DECODER_DEINTERLACE) && store.interlace_mark != 0) {
       deinterlace_picture(ctx, store.interlace_mark, out);
     }

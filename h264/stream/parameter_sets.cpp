@@ -109,6 +109,55 @@ ScalingLists default_scaling_lists() {
   return lists;
 }
 
+void skip_hrd_parameters(BitReader& br) {
+  const uint32_t cpb_cnt_minus1 = read_ue(br);
+  read_bits(br, 8);  // bit_rate_scale, cpb_size_scale
+  for (uint32_t i = 0; i <= cpb_cnt_minus1 && i < 32; ++i) {
+    read_ue(br);  // bit_rate_value_minus1
+    read_ue(br);  // cpb_size_value_minus1
+    read_flag(br);
+  }
+  read_bits(br, 20);  // four delay and offset lengths
+}
+
+// vui_parameters(): keeps bitstream_restriction alone, and only when it lies inside the unit and
+// agrees with the other limits (a restriction a decoder cannot trust is no restriction).
+void read_vui_parameters(BitReader& br, SequenceParameterSet& sps) {
+  if (read_flag(br) && read_bits(br, 8) == 255) read_bits(br, 32);  // aspect ratio, sar
+  if (read_flag(br)) read_flag(br);                                 // overscan
+  if (read_flag(br)) {                                              // video signal type
+    read_bits(br, 4);
+    if (read_flag(br)) read_bits(br, 24);
+  }
+  if (read_flag(br)) {  // chroma sample locations
+    read_ue(br);
+    read_ue(br);
+  }
+  if (read_flag(br)) {  // timing
+    read_bits(br, 32);
+    read_bits(br, 32);
+    read_flag(br);
+  }
+  const bool nal_hrd = read_flag(br);
+  if (nal_hrd) skip_hrd_parameters(br);
+  const bool vcl_hrd = read_flag(br);
+  if (vcl_hrd) skip_hrd_parameters(br);
+  if (nal_hrd || vcl_hrd) read_flag(br);  // low_delay_hrd_flag
+  read_flag(br);                          // pic_struct_present_flag
+  if (!read_flag(br)) return;
+  read_flag(br);  // motion_vectors_over_pic_boundaries_flag
+  for (int i = 0; i < 4; ++i) read_ue(br);
+  const uint32_t reorder = read_ue(br);
+  const uint32_t buffering = read_ue(br);
+  if (br.position > br.rbsp_bits + 7 || reorder > buffering || buffering > MAX_REF_FRAMES ||
+      buffering < sps.num_ref_frames) {
+    return;
+  }
+  sps.bitstream_restriction_flag = 1;
+  sps.max_num_reorder_frames = reorder;
+  sps.max_dec_frame_buffering = buffering;
+}
+
 }  // namespace
 
 uint32_t level_dpb_frames(uint32_t level_idc, uint64_t frame_bytes) {
@@ -210,11 +259,19 @@ uint32_t parse_sequence_parameter_set(DecoderContext& ctx) {
     sps.crop_top = static_cast<uint32_t>(top * crop_unit_y);
     sps.crop_bottom = static_cast<uint32_t>(bottom * crop_unit_y);
   }
+  if (read_flag(br)) read_vui_parameters(br, sps);
 
   uint64_t frame_bytes = uint64_t{width_mbs} * height_mbs * 384;
   uint32_t buffer_frames =
       std::min(level_dpb_frames(sps.level_idc, frame_bytes), 2 * ctx.max_ref_frames);
+  if (sps.bitstream_restriction_flag) {
+    buffer_frames = std::min(buffer_frames, sps.max_dec_frame_buffering);
+  }
   sps.dpb_frames = std::max(sps.num_ref_frames, buffer_frames);
+  // Output order is decoding order with picture order count type 2.
+  sps.reorder_frames = sps.pic_order_cnt_type == 2      ? 0
+                       : sps.bitstream_restriction_flag ? sps.max_num_reorder_frames
+                                                        : sps.dpb_frames;
 
   sps.valid = 1;
   sps.changed = 1;

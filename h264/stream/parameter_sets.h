@@ -39,6 +39,9 @@ struct SequenceParameterSet {
   int32_t offset_for_ref_frame[MAX_POC_CYCLE];
   uint32_t num_ref_frames;
   uint32_t dpb_frames;  // picture buffer size
+  // Pictures that may wait for a later-decoded one to be output first; dpb_frames when the
+  // stream does not say (then only a full buffer outputs).
+  uint32_t reorder_frames;
   uint32_t gaps_in_frame_num_value_allowed_flag;
   uint32_t pic_width_in_mbs_minus1;
   uint32_t pic_height_in_map_units_minus1;
@@ -52,7 +55,11 @@ struct SequenceParameterSet {
   uint32_t crop_bottom;
   uint32_t width;   // PicWidthInMbs x 16
   uint32_t height;  // FrameHeightInMbs x 16
-  uint32_t valid;   // 1 once a set with this id was stored
+  // VUI bitstream_restriction, when sent and consistent.
+  uint32_t bitstream_restriction_flag;
+  uint32_t max_num_reorder_frames;
+  uint32_t max_dec_frame_buffering;
+  uint32_t valid;  // 1 once a set with this id was stored
   uint32_t changed;
 };
 

@@ -58,6 +58,17 @@ bool bump(DecoderContext& ctx) {
   return true;
 }
 
+// Bumps while more pictures wait for output than the stream lets a later picture precede.
+void output_ordered_pictures(DecoderContext& ctx) {
+  for (;;) {
+    uint32_t waiting = 0;
+    for (uint32_t k = 0; k < ctx.dpb.fullness; ++k) {
+      waiting += ctx.stores[ctx.dpb.entries[k]].output_needed;
+    }
+    if (waiting <= ctx.active_sps.reorder_frames || !bump(ctx)) return;
+  }
+}
+
 // A picture output without being stored; a field waits for its partner.
 void output_directly(DecoderContext& ctx, int32_t store) {
   const PictureStore& s = ctx.stores[store];
@@ -270,6 +281,8 @@ void place_picture(DecoderContext& ctx, int32_t store) {
       return;
     }
     append_entry(ctx, store);
+    // A first field waits for its partner.
+    if (s.fields == BOTH_FIELDS) output_ordered_pictures(ctx);
   } else if (is_reference(s) && dpb.fullness < DPB_ENTRIES) {
     append_entry(ctx, store);
     if (s.fields == BOTH_FIELDS && s.output_needed) output_store(ctx, store);
@@ -293,7 +306,11 @@ void store_second_field(DecoderContext& ctx, int32_t store, bool marked_long_ter
   s.poc = std::min(s.top_poc, s.bottom_poc);
   s.frame.info.picture_order_count = s.poc;
   if (s.in_buffer) {
-    if (!(ctx.flags & DECODER_DISPLAY_ORDER) && s.output_needed) output_store(ctx, store);
+    if (!(ctx.flags & DECODER_DISPLAY_ORDER)) {
+      if (s.output_needed) output_store(ctx, store);
+    } else {
+      output_ordered_pictures(ctx);
+    }
   } else if (ctx.dpb.pending_field == store) {
     ctx.dpb.pending_field = -1;
     output_store(ctx, store);

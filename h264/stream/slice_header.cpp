@@ -154,12 +154,10 @@ uint32_t parse_slice_header(DecoderContext& ctx) {
   return 0;
 }
 
-// Clause 7.4.1.2.4 as the decoder tests it.
-bool is_new_picture(const DecoderContext& ctx) {
+// Clause 7.4.1.2.4 as the decoder tests it, without the first macroblock.
+bool differs_from_last_slice(const DecoderContext& ctx) {
   const SliceHeader& h = ctx.slice;
   const LastSliceValues& last = ctx.last_slice;
-  if (ctx.current_store < 0) return true;
-  if (h.first_mb_in_slice == 0 && ctx.mb_count >= ctx.current_pic_size) return true;
   if (last.pic_parameter_set_id != h.pic_parameter_set_id || last.frame_num != h.frame_num ||
       last.field_pic_flag != h.field_pic_flag || last.nal_unit_type != h.nal_unit_type) {
     return true;
@@ -180,6 +178,12 @@ bool is_new_picture(const DecoderContext& ctx) {
            last.delta_pic_order_cnt[1] != h.delta_pic_order_cnt[1];
   }
   return false;
+}
+
+bool is_new_picture(const DecoderContext& ctx) {
+  if (ctx.current_store < 0) return true;
+  if (ctx.slice.first_mb_in_slice == 0 && ctx.mb_count >= ctx.current_pic_size) return true;
+  return differs_from_last_slice(ctx);
 }
 
 // Picture order counts of clause 8.2.1 in wrapping 32-bit arithmetic.
@@ -444,6 +448,12 @@ void finish_current_picture(DecoderContext& ctx) {
   ctx.current_store = -1;
 }
 
+void finish_complete_picture(DecoderContext& ctx) {
+  if (ctx.current_store < 0 || ctx.mb_count < ctx.current_pic_size) return;
+  finish_current_picture(ctx);
+  ctx.finished_complete = 1;
+}
+
 uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
   if (ctx.stream_state < STREAM_HAS_PPS) return SLICE_NOT_STARTED;
   if (ctx.stream_state == STREAM_HAS_PPS && ctx.nal_unit_type == 5)
@@ -456,8 +466,12 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes) {
   }
   // The test for a complete picture needs the macroblocks of every slice handed over.
   if (h.first_mb_in_slice == 0) wait_all_workers(ctx);
+  if (ctx.finished_complete && h.first_mb_in_slice != 0 && !differs_from_last_slice(ctx)) {
+    return SLICE_OF_FINISHED_PICTURE;
+  }
   const bool new_picture = is_new_picture(ctx);
   if (new_picture) {
+    ctx.finished_complete = 0;
     finish_current_picture(ctx);
     if (uint32_t code = start_picture(ctx)) return code;
   }

@@ -36,6 +36,7 @@ constexpr uint32_t SLICE_BAD_CABAC_INIT_IDC = 0x30000009;
 constexpr uint32_t SLICE_BAD_DEBLOCKING_OFFSET = 0x3000000a;
 constexpr uint32_t SLICE_B_SLICE = 0x3000001a;
 constexpr uint32_t SLICE_REDUNDANT = 0x3000001b;
+constexpr uint32_t SLICE_OF_FINISHED_PICTURE = 0x3000001c;
 
 struct ReorderCommand {
   uint32_t reordering_of_pic_nums_idc;
@@ -91,3 +92,7 @@ uint32_t decode_slice_nal(DecoderContext& ctx, uint32_t unit_bytes);
 
 // Finishes the picture in progress (incomplete mark, marking, storing, output).
 void finish_current_picture(DecoderContext& ctx);
+
+// Finishes the picture in progress once all its macroblocks are decoded, so that it can be
+// output before the next access unit arrives. Further slices of it are then dropped.
+void finish_complete_picture(DecoderContext& ctx);

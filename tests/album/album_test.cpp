@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "album_fixture.h"
+#include "records/user_removal.h"
+#include "support/message_box_recorder.h"
 
 namespace scopemark {
 namespace {
@@ -159,16 +161,18 @@ TEST_F(AlbumFixture, ShortItemTextsResolveInsideTheRecordFolder) {
   EXPECT_EQ(album->item_picture_path("/tmp/1/a.bmp"), std::filesystem::path("/tmp/1/a.bmp"));
 }
 
-TEST_F(AlbumFixture, DeleteWithNothingChosenDeletesNothingAndReloads) {
+TEST_F(AlbumFixture, DeleteWithNothingChosenAsksNothingDeletesNothingAndReloads) {
+  testing::MessageBoxRecorder boxes;
   write_picture("a.bmp", Qt::red);
   album->load_album();
   write_picture("b.bmp", Qt::red);
   album->delete_selected_pictures();
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_EQ(list->rowCount(), 2);
   EXPECT_TRUE(std::filesystem::exists(folder / "a.bmp"));
 }
 
-TEST_F(AlbumFixture, DeleteRemovesTickedAndSelectedFilesAndFocusesTheList) {
+TEST_F(AlbumFixture, DeleteAsksFirstAndRemovesTickedAndSelectedFilesForGoodWithoutATrash) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -183,13 +187,64 @@ TEST_F(AlbumFixture, DeleteRemovesTickedAndSelectedFilesAndFocusesTheList) {
   elsewhere->show();
   elsewhere->setFocus();
   ASSERT_FALSE(list->hasFocus());
+  testing::MessageBoxRecorder boxes;
+  boxes.confirm = false;
   album->delete_selected_pictures();
+  EXPECT_EQ(list->rowCount(), 5) << "Cancel removes nothing";
+  EXPECT_TRUE(list->item(2, 0)->isSelected()) << "and keeps the choice";
+
+  boxes.confirm = true;
+  album->delete_selected_pictures();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].text,
+            "Delete these 3 pictures permanently? This cannot be undone.\n\n1.bmp\n3.bmp\n4.bmp");
+  EXPECT_EQ(boxes.shown[1].caption, "Delete");
+  EXPECT_EQ(boxes.shown[1].confirm_button, "Delete");
+  EXPECT_EQ(boxes.shown[1].cancel_button, "Cancel");
+  EXPECT_EQ(boxes.shown[1].owner, &window);
   ASSERT_EQ(list->rowCount(), 2);
   EXPECT_EQ(item_text(0), path_text(folder / "2.bmp"));
   EXPECT_EQ(item_text(1), path_text(folder / "5.bmp"));
   for (const char* gone : {"1.bmp", "3.bmp", "4.bmp"})
     EXPECT_FALSE(std::filesystem::exists(folder / gone));
   EXPECT_TRUE(list->hasFocus());
+}
+
+std::filesystem::path trash_folder;
+
+// Moves into trash_folder; refuses "stuck.bmp".
+bool fake_trash(const std::filesystem::path& path) {
+  std::error_code error;
+  if (path.filename() != "stuck.bmp")
+    std::filesystem::rename(path, trash_folder / path.filename(), error);
+  return path.filename() != "stuck.bmp" && !error;
+}
+
+TEST_F(AlbumFixture, WithATrashDeleteSaysSoMovesThereAndNamesWhatStayed) {
+  trash_folder = folder.parent_path() / "trash";
+  std::filesystem::create_directory(trash_folder);
+  const TrashFunction previous = set_trash_function(fake_trash);
+  for (const char* name : {"1.bmp", "2.bmp", "3.bmp", "4.bmp", "5.bmp", "6.bmp", "stuck.bmp"}) {
+    write_picture(name, Qt::gray);
+  }
+  album->load_album();
+  testing::MessageBoxRecorder boxes;
+  list->selectRow(1);
+  album->delete_selected_pictures();
+  for (int row = 0; row < list->rowCount(); ++row) tick(row);
+  album->delete_selected_pictures();
+  set_trash_function(previous);
+
+  ASSERT_EQ(boxes.shown.size(), 3u);
+  EXPECT_EQ(boxes.shown[0].text, "Move the picture 2.bmp to the trash?");
+  EXPECT_EQ(boxes.shown[1].text,
+            "Move these 6 pictures to the trash?\n\n1.bmp\n3.bmp\n4.bmp\n5.bmp\n6.bmp\n\u2026");
+  EXPECT_EQ(boxes.shown[2].text, "These files could not be removed:\nstuck.bmp");
+  EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Warning);
+  for (const char* name : {"1.bmp", "2.bmp", "6.bmp"})
+    EXPECT_TRUE(std::filesystem::exists(trash_folder / name)) << name;
+  ASSERT_EQ(list->rowCount(), 1);
+  EXPECT_EQ(item_text(0), path_text(folder / "stuck.bmp"));
 }
 
 TEST_F(AlbumFixture, LoadsFromOtherThreadsRunOnTheGuiThreadOneAtATime) {

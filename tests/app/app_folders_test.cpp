@@ -92,7 +92,8 @@ TEST_F(FakeHome, AFolderThatCannotBeMadeIsReported) {
   options.record = "7";
   EXPECT_EQ(app.run(options, {}), 1);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "Cannot create the folder " + in_home("Pictures/Scopemark/"));
+  EXPECT_EQ(boxes.shown[0].text,
+            "Cannot create the folder " + in_home("Pictures/Scopemark/") + ": Not a directory");
 }
 
 }  // namespace

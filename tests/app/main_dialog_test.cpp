@@ -182,7 +182,7 @@ TEST(MainDialog, CaptureFreezesTheDisplayForAPauseThenReloadsTheAlbum) {
   EXPECT_TRUE(run.session->capture_requested()) << "left for the decode thread to take";
 }
 
-TEST(MainDialog, ResizeMovesOnlyTheVideoAreaAndTheTab) {
+TEST(MainDialog, ResizeMovesOnlyTheVideoAreaTheViewsOverItAndTheTab) {
   QuietCamera camera;
   SessionWindow run(camera.options());
   MainDialog& dialog = *run.window;
@@ -194,8 +194,14 @@ TEST(MainDialog, ResizeMovesOnlyTheVideoAreaAndTheTab) {
   QWidget* tab = dialog.control(MainDialog::kTab);
   EXPECT_EQ(after[video], before[video].adjusted(0, 0, 120, 80));
   EXPECT_EQ(after[tab], before[tab].adjusted(0, 0, 0, 80));
+  EXPECT_EQ(geometry_of(dialog, MainDialog::kPictureView), after[video]);
   before.erase(video);
   before.erase(tab);
+  for (int id :
+       {MainDialog::kPictureView, MainDialog::kCompareTopLeft, MainDialog::kCompareTopRight,
+        MainDialog::kCompareBottomLeft, MainDialog::kCompareBottomRight}) {
+    before.erase(dialog.control(id));
+  }
   for (const auto& [widget, rect] : before) EXPECT_EQ(after[widget], rect) << control_id(widget);
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/received_picture.h"
+#include "support/file_size_limit.h"
 
 namespace scopemark {
 namespace {
@@ -75,7 +76,7 @@ TEST(ReceivedPicture, HugeDeclaredPicturesAreRefusedUnread) {
   for (const Bytes& picture : hostile) {
     ASSERT_LT(picture.size(), 2000u);
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(decode_and_save_bmp(picture, path.toStdString()));
+    EXPECT_EQ(decode_and_save_bmp(picture, path.toStdString()), StoreProblem::undecodable);
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("received picture refused"),
               std::string::npos);
     ASSERT_TRUE(earlier.open(QIODevice::ReadOnly)) << "neither deleted nor replaced";
@@ -83,8 +84,18 @@ TEST(ReceivedPicture, HugeDeclaredPicturesAreRefusedUnread) {
     earlier.close();
   }
   // Within the limits the same kind of file is stored.
-  EXPECT_TRUE(decode_and_save_bmp(png_declaring(16, 16), path.toStdString()));
+  EXPECT_EQ(decode_and_save_bmp(png_declaring(16, 16), path.toStdString()), StoreProblem::none);
   EXPECT_EQ(QImage(path).size(), QSize(16, 16));
+}
+
+TEST(ReceivedPicture, AFullDiskLeavesNoPartialFile) {
+  QTemporaryDir folder;
+  const std::string path = folder.filePath("full.bmp").toStdString();
+  {
+    const testing::FileSizeLimit full(4000);
+    EXPECT_EQ(decode_and_save_bmp(encoded("PNG", 64), path), StoreProblem::disk_full);
+  }
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
 }
 
 }  // namespace

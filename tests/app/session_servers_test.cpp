@@ -1,8 +1,11 @@
 // The session's device side: stream receiver, command and picture servers, adapter discovery.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -133,8 +136,54 @@ TEST(SessionServers, CameraCommandsSteerTheFlagsAndTheVideoArea) {
 TEST(SessionServers, UndecodablePictureBytesLeaveNoFile) {
   QTemporaryDir folder;
   const std::string path = folder.filePath("x.bmp").toStdString();
-  EXPECT_FALSE(decode_and_save_bmp(std::vector<uint8_t>(200000, 0x42), path));
+  EXPECT_EQ(decode_and_save_bmp(std::vector<uint8_t>(200000, 0x42), path),
+            StoreProblem::undecodable);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
+}
+
+// The camera's bytes on one connection that ends without a word.
+void send_raw(uint16_t port, const std::vector<uint8_t>& bytes) {
+  const Socket connection(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in viewer{};
+  viewer.sin_family = AF_INET;
+  viewer.sin_port = htons(port);
+  viewer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(connection.get(), reinterpret_cast<const sockaddr*>(&viewer), sizeof viewer),
+            0);
+  ASSERT_EQ(::send(connection.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+            static_cast<ssize_t>(bytes.size()));
+}
+
+TEST(SessionServers, FailedTransfersKeepTheOlderPictureByteForByteAndAGoodOneReplacesIt) {
+  ServedSession served;
+  ViewerSession& session = *served.session;
+  QSignalSpy not_stored(&session, &ViewerSession::picture_not_stored);
+  QSignalSpy shown(&session, &ViewerSession::show_picture);
+  const std::string keep1 = served.record.filePath("keep1.bmp").toStdString();
+  const std::vector<uint8_t> good = picture_file("PNG");
+  std::ofstream(keep1, std::ios::binary) << "BM the user's earlier picture";
+  const std::vector<uint8_t> before = file_bytes(keep1);
+  const auto target = served.target(session.picture_port());
+
+  std::vector<uint8_t> cut = camsim::make_picture_packets(good, "keep1");
+  cut.resize(13 * 8230 + 4000);
+  send_raw(session.picture_port(), cut);
+  ASSERT_EQ(camsim::send_picture(target, {good.begin(), good.begin() + 100000}, "keep1"), 0);
+  ASSERT_EQ(camsim::send_picture(target, std::vector<uint8_t>(200000, 0x42), "keep1"), 0);
+  ASSERT_TRUE(process_events_until([&] { return not_stored.count() == 2; }));
+  EXPECT_EQ(not_stored[0][1].value<StoreProblem>(), StoreProblem::incomplete);
+  EXPECT_EQ(not_stored[1][1].value<StoreProblem>(), StoreProblem::undecodable);
+  EXPECT_EQ(file_bytes(keep1), before);
+  EXPECT_EQ(QDir(served.record.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"keep1.bmp"});
+  EXPECT_EQ(shown.count(), 0);
+
+  ASSERT_EQ(camsim::send_picture(target, good, "keep1"), 0);
+  ASSERT_TRUE(process_events_until([&] { return shown.count() == 1; }));
+  EXPECT_EQ(QImage(QString::fromStdString(keep1), "BMP").convertToFormat(QImage::Format_RGB888),
+            decoded(good));
+  EXPECT_EQ(QDir(served.record.path()).entryList(QDir::Files | QDir::Hidden),
+            QStringList{"keep1.bmp"});
 }
 
 TEST(SessionServers, StopEndsBothServersPromptly) {

@@ -21,8 +21,12 @@
 #include <thread>
 #include <vector>
 
+#include "app/store_messages.h"
+#include "camsim/camera_sim.h"
+#include "i18n/ui_texts.h"
 #include "link/packet_ring.h"
 #include "session_window.h"
+#include "support/file_size_limit.h"
 #include "support/message_box_recorder.h"
 #include "video/decode_thread.h"
 #include "video/snapshot_writer.h"
@@ -105,6 +109,19 @@ std::string file_bytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The snapshot file of a uniform picture.
+std::string snapshot_of(Colour colour) {
+  const std::vector<uint8_t> planes = planes_of(colour);
+  std::vector<uint8_t> bgr(kWidth * kHeight * 3);
+  yuv420_to_bgr24(bgr.data(), planes.data(), planes.data() + kWidth * kHeight,
+                  planes.data() + kWidth * kHeight * 5 / 4, kWidth, kHeight);
+  testing::TempFolder folder;
+  const std::string path =
+      write_bmp((folder.path() / "expected.bmp").string(), bgr.data(), bgr.size(), kWidth, kHeight);
+  EXPECT_FALSE(path.empty());
+  return file_bytes(path);
+}
+
 using testing::process_events_until;
 
 // An empty record and the main window on a quiet camera with a fake decoder.
@@ -137,7 +154,8 @@ class SessionVideoTest : public ::testing::Test {
   }
   std::vector<fs::path> pictures() const {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(run->record_folder())) {
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(run->record_folder(), missing)) {
       if (entry.path().extension() == ".bmp") files.push_back(entry.path());
     }
     return files;
@@ -157,7 +175,7 @@ TEST_F(SessionVideoTest, DecodedPicturesAreShownStretchedOverTheVideoArea) {
   open();
   ASSERT_NE(video(), nullptr);
   EXPECT_TRUE(showing(Colour{16, 128, 128})) << "black before the first picture";
-  EXPECT_EQ(decoder->created, 1);
+  EXPECT_TRUE(process_events_until([&] { return decoder->created == 1; }));
 
   send(kRed);
   EXPECT_TRUE(process_events_until([&] { return showing(kRed); }));
@@ -186,20 +204,69 @@ TEST_F(SessionVideoTest, CaptureWritesOneBmpOfTheNextPictureAndReloadsTheAlbum) 
   EXPECT_FALSE(run->session->capture_requested());
   const std::vector<fs::path> files = pictures();
   ASSERT_EQ(files.size(), 1u);
-
-  const std::vector<uint8_t> planes = planes_of(kRed);
-  std::vector<uint8_t> bgr(kWidth * kHeight * 3);
-  yuv420_to_bgr24(bgr.data(), planes.data(), planes.data() + kWidth * kHeight,
-                  planes.data() + kWidth * kHeight * 5 / 4, kWidth, kHeight);
-  testing::TempFolder expected_dir;
-  const std::string expected = write_bmp((expected_dir.path() / "expected.bmp").string(),
-                                         bgr.data(), bgr.size(), kWidth, kHeight);
-  ASSERT_FALSE(expected.empty());
-  EXPECT_EQ(file_bytes(files[0]), file_bytes(expected));
+  EXPECT_EQ(file_bytes(files[0]), snapshot_of(kRed));
 
   send(kWhite);
   ASSERT_TRUE(process_events_until([&] { return showing(kWhite); }));
   EXPECT_EQ(pictures().size(), 1u) << "one request, one snapshot";
+}
+
+TEST_F(SessionVideoTest, TwoCameraCapturesWithinOneSecondGiveTwoPicturesOfTheStream) {
+  open();
+  ViewerSession& session = *run->session;
+  send(kRed);
+  ASSERT_TRUE(process_events_until([&] { return showing(kRed) && session.event_port() != 0; }));
+  const camsim::ClientTarget camera_button{"127.0.0.1", "127.0.0.1", session.event_port()};
+  for (const Colour colour : {kWhite, kBlue}) {
+    ASSERT_EQ(camsim::send_event(camera_button, 1), 0);
+    ASSERT_TRUE(process_events_until([&] { return session.capture_requested(); }));
+    send(colour);
+    ASSERT_TRUE(process_events_until([&] { return !session.capture_requested(); }));
+  }
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 2; }));
+  std::vector<fs::path> files = pictures();
+  std::sort(files.begin(), files.end(), RecordFolder::lists_before);
+  EXPECT_EQ(file_bytes(files[0]), snapshot_of(kWhite)) << files[0];
+  EXPECT_EQ(file_bytes(files[1]), snapshot_of(kBlue)) << files[1];
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(SessionVideoTest, CaptureWithoutALivePictureSaysSoAndWritesNothing) {
+  open();
+  static_cast<QPushButton*>(dialog->control(MainDialog::kCaptureButton))->click();
+  ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
+  EXPECT_EQ(boxes.shown[0].text,
+            UiTexts(run->app.language_file()).text(text_key::kMessageNoLivePicture))
+      << "in the language of the window";
+  EXPECT_FALSE(run->session->capture_requested()) << "the request is withdrawn";
+  send(kRed);
+  ASSERT_TRUE(process_events_until([&] { return showing(kRed); }));
+  EXPECT_TRUE(pictures().empty());
+}
+
+// The record folder deleted from outside comes back with the next snapshot; a full disk is
+// told in the window's language, leaves nothing behind, and the next snapshot works.
+TEST_F(SessionVideoTest, VanishedFolderAndFullDiskDoNotStopTheSnapshots) {
+  open();
+  const auto capture = [&](Colour colour) {
+    static_cast<QPushButton*>(dialog->control(MainDialog::kCaptureButton))->click();
+    send(colour);
+    return process_events_until([&] { return !run->session->capture_requested(); });
+  };
+  fs::remove_all(run->record_folder());
+  ASSERT_TRUE(capture(kRed));
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 1; }));
+  {
+    const testing::FileSizeLimit full(1000);
+    ASSERT_TRUE(capture(kWhite));
+    ASSERT_TRUE(process_events_until([&] { return !boxes.shown.empty(); }));
+  }
+  EXPECT_EQ(boxes.shown[0].text,
+            not_saved_message(UiTexts(run->app.language_file()), {}, StoreProblem::disk_full));
+  EXPECT_EQ(std::distance(fs::directory_iterator(run->record_folder()), {}), 1);
+  ASSERT_TRUE(capture(kBlue));
+  ASSERT_TRUE(process_events_until([&] { return pictures().size() == 2; }));
+  EXPECT_EQ(boxes.shown.size(), 1u);
 }
 
 TEST_F(SessionVideoTest, ClosingTheWindowJoinsTheDecodeThread) {

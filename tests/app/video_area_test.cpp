@@ -77,23 +77,56 @@ TEST_F(VideoAreaTest, StartUpPutsTheAlbumInPlaceAndLoadsTheRecord) {
       << "capture reloads the album after its pause";
 }
 
-TEST_F(VideoAreaTest, SinglePictureOpensAndAClickReturnsToVideo) {
-  list()->selectRow(1);
-  emit list()->double_clicked();
+// A wide picture, green on the left and red on the right, shows whole, fitted and centred.
+TEST_F(VideoAreaTest, SinglePictureShowsTheWholePictureFittedAndFollowsTheWindow) {
+  QImage wide(1600, 400, QImage::Format_RGB32);
+  wide.fill(Qt::red);
+  for (int y = 0; y < 400; ++y) {
+    for (int x = 0; x < 800; ++x) wide.setPixel(x, y, 0xFF00FF00);
+  }
+  ASSERT_TRUE(wide.save(QString::fromStdString(run.record_folder() + "/wide.bmp"), "BMP"));
+  area().show_picture(run.record_folder() + "/wide.bmp");
   EXPECT_EQ(area().mode(), VideoArea::Mode::picture);
-  EXPECT_TRUE(shown(1018));
   EXPECT_FALSE(shown(kVideoArea));
-  EXPECT_EQ(view(1018)->pixmap().size(), dialog().control(kVideoArea)->size());
+  PictureView& single = *view(1018);
+  QWidget& video = *dialog().control(kVideoArea);
+  EXPECT_EQ(single.geometry(), video.geometry());
+  EXPECT_EQ(single.picture().size(), QSize(1600, 400));
+  auto expect_fitted = [&] {
+    const QRect fitted = single.picture_rect();
+    EXPECT_EQ(fitted.width(), single.width());
+    EXPECT_NEAR(fitted.height(), single.width() / 4, 1);
+    EXPECT_NEAR(fitted.center().y(), single.height() / 2, 1);
+    const QImage screen = single.grab().toImage();
+    EXPECT_EQ(screen.pixelColor(fitted.right() - 2, fitted.center().y()), QColor(Qt::red));
+    EXPECT_EQ(screen.pixelColor(2, fitted.center().y()), QColor(Qt::green));
+    EXPECT_EQ(screen.pixelColor(2, 2), QColor(Qt::black));
+  };
+  expect_fitted();
 
-  QTest::mouseClick(view(1018), Qt::LeftButton);
+  const QSize before = video.size();
+  dialog().resize(dialog().size() + QSize(240, 120));
+  QApplication::processEvents();
+  EXPECT_NE(video.size(), before);
+  EXPECT_EQ(single.geometry(), video.geometry());
+  expect_fitted();
+
+  QTest::mouseClick(&single, Qt::LeftButton);
   expect_live();
 
   area().show_picture(run.record_folder() + "/missing.bmp");
   EXPECT_TRUE(shown(1018));
-  EXPECT_TRUE(view(1018)->pixmap().isNull()) << "an unreadable file shows no picture";
+  EXPECT_TRUE(single.picture().isNull());
+  EXPECT_EQ(single.message(), "无法打开 missing.bmp") << "in the window's language";
+  const QImage screen = single.grab().toImage();
+  bool lettered = false;
+  for (int x = 0; x < screen.width() && !lettered; ++x) {
+    lettered = screen.pixelColor(x, screen.height() / 2).lightness() > 128;
+  }
+  EXPECT_TRUE(lettered) << "the message is on screen, not a black view";
 }
 
-TEST_F(VideoAreaTest, CompareFillsTheQuartersInListOrderAndEmptiesTheRest) {
+TEST_F(VideoAreaTest, CompareFillsTheQuartersInListOrderUnderTheirNamesAndEmptiesTheRest) {
   click(kCompareButton);
   ASSERT_EQ(boxes.shown.size(), 1u);
   EXPECT_EQ(boxes.shown[0].text, "请选择 1 到 4 张图片进行对比。");
@@ -101,7 +134,7 @@ TEST_F(VideoAreaTest, CompareFillsTheQuartersInListOrderAndEmptiesTheRest) {
 
   for (int row = 0; row < 3; ++row) tick(row);
   click(kCompareButton);
-  EXPECT_FALSE(view(1020)->pixmap().isNull());
+  EXPECT_EQ(view(1020)->caption(), "20260101_100002.bmp");
   list()->item(1, 0)->setCheckState(Qt::Unchecked);
   list()->item(2, 0)->setCheckState(Qt::Unchecked);
   list()->selectRow(2);
@@ -111,8 +144,12 @@ TEST_F(VideoAreaTest, CompareFillsTheQuartersInListOrderAndEmptiesTheRest) {
   EXPECT_TRUE(shown(1019));
   EXPECT_TRUE(shown(1022));
   EXPECT_FALSE(shown(1020));
-  EXPECT_TRUE(view(1020)->pixmap().isNull()) << "a quarter left over is emptied";
-  EXPECT_EQ(view(1022)->pixmap().size(), view(1022)->size());
+  EXPECT_TRUE(view(1020)->picture().isNull()) << "a quarter left over is emptied";
+  EXPECT_EQ(view(1019)->caption(), "20260101_100000.bmp");
+  EXPECT_EQ(view(1022)->caption(), "20260101_100002.bmp");
+  const QRect fitted = view(1022)->picture_rect();
+  EXPECT_TRUE(view(1022)->rect().contains(fitted));
+  EXPECT_NEAR(fitted.width() * 48, fitted.height() * 64, 64) << "the aspect ratio is kept";
 
   QTest::mouseClick(view(1022), Qt::LeftButton);
   expect_live();
@@ -122,15 +159,17 @@ TEST_F(VideoAreaTest, TheCamerasCommandsSwitchThroughTheSameOwner) {
   const fs::path picture = run.record_folder() + "/20260101_100001.bmp";
   emit run.session->show_picture(picture);
   EXPECT_EQ(area().mode(), VideoArea::Mode::picture);
-  EXPECT_FALSE(view(1018)->pixmap().isNull());
+  EXPECT_FALSE(view(1018)->picture().isNull());
   emit run.session->show_live();
   expect_live();
 }
 
-TEST_F(VideoAreaTest, DeleteRemovesTickedAndSelectedPictures) {
+TEST_F(VideoAreaTest, DeleteAsksThenRemovesTickedAndSelectedPictures) {
   tick(0);
   list()->selectRow(2);
   click(kDeleteButton);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].owner, &dialog());
   EXPECT_FALSE(fs::exists(run.record_folder() + "/20260101_100000.bmp"));
   EXPECT_TRUE(fs::exists(run.record_folder() + "/20260101_100001.bmp"));
   EXPECT_FALSE(fs::exists(run.record_folder() + "/20260101_100002.bmp"));

@@ -84,6 +84,27 @@ TEST(StartUpSettings, SettingsWithoutTheKeyMeanEnglish) {
   EXPECT_EQ(app.language_file(), dir.program_directory() + "Language/en.ini");
 }
 
+TEST(StartUpSettings, UnreadableSettingsOrAMissingLanguageGiveDefaultsAndSaySo) {
+  testing::MessageBoxRecorder boxes;
+  testing::TempFolder unreadable;
+  fs::create_directory(unreadable.path() / "setting.ini");
+  ViewerApp app;
+  app.prepare_settings(unreadable.program_directory());
+  EXPECT_EQ(app.language_name(), "English");
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].text,
+            "The settings file " + app.settings_path() +
+                " could not be read; the viewer starts with its default settings.");
+
+  testing::TempFolder dir;
+  prepare_with(dir, "[Setting]\r\nLanguage=Klingon\r\n", "en.ini", "English");
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].text, "The Klingon language file is missing.");
+  EXPECT_EQ(boxes.shown[1].caption, "Sorry");
+  prepare_with(dir, read_file(dir.path() / "setting.ini"), "en.ini", "English");
+  EXPECT_EQ(boxes.shown.size(), 2u) << "the settings now name the language in use";
+}
+
 TEST(StartUpSettings, AMatchingTableIsUsedAndOnlyMissingTablesAreWritten) {
   testing::TempFolder dir;
   const ViewerApp app = prepare_with(dir, "[Setting]\r\nLanguage=German\r\n", "de.ini", "German");
@@ -116,7 +137,7 @@ class NotingAdapters final : public AdapterSource {
 class ViewerAppRun : public ::testing::Test {
  protected:
   int run(CommandLine options) {
-    options.program_dir = dir.path().string();
+    if (!options.program_dir) options.program_dir = dir.path().string();
     SessionOptions session;
     session.adapters = std::make_shared<NotingAdapters>(main_window_started);
     session.link_hooks.log = [](std::string_view) {};
@@ -173,15 +194,40 @@ TEST_F(ViewerAppRun, RecordOnTheCommandLineIsCreatedWithoutTheDialog) {
   EXPECT_EQ(app.record_folder(), dir.program_directory() + "0815");
 }
 
-TEST_F(ViewerAppRun, InvalidRecordOnTheCommandLineIsRefused) {
+TEST_F(ViewerAppRun, RefusedRecordOrProgramFolderEndsAtOnceWithTheReasonOnStandardError) {
   CommandLine options;
   options.record = "12a";
+  ::testing::internal::CaptureStderr();
   EXPECT_EQ(run(options), 2);
+  EXPECT_NE(
+      ::testing::internal::GetCapturedStderr().find("--record 12a: a record number is 1 to 19"),
+      std::string::npos);
   EXPECT_FALSE(main_window_started);
-  ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, "请输入编号（只能是数字）。");
-  EXPECT_EQ(boxes.shown[0].caption, "提示");
+  EXPECT_TRUE(boxes.shown.empty());
   EXPECT_FALSE(fs::exists(dir.path() / "12a"));
+
+  write_file(dir.path() / "7", "a file in the record's way");
+  options.record = "7";
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run(options), 2);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("File exists"), std::string::npos);
+
+  options.record.reset();
+  options.program_dir = (dir.path() / "7" / "sub").string();
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run(options), 2);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("Not a directory"), std::string::npos);
+  EXPECT_FALSE(main_window_started);
+  EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(ViewerAppRun, MissingProgramFolderIsCreatedWithItsParents) {
+  CommandLine options;
+  options.program_dir = (dir.path() / "a" / "b").string();
+  options.record = "5";
+  EXPECT_EQ(run(options), 0);
+  EXPECT_TRUE(fs::is_directory(dir.path() / "a" / "b" / "5"));
+  EXPECT_TRUE(fs::exists(dir.path() / "a" / "b" / "setting.ini"));
 }
 
 TEST(CommandLineOptions, Parsing) {
@@ -196,6 +242,9 @@ TEST(CommandLineOptions, Parsing) {
   EXPECT_FALSE(parse_command_line({"--record"}).error.empty());
   EXPECT_FALSE(parse_command_line({"--program-dir", ""}).error.empty());
   EXPECT_FALSE(parse_command_line({"--bogus"}).error.empty());
+  EXPECT_EQ(parse_command_line({"--record", "abc"}).error,
+            "--record abc: a record number is 1 to 19 digits (0-9)");
+  EXPECT_FALSE(parse_command_line({"--record", std::string(20, '1')}).error.empty());
   EXPECT_TRUE(parse_command_line({}).error.empty());
 }
 

@@ -134,6 +134,23 @@ TEST_F(EventServerTest, DeleteAllEmptiesTheRecordFolderButKeepsSubfolders) {
   EXPECT_EQ(h.actions.calls(), (Calls{"load_album", "show_video_area"}));
 }
 
+TEST_F(EventServerTest, DeletionsGoThroughTheRemovalActionAndNeverTakeAFolder) {
+  testing::TempFolder trash;
+  h.actions.set_trash(trash.path());
+  fs::create_directory(h.record_folder() / "folder.bmp");
+  h.deliver(Server::picture,
+            testing::picture_transfer(testing::sample_picture(kStoreThreshold + 1), "folder"));
+  send_command(4);
+  EXPECT_TRUE(fs::is_directory(h.record_folder() / "folder.bmp"));
+
+  write_file(h.record_folder() / "a.bmp", "a");
+  write_file(h.record_folder() / "folder.bmp" / "b.bmp", "b");
+  send_command(6);
+  EXPECT_EQ(testing::read_file(trash.path() / "a.bmp"), "a");
+  EXPECT_EQ(testing::read_file(trash.path() / "b.bmp"), "b");
+  EXPECT_TRUE(fs::is_empty(h.record_folder() / "folder.bmp"));
+}
+
 TEST_F(EventServerTest, StopsPromptlyWhileWaitingForAConnection) {
   EXPECT_TRUE(h.stop());
 }

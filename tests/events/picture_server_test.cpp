@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,19 @@ class PictureServerTest : public ::testing::Test {
   fs::path in_folder(const std::string& name) const { return h.record_folder() / name; }
   void deliver(const Bytes& bytes) { h.deliver(Server::picture, bytes); }
   Calls shown(const fs::path& path) const {
-    return {"decode_and_save_bmp " + path.string(), "show_picture_view",
-            "update_picture " + path.string(), "show_single_picture " + path.string()};
+    return {"decode_and_save_bmp", "show_picture_view", "update_picture " + path.string(),
+            "show_single_picture " + path.string()};
+  }
+  static std::string not_stored(const fs::path& path, StoreProblem problem) {
+    return "picture_not_stored " + path.string() + " " + std::to_string(static_cast<int>(problem));
+  }
+  std::vector<std::string> folder_names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(h.record_folder())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
   }
 
   ServerHarness h;
@@ -85,29 +97,41 @@ TEST_F(PictureServerTest, AFileOfTheSameNameIsReplaced) {
   EXPECT_TRUE(holds_saved(in_folder("12345678901234.bmp"), picture));
 }
 
-TEST_F(PictureServerTest, ADroppedSmallPictureStillRemovesTheOlderFileOfItsName) {
+// A transfer that is too small, cut off or undecodable, or whose file cannot be written,
+// keeps the older picture of its name untouched and leaves no other file.
+TEST_F(PictureServerTest, AFailedTransferKeepsTheOlderFileOfItsName) {
   write_file(in_folder("same.bmp"), "older picture");
-  write_file(in_folder("other.bmp"), "other picture");
   deliver(picture_transfer(sample_picture(5000), "same"));
-  EXPECT_FALSE(fs::exists(in_folder("same.bmp")));
-  EXPECT_TRUE(fs::exists(in_folder("other.bmp")));
-}
+  EXPECT_EQ(h.actions.calls(), Calls{}) << "too small: dropped without a word";
 
-TEST_F(PictureServerTest, UndecodablePictureLeavesNoFileButStillShowsTheView) {
-  h.actions.set_decode_succeeds(false);
-  write_file(in_folder("bad.bmp"), "older picture");
-  deliver(picture_transfer(sample_picture(150000), "bad"));
-  EXPECT_FALSE(fs::exists(in_folder("bad.bmp")));
-  EXPECT_EQ(h.actions.calls(), shown(in_folder("bad.bmp")));
-}
-
-TEST_F(PictureServerTest, ATransferCutShortKeepsWhatArrived) {
-  const Bytes picture = sample_picture(13 * 8192);
-  Bytes transfer = picture_transfer(picture, "cut");
-  transfer.resize(13 * PicturePacket::kSize + 4000);
-  deliver(transfer);
-  EXPECT_TRUE(holds_saved(in_folder("cut.bmp"), picture));
+  Bytes cut = picture_transfer(sample_picture(13 * 8192), "same");
+  cut.resize(13 * PicturePacket::kSize + 4000);
+  deliver(cut);
   EXPECT_GE(h.log(Server::picture).count("net enviorment is so bad!\n"), 1);
+
+  h.actions.set_decode_succeeds(false);
+  deliver(picture_transfer(sample_picture(150000), "same"));
+
+  EXPECT_EQ(read_file(in_folder("same.bmp")), "older picture");
+  EXPECT_EQ(folder_names(), std::vector<std::string>{"same.bmp"});
+  const fs::path same = in_folder("same.bmp");
+  EXPECT_EQ(h.actions.calls(),
+            (Calls{not_stored(same, StoreProblem::incomplete), "decode_and_save_bmp",
+                   not_stored(same, StoreProblem::undecodable)}));
+  EXPECT_EQ(h.received_picture_path.get(), same);
+
+  h.actions.set_decode_succeeds(true);
+  const Bytes good = sample_picture(110000, 9);
+  deliver(picture_transfer(good, "same"));
+  EXPECT_TRUE(holds_saved(same, good));
+  EXPECT_EQ(folder_names(), std::vector<std::string>{"same.bmp"});
+}
+
+TEST_F(PictureServerTest, AVanishedRecordFolderIsMadeAgain) {
+  fs::remove_all(h.record_folder());
+  const Bytes picture = sample_picture(120000);
+  deliver(picture_transfer(picture, "back"));
+  EXPECT_TRUE(holds_saved(in_folder("back.bmp"), picture));
 }
 
 TEST_F(PictureServerTest, NameIsTakenFromTheFirstPacketOnly) {

@@ -72,13 +72,26 @@ EventActions ActionRecorder::actions() {
           [this](const fs::path& path) { record("show_single_picture " + path.string()); },
       .decode_and_save_bmp =
           [this](std::span<const std::uint8_t> bytes, const fs::path& path) {
-            record("decode_and_save_bmp " + path.string());
-            if (!decode_succeeds_) return false;
+            record("decode_and_save_bmp");
+            if (!decode_succeeds_) return StoreProblem::undecodable;
             std::ofstream out(path, std::ios::binary);
             out << kMarker;
             out.write(reinterpret_cast<const char*>(bytes.data()),
                       static_cast<std::streamsize>(bytes.size()));
-            return static_cast<bool>(out);
+            return out ? StoreProblem::none : StoreProblem::write_failed;
+          },
+      .remove_picture =
+          [this](const fs::path& path) {
+            std::lock_guard lock(mutex_);
+            std::error_code ec;
+            if (trash_.empty()) return fs::remove(path, ec);
+            fs::rename(path, trash_ / path.filename(), ec);
+            return !ec;
+          },
+      .picture_not_stored =
+          [this](const fs::path& path, StoreProblem problem) {
+            record("picture_not_stored " + path.string() + " " +
+                   std::to_string(static_cast<int>(problem)));
           },
   };
 }

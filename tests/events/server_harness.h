@@ -52,12 +52,18 @@ class ActionRecorder {
   EventActions actions();
   std::vector<std::string> calls() const;
   void set_decode_succeeds(bool succeeds) { decode_succeeds_ = succeeds; }
+  // The camera's deletions move files into `folder` from now on; before, they delete.
+  void set_trash(std::filesystem::path folder) {
+    std::lock_guard lock(mutex_);
+    trash_ = std::move(folder);
+  }
 
  private:
   void record(std::string call);
   mutable std::mutex mutex_;
   std::vector<std::string> calls_;
   std::atomic<bool> decode_succeeds_{true};
+  std::filesystem::path trash_;
 };
 
 enum class Server { event, picture };

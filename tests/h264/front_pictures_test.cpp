@@ -37,6 +37,7 @@ class Stream {
     f.frame_mbs_only = sps_.frame_mbs_only != 0;
     f.log2_max_frame_num = sps_.log2_max_frame_num_minus4 + 4;
     f.log2_max_poc_lsb = sps_.log2_max_poc_lsb_minus4 + 4;
+    f.poc_type = sps_.poc_type;
     return unit(front_test::slice_unit(f));
   }
 
@@ -193,6 +194,74 @@ TEST(FrontOutputOrder, EarlyNonReferencePicturesBypassAFullBuffer) {
   EXPECT_EQ(s.slice(p(2, 4, 0)), Pocs{});
   EXPECT_EQ(s.slice(p(2, 6, 0)), Pocs{4});
   EXPECT_EQ(s.end(), (Pocs{6, 8, 10}));
+}
+
+// Feeds the slices and lists, per slice, the POCs that came out.
+std::vector<Pocs> outputs(Stream& s, const std::vector<SliceFields>& slices) {
+  std::vector<Pocs> out;
+  for (const SliceFields& f : slices) out.push_back(s.slice(f));
+  out.push_back(s.end());
+  return out;
+}
+
+TEST(FrontEarlyOutput, OrderCountType2OutputsEachPictureOnceItIsFinished) {
+  SpsFields sps = small_sps(4);
+  sps.poc_type = 2;
+  Stream s(make_config(2, 6, 4), sps);
+  // Slices without macroblocks: a picture is finished when the next one starts.
+  EXPECT_EQ(outputs(s, {idr(0), p(1, 0), p(2, 0, 0), p(2, 0)}),
+            (std::vector<Pocs>{{}, {0}, {2}, {3}, {4}}));
+}
+
+TEST(FrontEarlyOutput, VuiReorderLimitOutputsOnceMorePicturesWait) {
+  SpsFields sps = small_sps(4);
+  sps.restriction = {1, 4};
+  Stream s(make_config(2, 6, 4), sps);
+  EXPECT_EQ(outputs(s, {idr(0), p(1, 4), p(2, 2, 0), p(2, 8), p(3, 6, 0), p(3, 10)}),
+            (std::vector<Pocs>{{}, {}, {0}, {2}, {4}, {6}, {8, 10}}));
+  // Without the limit the pictures wait for the eight-frame buffer to fill.
+  Stream late(make_config(2, 6, 4), small_sps(4));
+  EXPECT_EQ(outputs(late, {idr(0), p(1, 4), p(2, 2, 0), p(2, 8), p(3, 6, 0), p(3, 10)}),
+            (std::vector<Pocs>{{}, {}, {}, {}, {}, {}, {0, 2, 4, 6, 8, 10}}));
+}
+
+TEST(FrontEarlyOutput, VuiRestrictionBoundsTheBufferAndIsIgnoredWhenInconsistent) {
+  SpsFields sps = small_sps(2);  // level 5.1 would allow 16 frames
+  sps.restriction = {0, 3};
+  Stream s(make_config(2, 6, 4), sps);
+  const SequenceParameterSet& set = s.d.ctx->sps_table[0];
+  EXPECT_EQ(set.dpb_frames, 3u);
+  EXPECT_EQ(set.reorder_frames, 0u);
+  for (std::array<uint32_t, 2> wrong : {std::array<uint32_t, 2>{3, 2}, {0, 1}, {0, 17}}) {
+    sps.restriction = wrong;  // more reordering than buffering, fewer frames than references
+    Stream t(make_config(2, 6, 4), sps);
+    EXPECT_EQ(t.d.ctx->sps_table[0].bitstream_restriction_flag, 0u) << wrong[0] << wrong[1];
+    EXPECT_EQ(t.d.ctx->sps_table[0].dpb_frames, 8u);
+    EXPECT_EQ(t.d.ctx->sps_table[0].reorder_frames, 8u);
+  }
+}
+
+TEST(FrontEarlyOutput, APictureIsFinishedAtItsLastMacroblockAndLaterSlicesOfItAreDropped) {
+  SpsFields sps = small_sps(2);
+  sps.poc_type = 2;
+  Stream s(make_config(2, 6, 2), sps);
+  s.slice(idr(0));
+  SliceFields whole = p(1, 0);
+  whole.skip_run = 12;
+  EXPECT_EQ(s.slice(whole), (Pocs{0, 2}));
+  SliceFields again = whole;
+  again.first_mb = 6;
+  again.skip_run = 6;
+  EXPECT_EQ(s.slice(again), Pocs{});
+  EXPECT_EQ(s.end(), Pocs{});
+  EXPECT_EQ(s.pictures.back().incomplete, 0u);
+}
+
+TEST(FrontEarlyOutput, PicturesQueuedTogetherTellHowManyWaitBehindThem) {
+  Stream s(make_config(2, 6, 4), small_sps(4));
+  outputs(s, {idr(0), p(1, 6), p(2, 2), p(3, 4)});
+  ASSERT_EQ(s.pictures.size(), 4u);
+  for (uint32_t i = 0; i < 4; ++i) EXPECT_EQ(s.pictures[i].queued_after, 3 - i);
 }
 
 TEST(FrontPictures, SecondFieldSharesTheStoreOfTheFirstAndIsOutputOnce) {

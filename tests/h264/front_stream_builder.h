@@ -32,6 +32,9 @@ struct SpsFields {
   uint32_t frame_mbs_only = 1;
   bool cropping = false;
   std::array<uint32_t, 4> crop = {0, 0, 0, 0};  // left, right, top, bottom as sent
+  // A VUI with timing, NAL HRD and bitstream_restriction: max_num_reorder_frames,
+  // max_dec_frame_buffering.
+  std::optional<std::array<uint32_t, 2>> restriction;
 };
 
 struct PpsFields {
@@ -86,7 +89,18 @@ inline std::vector<uint8_t> sps_unit(const SpsFields& f) {
   if (f.cropping) {
     for (uint32_t c : f.crop) w.ue(c);
   }
-  w.bit(0).trailing();
+  w.bit(f.restriction.has_value());
+  if (f.restriction) {
+    w.bit(1).bits(255, 8).bits(4, 16).bits(3, 16);  // aspect ratio, then no overscan,
+    w.bit(0).bit(0).bit(0);                         // signal type or chroma locations
+    w.bit(1).bits(1, 32).bits(50, 32).bit(1);       // timing
+    w.bit(1).ue(1).bits(3, 4).bits(2, 4);           // NAL HRD with two schedules
+    for (int i = 0; i < 2; ++i) w.ue(1000).ue(2000).bit(0);
+    w.bits(23, 5).bits(23, 5).bits(23, 5).bits(24, 5);
+    w.bit(0).bit(1).bit(0);  // no VCL HRD, low delay, no pic_struct
+    w.bit(1).bit(1).ue(2).ue(1).ue(16).ue(16).ue((*f.restriction)[0]).ue((*f.restriction)[1]);
+  }
+  w.trailing();
   return w.bytes();
 }
 
@@ -155,9 +169,11 @@ struct SliceFields {
   bool adaptive = false;
   std::vector<std::vector<uint32_t>> mmco;  // operation and its values
   std::vector<std::pair<uint32_t, uint32_t>> reorder;
+  std::optional<uint32_t> skip_run;  // P slice data: this many skipped macroblocks
   // From the sets in use.
   uint32_t log2_max_frame_num = 4;
   uint32_t log2_max_poc_lsb = 4;
+  uint32_t poc_type = 0;  // 2 sends no order count
   bool frame_mbs_only = true;
 };
 
@@ -171,7 +187,7 @@ inline std::vector<uint8_t> slice_unit(const SliceFields& f) {
     if (f.structure) w.bit(f.structure == 2);
   }
   if (f.idr) w.ue(f.idr_pic_id);
-  w.bits(f.poc_lsb, f.log2_max_poc_lsb);
+  if (f.poc_type == 0) w.bits(f.poc_lsb, f.log2_max_poc_lsb);
   if (f.delta_poc_bottom) w.se(*f.delta_poc_bottom);
   if (f.slice_type % 5 == 0) {
     w.bit(0).bit(!f.reorder.empty());
@@ -193,7 +209,9 @@ inline std::vector<uint8_t> slice_unit(const SliceFields& f) {
       }
     }
   }
-  w.se(0).ue(1).trailing();
+  w.se(0).ue(1);
+  if (f.skip_run) w.ue(*f.skip_run);
+  w.trailing();
   return w.bytes();
 }
 

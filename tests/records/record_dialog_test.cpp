@@ -13,6 +13,7 @@
 #include "controls/dialog_units.h"
 #include "i18n/language.h"
 #include "records/temp_folder.h"
+#include "records/user_removal.h"
 #include "support/message_box_recorder.h"
 
 namespace scopemark {
@@ -27,13 +28,16 @@ class RecordDialogTest : public ::testing::Test {
         ->setText(QString::fromUtf8(text));
   }
   void press(int id) { static_cast<QPushButton*>(dialog.control(id))->click(); }
-  // Types text, presses button and returns the one message box it showed.
-  MessageBoxRequest press_with_message(int button, const char* text) {
+  // Types text, presses button and returns the last message box it showed, after
+  // `questions` questions answered with `confirm`.
+  MessageBoxRequest press_with_message(int button, const char* text, std::size_t questions = 0,
+                                       bool confirm = true) {
     testing::MessageBoxRecorder recorder;
+    recorder.confirm = confirm;
     type_id(text);
     press(button);
-    EXPECT_EQ(recorder.shown.size(), 1u);
-    return recorder.shown.empty() ? MessageBoxRequest{} : recorder.shown.front();
+    EXPECT_EQ(recorder.shown.size(), questions + 1);
+    return recorder.shown.empty() ? MessageBoxRequest{} : recorder.shown.back();
   }
   fs::path record(const char* id) const { return folder.path() / id; }
 
@@ -68,23 +72,33 @@ TEST_F(RecordDialogTest, OpensWithTheTemplateControls) {
 }
 
 TEST_F(RecordDialogTest, InvalidIdsAreRefusedByEveryButtonAndTheTextIsKept) {
-  for (const char* text : {"12a", "", " 1", "12345678901234567890"}) {
+  for (const char* text : {"12a", "", " 1"}) {
     for (int button : {RecordDialog::kEnter, RecordDialog::kAdd, RecordDialog::kSearch}) {
       const MessageBoxRequest box = press_with_message(button, text);
-      EXPECT_EQ(box.text, "No.  please input number!");
+      EXPECT_EQ(box.text, "No.  please input number! (1 to 19 digits, 0-9 only)");
       EXPECT_EQ(box.caption, "Sorry");
       EXPECT_EQ(box.icon, MessageIcon::Information);
       EXPECT_EQ(box.owner, &dialog);
       EXPECT_EQ(static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))->text(), text);
     }
     const MessageBoxRequest box = press_with_message(RecordDialog::kDelete, text);
-    EXPECT_EQ(box.text, "No.  please input number!");
+    EXPECT_EQ(box.text, "No.  please input number! (1 to 19 digits, 0-9 only)");
     EXPECT_EQ(box.caption, "Sorry");
     EXPECT_EQ(box.icon, MessageIcon::Information);
     EXPECT_EQ(box.owner, nullptr);
   }
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_TRUE(fs::is_empty(folder.path())) << "nothing was created";
+}
+
+TEST_F(RecordDialogTest, TheIdFieldTakesOnlyDigitsUpToTheSnapshotPathsLength) {
+  auto* edit = static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit));
+  edit->clear();
+  QTest::keyClicks(edit, "12a-3 4");
+  EXPECT_EQ(edit->text(), "1234");
+  edit->clear();
+  QTest::keyClicks(edit, std::string(60, '7').c_str());
+  EXPECT_EQ(edit->text().toStdString(), std::string(19, '7'));
 }
 
 TEST_F(RecordDialogTest, EmptyIdNeverActsOnTheProgramFolder) {
@@ -115,9 +129,23 @@ TEST_F(RecordDialogTest, AddSearchDeleteCycle) {
 
   fs::create_directories(record("42") / "sub");
   std::ofstream(record("42") / "20240101_120000.bmp") << "BM";
+  std::ofstream(record("42") / "20240101_120001.bmp") << "BM";
   std::ofstream(record("42") / "sub" / "locked") << "x";
   fs::permissions(record("42") / "sub" / "locked", fs::perms::owner_read);
-  box = press_with_message(RecordDialog::kDelete, "42");
+  {
+    testing::MessageBoxRecorder recorder;
+    recorder.confirm = false;
+    press(RecordDialog::kDelete);
+    ASSERT_EQ(recorder.shown.size(), 1u) << "Cancel shows nothing more";
+    EXPECT_EQ(recorder.shown[0].text,
+              "Delete record 42 with all its files permanently? This cannot be undone.\n"
+              "Pictures in this record: 2");
+    EXPECT_EQ(recorder.shown[0].confirm_button, "Delete");
+    EXPECT_EQ(recorder.shown[0].cancel_button, "Cancel");
+    EXPECT_EQ(recorder.shown[0].owner, &dialog);
+    EXPECT_TRUE(fs::exists(record("42") / "20240101_120000.bmp"));
+  }
+  box = press_with_message(RecordDialog::kDelete, "42", 1);
   EXPECT_EQ(box.text, "Success!");
   EXPECT_EQ(box.caption, "OK");
   EXPECT_EQ(box.icon, MessageIcon::Information);
@@ -127,8 +155,34 @@ TEST_F(RecordDialogTest, AddSearchDeleteCycle) {
   box = press_with_message(RecordDialog::kSearch, "42");
   EXPECT_EQ(box.text, "no user");
   box = press_with_message(RecordDialog::kDelete, "42");
-  EXPECT_EQ(box.text, "Success!") << "a record that never existed is gone all the same";
+  EXPECT_EQ(box.text, "no user") << "nothing to delete, nothing to ask";
   EXPECT_EQ(dialog.result(), QDialog::Rejected) << "Add, Search and Delete keep the dialog open";
+}
+
+fs::path trash_folder;
+
+bool fake_trash(const fs::path& path) {
+  std::error_code error;
+  fs::rename(path, trash_folder / path.filename(), error);
+  return !error;
+}
+
+TEST_F(RecordDialogTest, WithATrashDeleteSaysSoAndTheRecordLandsThere) {
+  trash_folder = folder.path() / "trash";
+  fs::create_directories(trash_folder);
+  fs::create_directory(record("7"));
+  std::ofstream(record("7") / "a.bmp") << "BM";
+  const TrashFunction previous = set_trash_function(fake_trash);
+  testing::MessageBoxRecorder recorder;
+  type_id("7");
+  press(RecordDialog::kDelete);
+  set_trash_function(previous);
+  ASSERT_EQ(recorder.shown.size(), 2u);
+  EXPECT_EQ(recorder.shown[0].text,
+            "Move record 7 with all its files to the trash?\nPictures in this record: 1");
+  EXPECT_EQ(recorder.shown[1].text, "Success!");
+  EXPECT_TRUE(fs::exists(trash_folder / "7" / "a.bmp"));
+  EXPECT_FALSE(fs::exists(record("7")));
 }
 
 TEST_F(RecordDialogTest, DeleteThatLeavesTheRecordIsNotReportedAsSuccess) {
@@ -204,7 +258,7 @@ TEST(RecordDialogLanguage, CaptionsAndMessagesComeFromTheLanguageFile) {
   static_cast<QLineEdit*>(dialog.control(RecordDialog::kIdEdit))->setText("x");
   static_cast<QPushButton*>(dialog.control(RecordDialog::kSearch))->click();
   ASSERT_EQ(recorder.shown.size(), 1u);
-  EXPECT_EQ(recorder.shown[0].text, "Saisissez un numéro (chiffres uniquement).");
+  EXPECT_EQ(recorder.shown[0].text, "Saisissez un numéro de 1 à 19 chiffres (0-9 uniquement).");
   EXPECT_EQ(recorder.shown[0].caption, "Attention");
 }
 

@@ -50,6 +50,8 @@ class FakeDecoder final : public DecoderApi {
  public:
   std::map<uint8_t, std::vector<int>> pictures_of_chunk;
   int result_after_pictures = DECODE_NEED_INPUT;
+  // The chunk's pictures are all queued at once: each tells how many wait behind it.
+  bool queued_together = false;
   bool fail_create = false;
   DecoderConfig config{};
   int decode_calls = 0;
@@ -73,6 +75,7 @@ class FakeDecoder final : public DecoderApi {
     for (int i = 0; i < 16; ++i) luma_[i] = i % 8 < 4 ? static_cast<uint8_t>(pending_.front()) : 0;
     pending_.pop_front();
     *out = picture_of(luma_, chroma_, chroma_, 4, 2, 8, 2);
+    if (queued_together) out->queued_after = static_cast<uint32_t>(pending_.size());
     return DECODE_PICTURE_READY;
   }
   void destroy(DecoderContext*) override { destroyed = true; }
@@ -188,6 +191,14 @@ TEST_F(DecodeLoop, CaptureGivesOneSnapshotOfTheNextPictureAfterShowingIt) {
   EXPECT_FALSE(capture_);
 }
 
+TEST_F(DecodeLoop, PicturesWithNewerOnesBehindThemAreNeitherShownNorCaptured) {
+  decoder_.pictures_of_chunk = {{1, {10, 11, 12}}, {2, {13}}};
+  decoder_.queued_together = true;
+  capture_ = true;
+  EXPECT_EQ(run({1, 2}), (Log{"init 1280x720", "take 1", "show 12", "snapshot 12", "take 2",
+                              "show 13", "idle", "release"}));
+}
+
 TEST_F(DecodeLoop, CaptureWhileFrozenStillTakesOneSnapshot) {
   decoder_.pictures_of_chunk = {{1, {10, 11}}};
   frozen_ = true;
@@ -255,7 +266,7 @@ TEST(DecodeThread, CaptureWhileFrozenWritesOneFileAndShowsNothing) {
   loop.decoder.pictures_of_chunk = {{1, {81, 82}}};
   int album_loads = 0;
   SnapshotWriter writer(
-      RecordFolder(root / "7"), [&](const std::string&) { ++album_loads; },
+      RecordFolder(root / "7"), [&](const StoreResult&) { ++album_loads; },
       [] { return SnapshotTime{2024, 3, 2, 9, 5, 3}; });
   loop.run(writer);
 

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "video/picture_of.h"
 #include "video/yuv_convert.h"
 
@@ -91,16 +92,16 @@ TEST_F(SnapshotFolder, WriteBmpRefusesWhatItCannotWrite) {
 }
 
 TEST_F(SnapshotFolder, SnapshotIsTheBmpOfTheConvertedPicture) {
-  std::vector<std::string> saved;
+  std::vector<fs::path> saved;
   SnapshotWriter writer(
-      RecordFolder(root_ / "10000"), [&](const std::string& path) { saved.push_back(path); },
-      [] { return kMarch2; });
+      RecordFolder(root_ / "10000"),
+      [&](const StoreResult& result) { saved.push_back(result.path); }, [] { return kMarch2; });
   const FakePicture red(81, 90, 240);
   writer.save_snapshot(red.picture);
 
   const std::string path = directory() + "10000/20240302_090503.bmp";
   EXPECT_EQ(writer.last_snapshot_path(), path);
-  EXPECT_EQ(saved, std::vector<std::string>{path});
+  EXPECT_EQ(saved, std::vector<fs::path>{path});
 
   const uint8_t luma[8] = {81, 81, 81, 81, 81, 81, 81, 81};
   const uint8_t cb[2] = {90, 90}, cr[2] = {240, 240};
@@ -112,29 +113,52 @@ TEST_F(SnapshotFolder, SnapshotIsTheBmpOfTheConvertedPicture) {
   EXPECT_EQ(read_file(path)[54 + 2], 254);
 }
 
-TEST_F(SnapshotFolder, SecondSnapshotInTheSameSecondReplacesTheFirst) {
+TEST_F(SnapshotFolder, SnapshotsInTheSameSecondGetFilesOfTheirOwn) {
   SnapshotWriter writer(RecordFolder(root_ / "10000"), nullptr, [] { return kMarch2; });
   writer.save_snapshot(FakePicture(235, 128, 128).picture);
   writer.save_snapshot(FakePicture(16, 128, 128).picture);
-  int files = 0;
-  for (const auto& entry : fs::directory_iterator(root_ / "10000")) {
-    ++files;
-    const std::vector<uint8_t> bytes = read_file(entry.path());
-    ASSERT_EQ(bytes.size(), 54u + 24u);
-    EXPECT_EQ(bytes.back(), 0) << "the second, black picture is kept";
-  }
-  EXPECT_EQ(files, 1);
+  const std::string second = directory() + "10000/20240302_090503_02.bmp";
+  EXPECT_EQ(writer.last_snapshot_path(), second);
+  EXPECT_EQ(read_file(directory() + "10000/20240302_090503.bmp").back(), 254) << "white kept";
+  EXPECT_EQ(read_file(second).back(), 0);
+  EXPECT_EQ(std::distance(fs::directory_iterator(root_ / "10000"), {}), 2);
 }
 
-TEST_F(SnapshotFolder, MissingRecordFolderWritesNothingButTellsTheTarget) {
-  std::vector<std::string> saved;
-  SnapshotWriter writer(
-      RecordFolder(root_ / "20000"), [&](const std::string& path) { saved.push_back(path); },
-      [] { return kMarch2; });
+// Deleted from outside, the record folder is made again; without its parent the snapshot
+// says why it is missing and writes nothing.
+TEST_F(SnapshotFolder, VanishedRecordFolderIsMadeAgainOrReported) {
+  std::vector<StoreResult> saved;
+  const auto keep = [&](const StoreResult& result) { saved.push_back(result); };
+  fs::remove_all(root_ / "10000");
+  SnapshotWriter writer(RecordFolder(root_ / "10000"), keep, [] { return kMarch2; });
   writer.save_snapshot(FakePicture(16, 128, 128).picture);
-  EXPECT_EQ(writer.last_snapshot_path(), "");
-  EXPECT_EQ(saved, std::vector<std::string>{directory() + "20000/20240302_090503.bmp"});
-  EXPECT_FALSE(fs::exists(root_ / "20000"));
+  EXPECT_TRUE(fs::exists(directory() + "10000/20240302_090503.bmp"));
+
+  SnapshotWriter orphan(RecordFolder(root_ / "gone/20000"), keep, [] { return kMarch2; });
+  orphan.save_snapshot(FakePicture(16, 128, 128).picture);
+  EXPECT_EQ(orphan.last_snapshot_path(), "");
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[1].problem, StoreProblem::folder_missing);
+  EXPECT_FALSE(fs::exists(root_ / "gone"));
+}
+
+// A full disk (here a file size limit) fails the snapshot with no partial file; the next one
+// after space is freed works.
+TEST_F(SnapshotFolder, FullDiskLeavesNoPartialFile) {
+  std::vector<StoreResult> saved;
+  SnapshotWriter writer(
+      RecordFolder(root_ / "10000"), [&](const StoreResult& result) { saved.push_back(result); },
+      [] { return kMarch2; });
+  {
+    const testing::FileSizeLimit full(60);
+    writer.save_snapshot(FakePicture(16, 128, 128).picture);
+  }
+
+  ASSERT_EQ(saved.size(), 1u);
+  EXPECT_EQ(saved[0].problem, StoreProblem::disk_full);
+  EXPECT_TRUE(fs::is_empty(root_ / "10000"));
+  writer.save_snapshot(FakePicture(16, 128, 128).picture);
+  EXPECT_EQ(saved[1].path, directory() + "10000/20240302_090503.bmp");
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
   const QDir out(QString::fromLocal8Bit(argv[1]));
   QTemporaryDir program_folder;
   const std::string program_directory = program_folder.path().toStdString() + "/";
-  scopemark::set_message_box_function([](const scopemark::MessageBoxRequest&) {});
+  scopemark::set_message_box_function([](const scopemark::MessageBoxRequest&) { return false; });
 
   scopemark::RecordDialog record(program_directory);
   record.show();
