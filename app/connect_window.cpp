@@ -76,6 +76,54 @@ void connect_store_messages(MainDialog& window, ViewerSession& session, const Vi
       });
 }
 
+const char* state_key(ViewerSession::ConnectionState state) {
+  using State = ViewerSession::ConnectionState;
+  switch (state) {
+    case State::connecting:
+      return text_key::kStateConnecting;
+    case State::live:
+      return text_key::kStateLive;
+    case State::frozen:
+      return text_key::kStateFrozen;
+    case State::no_picture:
+      return text_key::kStateNoPicture;
+    case State::reconnecting:
+      return text_key::kStateReconnecting;
+    case State::no_camera:
+      return text_key::kStateNoCamera;
+  }
+  return text_key::kStateConnecting;
+}
+
+// Keeps the window's state line in step with the session's connection state, what the video
+// area shows (a still is marked as one) and the current language.
+class StateLine : public QObject {
+ public:
+  StateLine(MainDialog& window, const ViewerSession& session)
+      : QObject(&window), window_(window), session_(session) {
+    connect(&session, &ViewerSession::connection_state_changed, this, &StateLine::refresh);
+  }
+
+  void follow(VideoArea& area) {
+    area_ = &area;
+    connect(&area, &VideoArea::mode_changed, this, &StateLine::refresh);
+  }
+
+  void refresh() {
+    const auto texts = current_texts();
+    std::string text = texts->text(state_key(session_.connection_state()));
+    if (area_ && area_->mode() != VideoArea::Mode::live) {
+      text = texts->text(text_key::kStateStill) + " \u00b7 " + text;
+    }
+    window_.set_state_text(QString::fromStdString(text));
+  }
+
+ private:
+  MainDialog& window_;
+  const ViewerSession& session_;
+  VideoArea* area_ = nullptr;
+};
+
 }  // namespace
 
 void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) {
@@ -89,17 +137,22 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   connect_store_messages(window, session, app);
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
   QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
-  QObject::connect(
-      &window, &MainDialog::language_chosen, &window,
-      [&window, &app](const std::string& name) { change_language(window, app, name); });
+  auto* state_line = new StateLine(window, session);
+  QObject::connect(&window, &MainDialog::language_chosen, &window,
+                   [&window, &app, state_line](const std::string& name) {
+                     change_language(window, app, name);
+                     state_line->refresh();
+                   });
   QObject::connect(&window, &MainDialog::combo_language_chosen, &window,
-                   [&window, &app](const std::string& shown_name) {
+                   [&window, &app, state_line](const std::string& shown_name) {
                      select_combo_language(window, app, shown_name);
+                     state_line->refresh();
                    });
   new PictureAdjustment(window, session);
   window.video_area()->show_feed(session.display_feed());
 
   if (!session.find_device()) {
+    state_line->refresh();
     show_message_box(current_texts()->text(text_key::kMessageNoDevice), "", MessageIcon::None,
                      &window);
     return;
@@ -109,6 +162,7 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   window.prepare_layout();
   const auto texts = [&app] { return UiTexts(app.language_file()); };
   VideoArea* area = install_video_area(window, texts);
+  state_line->follow(*area);
   area->show_live();
   Album* album = install_album(window, *area, session, texts);
   album->load_album();

@@ -31,6 +31,7 @@ constexpr int kDialogWidth = 644;
 constexpr int kDialogHeight = 339;
 constexpr int kDialogPointSize = 9;
 constexpr int kToolbarPointSize = 7;  // the toolbar words until the buttons get their bitmaps
+constexpr int kStateLineInset = 6;    // pixels from the video area's corner
 
 enum class Kind { kVideo, kStatic, kText, kButton, kTab, kList, kCombo, kSlider, kEdit };
 
@@ -208,7 +209,28 @@ void MainDialog::build_controls() {
   QPalette black = video->palette();
   black.setColor(QPalette::Window, Qt::black);
   video->setPalette(black);
+
+  // A child of the window, not of the client area, whose children are the template's controls.
+  state_line_ = new QLabel(this);
+  state_line_->setObjectName(QStringLiteral("state_line"));
+  state_line_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  state_line_->setStyleSheet(QStringLiteral(
+      "QLabel { color: white; background-color: rgba(0, 0, 0, 160); padding: 2px 6px; }"));
+  state_line_->hide();
   qApp->installEventFilter(this);
+}
+
+void MainDialog::set_state_text(const QString& text) {
+  state_line_->setText(text);
+  state_line_->setVisible(!text.isEmpty());
+  state_line_->adjustSize();
+  place_state_line();
+}
+
+void MainDialog::place_state_line() {
+  const QPoint corner = client_->mapTo(this, control(kVideoArea)->geometry().topLeft());
+  state_line_->move(corner + QPoint(kStateLineInset, kStateLineInset));
+  state_line_->raise();
 }
 
 void MainDialog::load_menu() {
@@ -438,6 +460,10 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
       break;
     case QEvent::Resize:
       if (watched == client_) apply_layout();
+      if (watched == control(kVideoArea)) place_state_line();
+      break;
+    case QEvent::Move:
+      if (watched == client_ || watched == control(kVideoArea)) place_state_line();
       break;
     default:
       break;

@@ -12,6 +12,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QMenuBar;
@@ -60,6 +61,10 @@ class MainDialog : public QDialog {
   void set_video_running(bool running) { video_running_ = running; }
   // Records the layout margins of the video area and the tab, then lays them out.
   void prepare_layout();
+  // The state line: a small label over the top left corner of the video area, in the window
+  // and in full screen, above whatever the area shows. An empty text hides it.
+  void set_state_text(const QString& text);
+  QLabel* state_line() const { return state_line_; }
 
   void done(int result) override;
 
@@ -103,9 +108,11 @@ class MainDialog : public QDialog {
   void leave_full_screen();
   void show_about_box();
   void close_down();
+  void place_state_line();
 
   QMenuBar* menu_bar_ = nullptr;
   QWidget* client_ = nullptr;
+  QLabel* state_line_ = nullptr;
   std::map<int, std::function<void()>> commands_;
   std::optional<LayoutMargins> layout_margins_;
   QRect video_area_rect_;

@@ -70,14 +70,14 @@ void VideoArea::show_file(PictureView& view, const std::filesystem::path& path, 
 void VideoArea::show_live() {
   hide_all();
   views_.video->show();
-  mode_ = Mode::live;
+  set_mode(Mode::live);
 }
 
 void VideoArea::show_picture(const std::filesystem::path& path) {
   follow_video_area();
   hide_all();
   show_file(*views_.picture, path, false);
-  mode_ = Mode::picture;
+  set_mode(Mode::picture);
 }
 
 void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
@@ -88,7 +88,12 @@ void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
     show_file(*views_.compare[next], paths[next], true);
   }
   for (; next < views_.compare.size(); ++next) views_.compare[next]->clear();
-  mode_ = Mode::compare;
+  set_mode(Mode::compare);
+}
+
+void VideoArea::set_mode(Mode mode) {
+  mode_ = mode;
+  emit mode_changed(mode);
 }
 
 }  // namespace scopemark

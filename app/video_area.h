@@ -48,11 +48,16 @@ class VideoArea : public QObject, public VideoAreaSwitch {
   // and hidden.
   void show_compare(const std::vector<std::filesystem::path>& paths) override;
 
+ signals:
+  // After every switch, also to the same mode.
+  void mode_changed(scopemark::VideoArea::Mode mode);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void hide_all();
+  void set_mode(Mode mode);
   void show_file(PictureView& view, const std::filesystem::path& path, bool named) const;
   // The views' places as they were to the video area's first place, kept to its current one.
   void follow_video_area();

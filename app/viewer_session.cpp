@@ -23,6 +23,7 @@ namespace {
 
 constexpr auto kWorkerStartPause = 100ms;
 constexpr auto kCapturePause = 100ms;
+constexpr auto kStateWatchPeriod = 200ms;
 constexpr auto kCaptureWait = 1000ms;
 constexpr int kStartSteps = 4;
 constexpr char kGetFailure[] = "GetVideoBrightness";
@@ -75,6 +76,9 @@ ViewerSession::ViewerSession(SessionOptions options, QObject* parent)
       feed_(std::make_shared<FrameFeed>()) {
   if (!options_.adapters) options_.adapters = std::make_shared<SystemAdapterSource>();
   if (!options_.decoder) options_.decoder = std::make_shared<H264Decoder>();
+  state_watch_ = new QTimer(this);
+  state_watch_->setInterval(kStateWatchPeriod);
+  connect(state_watch_, &QTimer::timeout, this, &ViewerSession::watch_state);
 }
 
 ViewerSession::~ViewerSession() {
@@ -97,7 +101,10 @@ LinkHooks ViewerSession::worker_link_hooks() {
 bool ViewerSession::find_device() {
   init_sockets(
       [this](const std::string& text, const std::string& caption) { emit message(text, caption); });
-  return prepare_link(options_.link, *options_.adapters, options_.link_hooks.log);
+  if (prepare_link(options_.link, *options_.adapters, options_.link_hooks.log)) return true;
+  waiting_state_ = ConnectionState::no_camera;
+  set_state(ConnectionState::no_camera);
+  return false;
 }
 
 void ViewerSession::start() {
@@ -105,6 +112,7 @@ void ViewerSession::start() {
   display_frozen_ = false;
   capture_requested_ = false;
   ring_reset(*ring_);
+  state_watch_->start();
   start_step(0);
 }
 
@@ -141,9 +149,58 @@ void ViewerSession::start_decode_thread() {
 }
 
 void ViewerSession::start_stream_receiver() {
-  receiver_ = std::thread([this, hooks = worker_link_hooks()] {
-    run_stream_connection(*ring_, options_.link, stop_requested_, hooks);
+  StreamEvents events{
+      .connected = [this] { post([this] { stream_connected(); }); },
+      .ended = [this](int) { post([this] { stream_ended(); }); },
+  };
+  receiver_ = std::thread([this, hooks = worker_link_hooks(), events = std::move(events)] {
+    run_stream_receiver(*ring_, options_.link, stop_requested_, hooks, events);
   });
+}
+
+void ViewerSession::stream_connected() {
+  stream_connected_ = true;
+  ever_connected_ = true;
+  had_picture_ = false;
+  pictures_seen_ = feed_->published_count();
+  picture_clock_ = std::chrono::steady_clock::now();
+  if (waiting_state_ == ConnectionState::no_camera) waiting_state_ = ConnectionState::connecting;
+  watch_state();
+}
+
+void ViewerSession::stream_ended() {
+  stream_connected_ = false;
+  waiting_state_ = ever_connected_ ? ConnectionState::reconnecting : ConnectionState::no_camera;
+  watch_state();
+}
+
+void ViewerSession::watch_state() {
+  if (!stream_connected_) {
+    set_state(waiting_state_);
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  const std::uint64_t published = feed_->published_count();
+  if (published != pictures_seen_) {
+    pictures_seen_ = published;
+    picture_clock_ = now;
+    had_picture_ = true;
+  }
+  if (display_frozen_ && !capture_pause_) {
+    // The stall clock starts again when the camera lets the display go.
+    picture_clock_ = now;
+    set_state(ConnectionState::frozen);
+  } else if (now - picture_clock_ >= kStallTime) {
+    set_state(ConnectionState::no_picture);
+  } else {
+    set_state(had_picture_ ? ConnectionState::live : waiting_state_);
+  }
+}
+
+void ViewerSession::set_state(ConnectionState state) {
+  if (state == state_) return;
+  state_ = state;
+  emit connection_state_changed(state);
 }
 
 EventServerContext ViewerSession::server_context(const char* server,
@@ -193,6 +250,7 @@ EventServerContext ViewerSession::server_context(const char* server,
 
 void ViewerSession::stop() {
   stop_requested_ = true;
+  state_watch_->stop();
   exchanges_.stop();
   for (std::thread* worker : {&receiver_, &event_server_, &picture_server_}) {
     if (worker->joinable()) worker->join();
@@ -206,8 +264,10 @@ void ViewerSession::stop() {
 void ViewerSession::capture() {
   capture_requested_ = true;
   display_frozen_ = true;
+  capture_pause_ = true;
   QTimer::singleShot(kCapturePause, this, [this] {
     display_frozen_ = false;
+    capture_pause_ = false;
     emit pictures_changed();
   });
   // A request no picture took by then is withdrawn: nothing is coming to capture.

@@ -2,7 +2,10 @@
 
 #include <QObject>
 
+class QTimer;
+
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -49,6 +52,15 @@ class ViewerSession : public QObject {
   Q_OBJECT
 
  public:
+  // What the camera connection gives: connecting (no picture yet), live (pictures arrive),
+  // frozen (the camera holds the display), no_picture (connected, but no picture for
+  // kStallTime), reconnecting (the stream was lost; new attempts run) and no_camera (no
+  // adapter, or no connection was ever made; attempts may still run).
+  enum class ConnectionState { connecting, live, frozen, no_picture, reconnecting, no_camera };
+  Q_ENUM(ConnectionState)
+
+  static constexpr std::chrono::milliseconds kStallTime{2000};
+
   explicit ViewerSession(SessionOptions options, QObject* parent = nullptr);
   ~ViewerSession() override;
 
@@ -68,6 +80,7 @@ class ViewerSession : public QObject {
   // Ports the command and picture servers listen on; 0 until they do.
   std::uint16_t event_port() const { return event_port_.load(); }
   std::uint16_t picture_port() const { return picture_port_.load(); }
+  ConnectionState connection_state() const { return state_; }
 
  public slots:
   // Empties the ring and starts the decode thread, the stream receiver, the command server
@@ -103,6 +116,7 @@ class ViewerSession : public QObject {
   void snapshot_not_stored(scopemark::StoreProblem problem);
   void picture_not_stored(const std::filesystem::path& path, scopemark::StoreProblem problem);
   void adjustment_received(const scopemark::VideoAdjustValues& values);
+  void connection_state_changed(scopemark::ViewerSession::ConnectionState state);
 
  private:
   struct DecodeRun;
@@ -114,6 +128,11 @@ class ViewerSession : public QObject {
   void start_decode_thread();
   void start_stream_receiver();
   EventServerContext server_context(const char* server, std::atomic<std::uint16_t>& bound_port);
+  void stream_connected();
+  void stream_ended();
+  // Derives the state from the link, the display flag and the pictures published.
+  void watch_state();
+  void set_state(ConnectionState state);
 
   SessionOptions options_;
   std::unique_ptr<PacketRing> ring_;
@@ -129,6 +148,17 @@ class ViewerSession : public QObject {
   std::thread event_server_;
   std::thread picture_server_;
   TaskThread exchanges_;
+
+  ConnectionState state_ = ConnectionState::connecting;
+  // Shown while no stream is connected, or connected before its first picture.
+  ConnectionState waiting_state_ = ConnectionState::connecting;
+  bool stream_connected_ = false;
+  bool ever_connected_ = false;
+  bool had_picture_ = false;
+  bool capture_pause_ = false;
+  std::uint64_t pictures_seen_ = 0;
+  std::chrono::steady_clock::time_point picture_clock_;
+  QTimer* state_watch_ = nullptr;
 };
 
 }  // namespace scopemark

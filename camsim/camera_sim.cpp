@@ -77,6 +77,17 @@ void ServerThread::serve(Handler handler) {
 StreamServer::StreamServer(StreamServerOptions options)
     : options_(std::move(options)), plan_(plan_stream(options_.stream)) {}
 
+bool StreamServer::start() {
+  if (!server_.start(options_.address, options_.port, handler())) return false;
+  options_.port = server_.port();
+  return true;
+}
+
+void StreamServer::set_stream(std::vector<uint8_t> stream) {
+  options_.stream = std::move(stream);
+  plan_ = plan_stream(options_.stream);
+}
+
 ServerThread::Handler StreamServer::handler() {
   return [this](Socket connection, const std::atomic<bool>& stop) {
     serve_connection(connection, stop);

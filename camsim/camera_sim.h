@@ -59,12 +59,16 @@ struct StreamServerOptions {
 };
 
 // The camera's stream port: checks the 12-byte request, then sends the stream paced by
-// pictures, looping from the first IDR picture.
+// pictures, looping from the first IDR picture. It can be stopped (the connection in progress
+// is cut, as when the camera is switched off) and started again on the same port.
 class StreamServer {
  public:
   explicit StreamServer(StreamServerOptions options);
-  bool start() { return server_.start(options_.address, options_.port, handler()); }
+  // Listens (again); a restart uses the port of the first start.
+  bool start();
   void stop() { server_.stop(); }
+  // The stream of the next start; only while stopped.
+  void set_stream(std::vector<uint8_t> stream);
   uint16_t port() const { return server_.port(); }
 
  private:

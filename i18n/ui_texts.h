@@ -90,6 +90,8 @@ inline constexpr char kMessageTransferCut[] = "IDS_MSG_TRANSFER_CUT";
 inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE";
 // Settings that cannot be read at start-up; %1 is the file.
 inline constexpr char kMessageSettingsUnreadable[] = "IDS_MSG_SETTINGS_UNREADABLE";
+// Live camera: connected, but no picture comes.
+inline constexpr char kStateNoPicture[] = "IDS_STATE_NO_PICTURE";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language

@@ -2,6 +2,11 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <set>
+#include <string>
+#include <thread>
+
 #include "link/messages.h"
 
 namespace scopemark {
@@ -10,6 +15,8 @@ namespace {
 
 constexpr std::chrono::milliseconds kStreamSendTimeout(20);
 constexpr std::chrono::milliseconds kControlTimeout(8);
+constexpr std::chrono::milliseconds kStopSlice(50);
+constexpr std::chrono::milliseconds kRingFullPause(10);
 
 int set_reuse_address(int socket) {
   const int one = 1;
@@ -75,10 +82,28 @@ int exchange_request(int socket, const VideoAdjustMessage& message, const LinkCo
   return 0;
 }
 
-}  // namespace
+// Sleeps for pause in short slices; false when stop was set first.
+bool sleep_unless_stopped(std::chrono::milliseconds pause, const std::atomic<bool>& stop) {
+  const auto until = std::chrono::steady_clock::now() + pause;
+  while (!stop.load()) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until) return true;
+    std::this_thread::sleep_for(
+        std::min<std::chrono::steady_clock::duration>(until - now, kStopSlice));
+  }
+  return false;
+}
 
-int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std::atomic<bool>& stop,
-                          const LinkHooks& hooks) {
+// Puts the end-of-stream mark, waiting while the ring is full; false when stop came first.
+bool put_end_of_stream(PacketRing& ring, const std::atomic<bool>& stop) {
+  while (!ring_put(ring, nullptr, 0)) {
+    if (!sleep_unless_stopped(kRingFullPause, stop)) return false;
+  }
+  return true;
+}
+
+int stream_connection(PacketRing& ring, const LinkConfig& config, const std::atomic<bool>& stop,
+                      const LinkHooks& hooks, const std::function<void()>& connected) {
   Socket socket(::socket(AF_INET, SOCK_STREAM, 0));
   if (!socket.valid()) return -1;
   if (set_reuse_address(socket.get()) != 0) return -2;
@@ -91,12 +116,50 @@ int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std:
   }
   const StreamRequest request = make_stream_request();
   if (!send_message(socket.get(), request.data(), request.size())) return -6;
-  uint8_t chunk[kChunkBytes];
+  if (connected) connected();
+  uint8_t piece[kChunkBytes];
+  bool put_any = false;
   while (!stop.load()) {
-    if (receive_exact(socket.get(), chunk, kChunkBytes, hooks.log, &stop) < 0) break;
-    ring_put(ring, chunk, kChunkBytes);
+    const int got =
+        receive_some(socket.get(), piece, kChunkBytes, hooks.log, &stop, config.stream_silence);
+    if (got < 0) break;
+    ring_put(ring, piece, static_cast<size_t>(got));
+    put_any = true;
   }
+  socket.close();
+  if (put_any) put_end_of_stream(ring, stop);
   return 0;
+}
+
+}  // namespace
+
+int run_stream_connection(PacketRing& ring, const LinkConfig& config, const std::atomic<bool>& stop,
+                          const LinkHooks& hooks, const StreamEvents& events) {
+  const int result = stream_connection(ring, config, stop, hooks, events.connected);
+  if (events.ended) events.ended(result);
+  return result;
+}
+
+void run_stream_receiver(PacketRing& ring, const LinkConfig& config, const std::atomic<bool>& stop,
+                         const LinkHooks& hooks, const StreamEvents& events) {
+  LinkHooks once = hooks;
+  std::set<std::string> shown;
+  once.message = [&shown, &hooks](const std::string& text, const std::string& caption) {
+    if (shown.insert(text).second) show_message(hooks.message, hooks.log, text, caption);
+  };
+  std::chrono::milliseconds pause = kReconnectPause;
+  while (!stop.load()) {
+    bool made = false;
+    StreamEvents watched = events;
+    watched.connected = [&made, &events] {
+      made = true;
+      if (events.connected) events.connected();
+    };
+    run_stream_connection(ring, config, stop, once, watched);
+    if (made) pause = kReconnectPause;
+    if (!sleep_unless_stopped(pause, stop)) break;
+    pause = std::min(pause * 2, kReconnectPauseMax);
+  }
 }
 
 int send_video_adjust(int brightness, int contrast, int saturation, int hue,

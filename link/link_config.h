@@ -27,6 +27,9 @@ struct LinkConfig {
   uint16_t adjust_port = 40006;
   uint16_t picture_port = 40013;
   std::chrono::milliseconds connect_timeout{3000};
+  // A stream connection that brings no byte for this long is taken as lost (a camera out of
+  // range leaves its connection open).
+  std::chrono::milliseconds stream_silence{10000};
 
   // Adapter discovery runs only for the camera's default address.
   bool discovery_wanted() const { return camera_address == kDefaultCameraAddress; }

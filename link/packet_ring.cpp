@@ -19,7 +19,7 @@ bool ring_put(PacketRing& ring, const void* bytes, size_t length) {
   PacketSlot& slot = ring.entries[ring.write_index];
   if (slot.ready.load(std::memory_order_acquire) == 1) return false;
   const size_t stored = std::min(length, static_cast<size_t>(kChunkBytes));
-  std::memcpy(slot.data, bytes, stored);
+  if (stored > 0) std::memcpy(slot.data, bytes, stored);
   slot.length = static_cast<int32_t>(stored);
   slot.ready.store(1, std::memory_order_release);
   ring.write_index = ring.write_index + 1 == kRingSlots ? 0 : ring.write_index + 1;

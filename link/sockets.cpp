@@ -111,24 +111,33 @@ int wait_socket(int socket, short events, const std::atomic<bool>* stop,
   }
 }
 
-int receive_exact(int socket, void* buffer, int n, const LogFunction& log,
-                  const std::atomic<bool>* stop, std::chrono::milliseconds idle_timeout) {
-  auto* bytes = static_cast<uint8_t*>(buffer);
-  int count = 0;
-  while (count < n) {
-    if (stop || idle_timeout.count() >= 0) {
-      if (wait_socket(socket, POLLIN, stop, idle_timeout) == 0) {
-        if (!stop || !stop->load()) write_log(log, "net enviorment is so bad!\n");
-        return -1;
-      }
+int receive_some(int socket, void* buffer, int n, const LogFunction& log,
+                 const std::atomic<bool>* stop, std::chrono::milliseconds idle_timeout) {
+  if (stop || idle_timeout.count() >= 0) {
+    if (wait_socket(socket, POLLIN, stop, idle_timeout) == 0) {
+      if (!stop || !stop->load()) write_log(log, "net enviorment is so bad!\n");
+      return -1;
     }
-    const ssize_t got = recv(socket, bytes + count, static_cast<size_t>(n - count), 0);
+  }
+  for (;;) {
+    const ssize_t got = recv(socket, buffer, static_cast<size_t>(n), 0);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       write_log(log, "net enviorment is so bad!\n");
       return -1;
     }
-    count += static_cast<int>(got);
+    return static_cast<int>(got);
+  }
+}
+
+int receive_exact(int socket, void* buffer, int n, const LogFunction& log,
+                  const std::atomic<bool>* stop, std::chrono::milliseconds idle_timeout) {
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  int count = 0;
+  while (count < n) {
+    const int got = receive_some(socket, bytes + count, n - count, log, stop, idle_timeout);
+    if (got < 0) return -1;
+    count += got;
   }
   return count;
 }

@@ -59,6 +59,12 @@ int set_socket_timeout(int socket, int option, std::chrono::milliseconds timeout
 int wait_socket(int socket, short events, const std::atomic<bool>* stop,
                 std::chrono::milliseconds timeout = std::chrono::milliseconds(-1));
 
+// Receives what has arrived, 1 to n bytes, waiting for at least one. Returns the count, or
+// -1 as receive_exact does (same log line, same stop and idle_timeout rules).
+int receive_some(int socket, void* buffer, int n, const LogFunction& log = {},
+                 const std::atomic<bool>* stop = nullptr,
+                 std::chrono::milliseconds idle_timeout = std::chrono::milliseconds(-1));
+
 // Receives exactly n bytes into buffer. Returns n, or -1 when the peer closed the connection
 // or the receive failed (logging "net enviorment is so bad!\n"). With stop given, waiting
 // ends with -1 (and no log line) once stop is set. With idle_timeout given, a peer silent

@@ -34,6 +34,10 @@ void H264Decoder::destroy(DecoderContext* decoder) {
   decoder_destroy(decoder);
 }
 
+void H264Decoder::reset(DecoderContext* decoder) {
+  decoder_reset(decoder);
+}
+
 int RingChunkSource::take(uint8_t* out) {
   return ring_take(ring_, out);
 }
@@ -93,6 +97,8 @@ int decode_thread(DecodeThreadContext& context) {
       const int length = context.chunks.take(input.data());
       if (length < 0) {
         context.chunks.idle();
+      } else if (length == 0) {
+        context.decoder.reset(decoder);
       } else if (!decode_chunk(context, decoder, input.data(), length)) {
         break;
       }

@@ -30,6 +30,9 @@ class DecoderApi {
   virtual int decode(DecoderContext* decoder, const uint8_t* bytes, uint32_t length, uint32_t user0,
                      uint32_t user1, DecodedPicture* out, uint32_t flags) = 0;
   virtual void destroy(DecoderContext* decoder) = 0;
+  // Drops everything of the stream so far; the next stream starts as on a new instance.
+  // Stand-ins that keep no stream state need not override it.
+  virtual void reset(DecoderContext* /*decoder*/) {}
 };
 
 // The program's own H.264 decoder.
@@ -40,14 +43,15 @@ class H264Decoder final : public DecoderApi {
   int decode(DecoderContext* decoder, const uint8_t* bytes, uint32_t length, uint32_t user0,
              uint32_t user1, DecodedPicture* out, uint32_t flags) override;
   void destroy(DecoderContext* decoder) override;
+  void reset(DecoderContext* decoder) override;
 };
 
 // Where stream chunks come from.
 class ChunkSource {
  public:
   virtual ~ChunkSource() = default;
-  // Copies the next chunk into out (4096 bytes of room) and returns its length, or -1 when
-  // none is waiting.
+  // Copies the next chunk into out (4096 bytes of room) and returns its length (0: the stream
+  // ended, a new one follows), or -1 when none is waiting.
   virtual int take(uint8_t* out) = 0;
   // Called after take found nothing.
   virtual void idle() = 0;
@@ -81,7 +85,9 @@ struct DecodeThreadContext {
   std::function<void(const char* text)> show_message{};
 };
 
-// Thread body: runs until stop_requested is set or the decoder cannot be created. Returns 1.
+// Thread body: runs until stop_requested is set or the decoder cannot be created. At the end
+// of a stream (an empty chunk) the decoder is reset: the next stream starts at its next IDR
+// picture and nothing of the old one is shown. Returns 1.
 int decode_thread(DecodeThreadContext& context);
 
 }  // namespace scopemark

@@ -3,7 +3,6 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <utility>
 
 namespace scopemark {
@@ -16,10 +15,15 @@ FrameFeed::~FrameFeed() {
 
 void FrameFeed::attach_frames(std::shared_ptr<FrameExchange> frames) {
   frames_.store(std::move(frames));
-  frame_published();
+  wake();
 }
 
 void FrameFeed::frame_published() {
+  published_.fetch_add(1, std::memory_order_relaxed);
+  wake();
+}
+
+void FrameFeed::wake() {
   if (wake_fd_ < 0) return;
   const uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = ::write(wake_fd_, &one, sizeof one);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "video/display_surface.h"
@@ -23,12 +24,17 @@ class FrameFeed final : public DisplayTarget {
   void frame_published() override;
 
   std::shared_ptr<FrameExchange> frames() const { return frames_.load(); }
+  // Pictures published so far; any thread may read it to see whether pictures arrive.
+  uint64_t published_count() const { return published_.load(std::memory_order_relaxed); }
   // Readable after a publish until drained; -1 when none could be made.
   int wake_fd() const { return wake_fd_; }
   void drain_wake();
 
  private:
+  void wake();
+
   std::atomic<std::shared_ptr<FrameExchange>> frames_;
+  std::atomic<uint64_t> published_{0};
   int wake_fd_ = -1;
 };
 

@@ -117,8 +117,8 @@ TEST(DemoCamera, TheViewersStreamConnectionReceivesTheStream) {
   stop = true;
   receiver.join();
   EXPECT_TRUE(messages.empty()) << messages.front();
-  ASSERT_EQ(received.size(), 8u * kChunkBytes);
-  EXPECT_TRUE(std::equal(received.begin(), received.end(), stream.begin()));
+  ASSERT_GE(received.size(), 8u * kChunkBytes);
+  EXPECT_TRUE(std::equal(received.begin(), received.begin() + 8 * kChunkBytes, stream.begin()));
 }
 
 TEST(DemoCamera, AnswersTheViewersAdjustmentExchanges) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <thread>
@@ -74,38 +75,76 @@ class StreamConnectionTest : public ::testing::Test {
   LinkRecorder recorder;
 };
 
-TEST_F(StreamConnectionTest, CameraClosingAfter10000BytesGivesTwoChunks) {
-  const std::vector<uint8_t> stream = pattern(20000);
-  camsim::StreamServerOptions options;
-  options.stream = stream;
-  options.frame_rate = 0;
-  options.close_after = 10000;
-  EXPECT_EQ(run_against(options), 0);
-  const auto chunks = drain();
-  ASSERT_EQ(chunks.size(), 2u);
-  EXPECT_EQ(chunks[0], std::vector<uint8_t>(stream.begin(), stream.begin() + 4096));
-  EXPECT_EQ(chunks[1], std::vector<uint8_t>(stream.begin() + 4096, stream.begin() + 8192));
-  EXPECT_EQ(recorder.log, "net enviorment is so bad!\n");
-  EXPECT_TRUE(recorder.messages.empty());
+TEST_F(StreamConnectionTest, EveryByteIsHandedOnAndTheEndIsMarked) {
+  const std::vector<uint8_t> stream = pattern(3 * 4096 + 100);
+  for (const size_t segment : {size_t{7}, size_t{10000}}) {
+    camsim::StreamServerOptions options;
+    options.stream = stream;
+    options.frame_rate = 0;
+    options.max_segment = segment;
+    options.close_after = 10000;
+    recorder.log.clear();
+    EXPECT_EQ(run_against(options), 0);
+    auto chunks = drain();
+    ASSERT_FALSE(chunks.empty());
+    EXPECT_TRUE(chunks.back().empty()) << "the end of the stream is marked";
+    chunks.pop_back();
+    std::vector<uint8_t> received;
+    for (const auto& chunk : chunks) {
+      EXPECT_FALSE(chunk.empty());
+      EXPECT_LE(chunk.size(), size_t{kChunkBytes});
+      received.insert(received.end(), chunk.begin(), chunk.end());
+    }
+    EXPECT_TRUE(received == std::vector<uint8_t>(stream.begin(), stream.begin() + 10000));
+    EXPECT_EQ(recorder.log, "net enviorment is so bad!\n");
+    EXPECT_TRUE(recorder.messages.empty());
+  }
 }
 
-TEST_F(StreamConnectionTest, SmallSegmentsStillGiveConsecutive4096ByteChunks) {
-  const std::vector<uint8_t> stream = pattern(3 * 4096 + 100);
-  camsim::StreamServerOptions options;
-  options.stream = stream;
-  options.frame_rate = 0;
-  options.max_segment = 7;
-  options.close_after = 5 * 4096;
-  EXPECT_EQ(run_against(options), 0);
-  const auto chunks = drain();
-  ASSERT_EQ(chunks.size(), 5u);
-  for (size_t c = 0; c < chunks.size(); ++c) {
-    std::vector<uint8_t> expected(kChunkBytes);
-    for (size_t i = 0; i < expected.size(); ++i) {
-      expected[i] = stream[(c * kChunkBytes + i) % stream.size()];
-    }
-    EXPECT_EQ(chunks[c], expected) << "chunk " << c;
+TEST_F(StreamConnectionTest, APieceIsHandedOnWithoutWaitingForMore) {
+  std::atomic<bool> release_camera{false};
+  LoopbackPeer camera([&](int connection) {
+    uint8_t bytes[kStreamRequestSize];
+    recv(connection, bytes, kStreamRequestSize, MSG_WAITALL);
+    const uint8_t small_picture[300] = {0, 0, 0, 1, 0x41};
+    send(connection, small_picture, sizeof small_picture, MSG_NOSIGNAL);
+    while (!release_camera) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  LinkConfig config = loopback_config();
+  config.stream_port = camera.port();
+  std::thread receiver([&] { run_stream_connection(*ring, config, stop); });
+  uint8_t piece[kChunkBytes];
+  int length = -1;
+  for (int i = 0; i < 2000 && length < 0; ++i) {
+    length = ring_take(*ring, piece);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
+  stop = true;
+  release_camera = true;
+  receiver.join();
+  EXPECT_EQ(length, 300) << "the piece waits for no more bytes while the connection is open";
+}
+
+TEST_F(StreamConnectionTest, ASilentStreamCountsAsEnded) {
+  std::atomic<bool> release_camera{false};
+  LoopbackPeer camera([&](int connection) {
+    uint8_t bytes[kStreamRequestSize];
+    recv(connection, bytes, kStreamRequestSize, MSG_WAITALL);
+    send(connection, bytes, 5, MSG_NOSIGNAL);
+    while (!release_camera) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  LinkConfig config = loopback_config();
+  config.stream_port = camera.port();
+  config.stream_silence = std::chrono::milliseconds(200);
+  int ended = 1;
+  const StreamEvents events{.connected = {}, .ended = [&](int result) { ended = result; }};
+  EXPECT_EQ(run_stream_connection(*ring, config, stop, recorder.hooks(), events), 0);
+  release_camera = true;
+  EXPECT_EQ(ended, 0);
+  const auto chunks = drain();
+  ASSERT_EQ(chunks.size(), 2u);
+  EXPECT_EQ(chunks[0].size(), 5u);
+  EXPECT_TRUE(chunks[1].empty());
 }
 
 TEST_F(StreamConnectionTest, ConformanceStreamArrivesWholeAndLoopsFromItsIdr) {
@@ -122,7 +161,7 @@ TEST_F(StreamConnectionTest, ConformanceStreamArrivesWholeAndLoopsFromItsIdr) {
   camsim::StreamServerOptions options;
   options.stream = stream;
   options.frame_rate = 0;
-  options.close_after = (stream.size() * 2 / kChunkBytes) * kChunkBytes;
+  options.close_after = stream.size() * 2 + 1234;
   EXPECT_EQ(run_against(options), 0);
   std::vector<uint8_t> received;
   for (const auto& chunk : drain()) received.insert(received.end(), chunk.begin(), chunk.end());
@@ -180,7 +219,9 @@ TEST_F(StreamConnectionTest, BindErrorIsShownAndTheConnectionGoesOn) {
   EXPECT_EQ(run_stream_connection(*ring, config, stop, recorder.hooks()), 0);
   ASSERT_EQ(recorder.messages.size(), 1u);
   EXPECT_EQ(recorder.messages[0].first, "bind error");
-  EXPECT_EQ(drain().size(), 1u);
+  size_t bytes = 0;
+  for (const auto& chunk : drain()) bytes += chunk.size();
+  EXPECT_EQ(bytes, 4096u);
 }
 
 TEST_F(StreamConnectionTest, StopEndsAWaitingReceiver) {
@@ -202,7 +243,6 @@ TEST_F(StreamConnectionTest, StopEndsAWaitingReceiver) {
   receiver.join();
   release_camera = true;
   EXPECT_EQ(result, 0);
-  EXPECT_TRUE(drain().empty());
 }
 
 TEST_F(StreamConnectionTest, StopDuringTheConnectShowsNoMessage) {
@@ -239,6 +279,53 @@ TEST_F(StreamConnectionTest, DefaultCameraAddressWithStubbedConnect) {
   EXPECT_EQ(connected_to, "192.168.1.1:40003");
   ASSERT_EQ(recorder.messages.size(), 1u);
   EXPECT_EQ(recorder.messages[0].first, "No Device");
+}
+
+// Waits up to 10 s for done().
+bool wait_for(const std::function<bool()>& done) {
+  for (int i = 0; i < 1000 && !done(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return done();
+}
+
+TEST_F(StreamConnectionTest, ReceiverTriesAgainShowsNoDeviceOnceAndMarksEachStreamsEnd) {
+  const std::vector<uint8_t> stream = pattern(5000);
+  camsim::StreamServerOptions options;
+  options.stream = stream;
+  options.frame_rate = 0;
+  options.close_after = stream.size();
+  camsim::StreamServer camera(options);
+  ASSERT_TRUE(camera.start());
+  camera.stop();  // the camera is off: nothing listens on its port
+  LinkConfig config = loopback_config();
+  config.stream_port = camera.port();
+  config.local_address.clear();
+  std::atomic<int> failures{0};
+  std::atomic<int> connections{0};
+  const StreamEvents events{.connected = [&] { ++connections; },
+                            .ended = [&](int result) { failures += result == -5; }};
+  std::thread receiver([&] { run_stream_receiver(*ring, config, stop, recorder.hooks(), events); });
+  EXPECT_TRUE(wait_for([&] { return failures >= 2; }));
+  ASSERT_TRUE(camera.start());
+  EXPECT_TRUE(wait_for([&] { return connections >= 2; })) << "a stream that ends is asked again";
+  const auto stopping = std::chrono::steady_clock::now();
+  stop = true;
+  receiver.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(1));
+  ASSERT_EQ(recorder.messages.size(), 1u);
+  EXPECT_EQ(recorder.messages[0].first, "No Device");
+  // Each connection's stream whole, each followed by the mark.
+  std::vector<std::vector<uint8_t>> streams(1);
+  for (const auto& chunk : drain()) {
+    if (chunk.empty()) {
+      streams.emplace_back();
+    } else {
+      streams.back().insert(streams.back().end(), chunk.begin(), chunk.end());
+    }
+  }
+  ASSERT_GE(streams.size(), 3u);
+  EXPECT_TRUE(streams[0] == stream);
+  EXPECT_TRUE(streams[1] == stream);
 }
 
 class VideoAdjustTest : public ::testing::Test {

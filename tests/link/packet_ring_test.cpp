@@ -91,6 +91,16 @@ TEST_F(PacketRingTest, OverlongChunkIsCutAt4096Bytes) {
   EXPECT_EQ(ring->entries[2].data[0], 0);
 }
 
+TEST_F(PacketRingTest, EndMarkKeepsItsPlaceBetweenStreams) {
+  ASSERT_TRUE(put(1));
+  ASSERT_TRUE(ring_put(*ring, nullptr, 0));
+  ASSERT_TRUE(put(2));
+  expect_take(1);
+  EXPECT_EQ(ring_take(*ring, out), 0);
+  expect_take(2);
+  EXPECT_EQ(ring_take(*ring, out), -1);
+}
+
 // One producer and one consumer move 100 000 chunks; the consumer checks the order and both
 // keep a running checksum of the bytes. The producer retries a full ring instead of dropping.
 TEST_F(PacketRingTest, TwoThreadStress) {

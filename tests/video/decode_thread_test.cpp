@@ -20,7 +20,8 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Chunks are one byte long: the byte names the chunk. Idle ends the loop once all are taken.
+// Chunks are one byte long: the byte names the chunk; chunk 0 is the empty end-of-stream mark.
+// Idle ends the loop once all are taken.
 class FakeChunks final : public ChunkSource {
  public:
   FakeChunks(Log& log, std::atomic<bool>& stop, std::vector<uint8_t> chunks)
@@ -30,7 +31,7 @@ class FakeChunks final : public ChunkSource {
     out[0] = chunks_.front();
     chunks_.pop_front();
     log_.push_back("take " + std::to_string(out[0]));
-    return 1;
+    return out[0] == 0 ? 0 : 1;
   }
   void idle() override {
     log_.push_back("idle");
@@ -54,6 +55,7 @@ class FakeDecoder final : public DecoderApi {
   bool fail_create = false;
   DecoderConfig config{};
   int decode_calls = 0;
+  int resets = 0;
   bool destroyed = false;
 
   int get_library_info(DecoderLibraryInfo*) override { return 0; }
@@ -77,6 +79,10 @@ class FakeDecoder final : public DecoderApi {
     return DECODE_PICTURE_READY;
   }
   void destroy(DecoderContext*) override { destroyed = true; }
+  void reset(DecoderContext*) override {
+    ++resets;
+    pending_.clear();
+  }
 
  private:
   std::deque<int> pending_;
@@ -159,6 +165,14 @@ TEST_F(DecodeLoop, ChunkWithoutPictureIsFollowedAtOnceByTheNext) {
   decoder_.pictures_of_chunk = {{2, {20}}};
   EXPECT_EQ(run({1, 2}), (Log{"init 1280x720", "take 1", "take 2", "show 20", "idle", "release"}));
   EXPECT_EQ(decoder_.decode_calls, 3);
+}
+
+TEST_F(DecodeLoop, EndOfStreamMarkResetsTheDecoderInsteadOfFeedingIt) {
+  decoder_.pictures_of_chunk = {{1, {10}}, {2, {20}}};
+  EXPECT_EQ(run({1, 0, 2}), (Log{"init 1280x720", "take 1", "show 10", "take 0", "take 2",
+                                 "show 20", "idle", "release"}));
+  EXPECT_EQ(decoder_.resets, 1);
+  EXPECT_EQ(decoder_.decode_calls, 4);
 }
 
 TEST_F(DecodeLoop, StopBetweenTwoPicturesOfOneChunkEndsBeforeTheSecond) {

@@ -1,19 +1,24 @@
 // Screenshots of the record dialog, of the main window as it starts up with the camera's
-// adapter found but no video yet, in English and in Chinese, and of the main window showing the
-// demo camera's live video, into a folder: scopemark-screenshots DIR.
+// adapter found but no video yet, in English and in Chinese, of the main window showing the
+// demo camera's live video, and of every connection state (state-*.png, and the corners of the
+// video area with their state lines in connection-states.png), into a folder:
+// scopemark-screenshots DIR.
 // Run with QT_QPA_PLATFORM=offscreen. The windows are wired as the program wires them.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPainter>
 #include <QPixmap>
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/connect_window.h"
 #include "app/main_dialog.h"
@@ -21,6 +26,7 @@
 #include "app/viewer_session.h"
 #include "camsim/demo_camera.h"
 #include "controls/message_box.h"
+#include "link/sockets.h"
 #include "records/record_dialog.h"
 
 namespace {
@@ -47,24 +53,137 @@ scopemark::SessionOptions adapter_without_camera() {
   return options;
 }
 
+// Link settings for the demo camera.
+scopemark::SessionOptions demo_options(const scopemark::camsim::DemoCamera& camera) {
+  scopemark::SessionOptions options;
+  options.link = camera.link_config();
+  options.link_hooks.log = [](std::string_view) {};
+  return options;
+}
+
+// A session and its window, wired and shown as the program does it; closed at the end.
+struct ShownWindow {
+  scopemark::ViewerSession session;
+  scopemark::MainDialog window;
+
+  ShownWindow(scopemark::ViewerApp& app, scopemark::SessionOptions options)
+      : session(app.session_options(std::move(options))) {
+    scopemark::connect_window(window, session, app);
+    window.show();
+    QApplication::processEvents();
+  }
+  ~ShownWindow() { window.reject(); }
+};
+
 // The window on the demo camera after a few seconds of video; false when the video area did not
 // change within a second (no live picture).
 bool save_live_demo(scopemark::ViewerApp& app, const QString& file) {
   scopemark::camsim::DemoCamera camera;
   if (!camera.start()) return false;
-  scopemark::SessionOptions options;
-  options.link = camera.link_config();
-  options.link_hooks.log = [](std::string_view) {};
-  scopemark::ViewerSession session(app.session_options(std::move(options)));
-  scopemark::MainDialog window;
-  scopemark::connect_window(window, session, app);
-  window.show();
+  ShownWindow shown(app, demo_options(camera));
   run_events_for(3000);
-  const QImage first = window.grab().toImage();
+  const QImage first = shown.window.grab().toImage();
   run_events_for(1000);
-  const QImage second = window.grab().toImage();
-  window.reject();
+  const QImage second = shown.window.grab().toImage();
   return first != second && first.save(file);
+}
+
+// Collects one window picture per state and the top left corners of the video area, which
+// hold the state line, for one overview picture.
+class StateShots {
+ public:
+  explicit StateShots(QDir out) : out_(std::move(out)) {}
+
+  bool take(scopemark::MainDialog& window, const char* name) {
+    const QImage shot = window.grab().toImage();
+    const QRect video = window.control(scopemark::MainDialog::kVideoArea)->geometry();
+    corners_.push_back(
+        shot.copy(QRect(window.client_area()->mapTo(&window, video.topLeft()), kCorner)));
+    return shot.save(out_.filePath(QString("state-%1.png").arg(name)));
+  }
+
+  // The corners two by two, in the order taken.
+  bool save_overview(const QString& file) const {
+    constexpr int kGap = 4;
+    const int rows = (static_cast<int>(corners_.size()) + 1) / 2;
+    QImage overview(2 * kCorner.width() + kGap, rows * (kCorner.height() + kGap) - kGap,
+                    QImage::Format_RGB32);
+    overview.fill(Qt::white);
+    QPainter painter(&overview);
+    for (size_t i = 0; i < corners_.size(); ++i) {
+      const int column = static_cast<int>(i % 2);
+      const int row = static_cast<int>(i / 2);
+      painter.drawImage(column * (kCorner.width() + kGap), row * (kCorner.height() + kGap),
+                        corners_[i]);
+    }
+    painter.end();
+    return overview.save(out_.filePath(file));
+  }
+
+ private:
+  static constexpr QSize kCorner{360, 96};
+  QDir out_;
+  std::vector<QImage> corners_;
+};
+
+// The window over a session until `done` holds (at most `limit` ms of events).
+bool run_events_until(const std::function<bool()>& done, int limit = 15000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < limit) QApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+// Every connection state: without a camera, connecting and without pictures on a camera that
+// accepts and stays silent, then live, frozen, a still and reconnecting on the demo camera.
+bool save_connection_states(scopemark::ViewerApp& app, const QDir& out) {
+  using State = scopemark::ViewerSession::ConnectionState;
+  StateShots shots(out);
+  bool written = true;
+  auto state_is = [](const scopemark::ViewerSession& session, State state) {
+    return [&session, state] { return session.connection_state() == state; };
+  };
+  {
+    const scopemark::Socket silent = scopemark::listen_on("127.0.0.1", 0);
+    scopemark::SessionOptions options;
+    scopemark::apply_link_options({"--camera-address", "127.0.0.1"}, options.link);
+    options.link.set_ports(scopemark::local_port(silent.get()), 0, 0, 0);
+    options.link_hooks.log = [](std::string_view) {};
+    ShownWindow shown(app, std::move(options));
+    written = shots.take(shown.window, "connecting") && written;
+    written = run_events_until(state_is(shown.session, State::no_picture)) &&
+              shots.take(shown.window, "no-picture") && written;
+  }
+  {
+    ShownWindow shown(app, adapter_without_camera());
+    written = run_events_until(state_is(shown.session, State::no_camera)) &&
+              shots.take(shown.window, "no-camera") && written;
+  }
+  scopemark::camsim::DemoCamera camera;
+  if (!camera.start()) return false;
+  ShownWindow shown(app, demo_options(camera));
+  scopemark::ViewerSession& session = shown.session;
+  scopemark::MainDialog& window = shown.window;
+  written = run_events_until(state_is(session, State::live)) && (run_events_for(1000), true) &&
+            shots.take(window, "live") && written;
+  const scopemark::camsim::ClientTarget commands{"127.0.0.1", "127.0.0.1", session.event_port()};
+  written = scopemark::camsim::send_event(commands, 1) == 0 &&
+            run_events_until(state_is(session, State::frozen)) && shots.take(window, "frozen") &&
+            written;
+  written = scopemark::camsim::send_event(commands, 0) == 0 &&
+            run_events_until(state_is(session, State::live)) && written;
+  const QStringList snapshots =
+      QDir(QString::fromStdString(app.record_folder())).entryList({"*.bmp"}, QDir::Files);
+  if (!snapshots.isEmpty()) {
+    emit session.show_picture(app.record_folder() + "/" + snapshots.first().toStdString());
+    QApplication::processEvents();
+    written = shots.take(window, "still") && written;
+    emit session.show_live();
+  }
+  camera.stop();
+  written = run_events_until(state_is(session, State::reconnecting)) &&
+            shots.take(window, "reconnecting") && written;
+  return shots.save_overview("connection-states.png") && !snapshots.isEmpty() && written;
 }
 
 }  // namespace
@@ -96,15 +215,12 @@ int main(int argc, char** argv) {
   for (const Picture& picture : {Picture{"English", {"main-window.png", "main-window-en.png"}},
                                  Picture{"Chinese", {"main-window-zh.png"}}}) {
     app.select_language(picture.language);
-    scopemark::ViewerSession session(app.session_options(adapter_without_camera()));
-    scopemark::MainDialog window;
-    scopemark::connect_window(window, session, app);
-    window.show();
-    QApplication::processEvents();
-    const QPixmap shot = window.grab();
+    ShownWindow shown(app, adapter_without_camera());
+    const QPixmap shot = shown.window.grab();
     for (const QString& file : picture.files) written = shot.save(out.filePath(file)) && written;
   }
   app.select_language("English");
   written = save_live_demo(app, out.filePath("main-window-demo.png")) && written;
+  written = save_connection_states(app, out) && written;
   return written ? 0 : 1;
 }
