@@ -1,7 +1,6 @@
 #include "video/decode_thread.h"
 
 #include <chrono>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -43,41 +42,23 @@ void RingChunkSource::idle() {
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
-bool copy_picture(std::span<uint8_t> destination, const DecodedPicture& picture) {
-  const size_t width = picture.width;
-  const size_t height = picture.height;
-  const size_t chroma_bytes = height >= 2 ? (width / 2) * (height / 2) : 0;
-  if (width * height + 2 * chroma_bytes > destination.size()) return false;
-  uint8_t* out = destination.data();
-  for (size_t r = 0; r < height; ++r, out += width) {
-    std::memcpy(out, picture.luma + r * picture.luma_stride, width);
-  }
-  if (height < 2) return true;
-  for (const uint8_t* plane : {picture.cb, picture.cr}) {
-    for (size_t r = 0; r < height / 2; ++r, out += width / 2) {
-      std::memcpy(out, plane + r * picture.chroma_stride, width / 2);
-    }
-  }
-  return true;
-}
-
 namespace {
 
-// Shows one decoded picture unless the display is frozen, then takes the snapshot asked for.
-void deliver_picture(DecodeThreadContext& context, std::span<uint8_t> frame_buffer,
-                     const DecodedPicture& picture) {
-  if (!context.display_frozen.load() && copy_picture(frame_buffer, picture)) {
-    const size_t luma_bytes = size_t{picture.width} * picture.height;
-    context.display.show_frame(frame_buffer.data(), frame_buffer.data() + luma_bytes,
-                               frame_buffer.data() + luma_bytes * 5 / 4,
-                               static_cast<int>(picture.width), static_cast<int>(picture.height));
+// Shows one decoded picture unless the display is frozen, converting straight from the
+// decoder's planes, then takes the snapshot asked for.
+void deliver_picture(DecodeThreadContext& context, const DecodedPicture& picture) {
+  if (!context.display_frozen.load()) {
+    context.display.show_frame(
+        Yuv420Planes{picture.luma, picture.cb, picture.cr, static_cast<int>(picture.luma_stride),
+                     static_cast<int>(picture.chroma_stride)},
+        static_cast<int>(picture.width), static_cast<int>(picture.height));
   }
   if (context.capture_requested.exchange(false)) context.snapshots.save_snapshot(picture);
 }
 
 // Feeds one chunk and drains every picture it completes. False when the loop must end.
-bool decode_chunk(DecodeThreadContext& context, DecoderContext* decoder,
-                  std::span<uint8_t> frame_buffer, const uint8_t* bytes, int length) {
+bool decode_chunk(DecodeThreadContext& context, DecoderContext* decoder, const uint8_t* bytes,
+                  int length) {
   const uint32_t end_of_stream = length < 1 ? DECODE_END_OF_STREAM : 0;
   DecodedPicture picture{};
   int r = context.decoder.decode(decoder, bytes, static_cast<uint32_t>(length), 0, 0, &picture,
@@ -88,7 +69,7 @@ bool decode_chunk(DecodeThreadContext& context, DecoderContext* decoder,
       if (context.show_message) context.show_message("ZQ_H264DEC_NO_PICTURE<0");
       return false;
     }
-    if (r == DECODE_PICTURE_READY) deliver_picture(context, frame_buffer, picture);
+    if (r == DECODE_PICTURE_READY) deliver_picture(context, picture);
     if (context.stop_requested.load()) return false;
     r = context.decoder.decode(decoder, nullptr, 0, 0, 0, &picture, end_of_stream);
   }
@@ -98,7 +79,6 @@ bool decode_chunk(DecodeThreadContext& context, DecoderContext* decoder,
 }  // namespace
 
 int decode_thread(DecodeThreadContext& context) {
-  std::vector<uint8_t> frame_buffer(kFrameBufferBytes);
   std::vector<uint8_t> input(kChunkBytes);
   DecoderLibraryInfo library_info{};
   context.decoder.get_library_info(&library_info);
@@ -111,7 +91,7 @@ int decode_thread(DecodeThreadContext& context) {
       const int length = context.chunks.take(input.data());
       if (length < 0) {
         context.chunks.idle();
-      } else if (!decode_chunk(context, decoder, frame_buffer, input.data(), length)) {
+      } else if (!decode_chunk(context, decoder, input.data(), length)) {
         break;
       }
     }

@@ -2,10 +2,8 @@
 #pragma once
 
 #include <atomic>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <span>
 
 #include "h264/decoder/decoder.h"
 #include "video/display_surface.h"
@@ -18,7 +16,6 @@ struct PacketRing;
 // Largest picture the decode thread's decoder accepts: 80 x 45 macroblocks.
 inline constexpr int kVideoWidth = 1280;
 inline constexpr int kVideoHeight = 720;
-inline constexpr size_t kFrameBufferBytes = size_t{kVideoWidth} * kVideoHeight * 3 / 2;
 
 // DecoderConfig of the decode thread: 1280 x 720, 16 reference frames, display-order and
 // de-interlaced output, no worker threads.
@@ -83,11 +80,6 @@ struct DecodeThreadContext {
   // Shows a message box and returns when it is dismissed.
   std::function<void(const char* text)> show_message{};
 };
-
-// Copies the picture's planes, rows back to back, into destination: width x height luma
-// bytes, then (width / 2) x (height / 2) Cb bytes, then the same for Cr. Returns false and
-// copies nothing when they do not fit.
-bool copy_picture(std::span<uint8_t> destination, const DecodedPicture& picture);
 
 // Thread body: runs until stop_requested is set or the decoder cannot be created. Returns 1.
 int decode_thread(DecodeThreadContext& context);

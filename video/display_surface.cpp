@@ -3,8 +3,6 @@
 #include <climits>
 #include <utility>
 
-#include "video/yuv_convert.h"
-
 namespace scopemark {
 
 int DisplaySurface::initialise(DisplayTarget* window, int width, int height) {
@@ -19,16 +17,16 @@ int DisplaySurface::initialise(DisplayTarget* window, int width, int height) {
   return kSurfaceOk;
 }
 
-int DisplaySurface::show_frame(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int width,
-                               int height) {
+int DisplaySurface::show_frame(const Yuv420Planes& planes, int width, int height) {
   if (!frames_) return kSurfaceNotReady;
-  if (luma == nullptr || cb == nullptr || cr == nullptr || width <= 0 || height <= 0 ||
-      width % 2 != 0 || height % 2 != 0 ||
-      static_cast<long long>(width) * height > frames_->capacity()) {
+  if (planes.luma == nullptr || planes.cb == nullptr || planes.cr == nullptr || width <= 0 ||
+      height <= 0 || width % 2 != 0 || height % 2 != 0 ||
+      static_cast<long long>(width) * height > frames_->capacity() || planes.luma_stride < width ||
+      planes.chroma_stride < width / 2) {
     return kSurfaceBadPicture;
   }
   DisplayFrame& frame = frames_->back();
-  yuv420_to_xrgb32(frame.pixels, Yuv420Planes{luma, cb, cr, width, width / 2}, width, height);
+  yuv420_to_xrgb32(frame.pixels, planes, width, height);
   frame.width = width;
   frame.height = height;
   frames_->publish();

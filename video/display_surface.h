@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "video/frame_exchange.h"
+#include "video/yuv_convert.h"
 
 namespace scopemark {
 
@@ -22,16 +23,16 @@ class DisplayTarget {
 inline constexpr int kSurfaceOk = 0;
 inline constexpr int kSurfaceNotReady = -1;     // no target, or not initialised
 inline constexpr int kSurfaceNoMemory = -4;     // frame buffers not allocated
-inline constexpr int kSurfaceBadPicture = -10;  // size odd, empty or beyond the buffers
+inline constexpr int kSurfaceBadPicture = -10;  // size odd, empty, beyond the buffers or rows
 
 // The display as the decode loop drives it.
 class FrameDisplay {
  public:
   virtual ~FrameDisplay() = default;
   virtual int initialise(DisplayTarget* window, int width, int height) = 0;
-  // Packed planes: luma rows of width bytes, chroma rows of width / 2.
-  virtual int show_frame(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int width,
-                         int height) = 0;
+  // The planes are read during the call only (they may be the decoder's own picture); their
+  // strides are at least width and width / 2.
+  virtual int show_frame(const Yuv420Planes& planes, int width, int height) = 0;
   virtual void release() = 0;
 };
 
@@ -47,8 +48,7 @@ class DisplaySurface final : public FrameDisplay {
   ~DisplaySurface() override { release(); }
 
   int initialise(DisplayTarget* window, int width, int height) override;
-  int show_frame(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, int width,
-                 int height) override;
+  int show_frame(const Yuv420Planes& planes, int width, int height) override;
   // Detaches the frames from the target; a second call does nothing.
   void release() override;
 

@@ -18,6 +18,10 @@ struct DisplayFrame {
 // Triple buffer for one producer and one consumer; the consumer always gets the newest
 // published frame and neither side ever waits. All three buffers are allocated up front
 // for `capacity` pixels.
+// Memory order: the buffers change hands only through `middle_`. publish() exchanges with
+// release, so every pixel and size written into back() before it is visible to the consumer
+// whose acquire() (an acquire exchange) takes that buffer; each side then owns its buffer
+// alone until it hands it back the same way, so no pixel is ever read while being written.
 class FrameExchange {
  public:
   // Null when the buffers cannot be allocated.

@@ -53,8 +53,13 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     for (QImage& image : images_) image = QImage();
     painted_frames_ = std::move(frames);
   }
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(rect(), image_of(*frame));
+  const QImage& image = image_of(*frame);
+  if (image.size() == size()) {
+    painter.drawImage(QPoint(0, 0), image);
+  } else {
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), image);
+  }
 }
 
 }  // namespace scopemark

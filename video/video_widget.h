@@ -1,4 +1,5 @@
-// The video area: paints the newest frame of a FrameFeed stretched over the widget.
+// The video area: paints the newest frame of a FrameFeed stretched over the widget (1:1 when
+// the sizes agree).
 #pragma once
 
 #include <QImage>

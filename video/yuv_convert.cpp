@@ -74,14 +74,22 @@ void yuv420_to_bgr24(uint8_t* destination, const Yuv420Planes& source, int width
       });
 }
 
-void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height) {
+void yuv420_to_xrgb32_portable(uint32_t* destination, std::ptrdiff_t destination_stride,
+                               const Yuv420Planes& source, int width, int height) {
   convert_420(
-      source, width, height,
-      [&](int r) { return destination + static_cast<std::ptrdiff_t>(r) * width; },
+      source, width, height, [&](int r) { return destination + r * destination_stride; },
       [](uint32_t* d, int x, int32_t l, int32_t b, int32_t g, int32_t r) {
         d[x] = 0xFF000000u | uint32_t{clamp16(l + r)} << 16 | uint32_t{clamp16(l + g)} << 8 |
                clamp16(l + b);
       });
+}
+
+void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height) {
+#ifdef __SSE2__
+  yuv420_to_xrgb32_sse2(destination, width, source, width, height);
+#else
+  yuv420_to_xrgb32_portable(destination, width, source, width, height);
+#endif
 }
 
 }  // namespace scopemark

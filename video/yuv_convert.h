@@ -1,6 +1,7 @@
 // Planar 4:2:0 to packed RGB with the 16.16 fixed-point tables of BT.601 video range.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace scopemark {
@@ -36,7 +37,17 @@ void yuv420_to_bgr24(uint8_t* destination, const uint8_t* luma, const uint8_t* c
                      const uint8_t* cr, int width, int height);
 void yuv420_to_bgr24(uint8_t* destination, const Yuv420Planes& source, int width, int height);
 
-// The same arithmetic to top-down 0xFFRRGGBB words, rows of width words.
+// The same arithmetic to top-down 0xFFRRGGBB words, rows of width words. Runs the SSE2 build
+// where the compiler targets SSE2 (every x86-64), else the portable one; both give the same
+// words. An odd last row or column is left out.
 void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height);
+
+// The two builds, into rows of destination_stride words.
+void yuv420_to_xrgb32_portable(uint32_t* destination, std::ptrdiff_t destination_stride,
+                               const Yuv420Planes& source, int width, int height);
+#ifdef __SSE2__
+void yuv420_to_xrgb32_sse2(uint32_t* destination, std::ptrdiff_t destination_stride,
+                           const Yuv420Planes& source, int width, int height);
+#endif
 
 }  // namespace scopemark

@@ -20,6 +20,10 @@ struct Planes {
       : luma(width * height), cb(width * height / 4, 90), cr(width * height / 4, 240) {
     for (int i = 0; i < width * height; ++i) luma[i] = i % width < width / 2 ? left : right;
   }
+  // Rows of `width` bytes.
+  Yuv420Planes packed(int width) const {
+    return {luma.data(), cb.data(), cr.data(), width, width / 2};
+  }
 };
 
 constexpr QRgb kRed = qRgb(254, 0, 0);
@@ -52,15 +56,14 @@ TEST(VideoWidget, ShownFrameFillsTheWholeWidgetAtAnySize) {
   DisplaySurface surface;
   ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
   const Planes red(64, 36, 81, 81);
-  ASSERT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 64, 36), kSurfaceOk);
+  ASSERT_EQ(surface.show_frame(red.packed(64), 64, 36), kSurfaceOk);
   EXPECT_TRUE(filled_with(widget, kRed));
 
   widget.resize(333, 77);
   EXPECT_TRUE(filled_with(widget, kRed));
 
   const Planes small(16, 8, 81, 81);
-  ASSERT_EQ(surface.show_frame(small.luma.data(), small.cb.data(), small.cr.data(), 16, 8),
-            kSurfaceOk);
+  ASSERT_EQ(surface.show_frame(small.packed(16), 16, 8), kSurfaceOk);
   EXPECT_TRUE(filled_with(widget, kRed));
 }
 
@@ -70,8 +73,7 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
   DisplaySurface surface;
   ASSERT_EQ(surface.initialise(widget.feed().get(), 32, 32), kSurfaceOk);
   const Planes halves(32, 32, 81, 16);
-  ASSERT_EQ(surface.show_frame(halves.luma.data(), halves.cb.data(), halves.cr.data(), 32, 32),
-            kSurfaceOk);
+  ASSERT_EQ(surface.show_frame(halves.packed(32), 32, 32), kSurfaceOk);
   const QImage image = widget.grab().toImage();
   for (int y : {0, 50, 99}) {
     EXPECT_EQ(image.pixel(10, y), kRed);
@@ -81,19 +83,38 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
   }
 }
 
+TEST(VideoWidget, PictureOfTheWidgetsSizeIsPaintedPixelForPixel) {
+  VideoWidget widget;
+  widget.resize(64, 36);
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
+  Planes pattern(64, 36, 0, 0);
+  for (size_t i = 0; i < pattern.luma.size(); ++i) pattern.luma[i] = static_cast<uint8_t>(i * 37);
+  for (size_t i = 0; i < pattern.cb.size(); ++i) pattern.cb[i] = static_cast<uint8_t>(i * 11);
+  ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
+  std::vector<uint32_t> expected(64 * 36);
+  yuv420_to_xrgb32(expected.data(), pattern.packed(64), 64, 36);
+  const QImage image = widget.grab().toImage();
+  for (int y = 0; y < 36; ++y) {
+    for (int x = 0; x < 64; ++x)
+      ASSERT_EQ(image.pixel(x, y), expected[y * 64 + x]) << x << "," << y;
+  }
+}
+
 TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
   VideoWidget widget;
   widget.resize(64, 64);
   DisplaySurface surface;
   const Planes red(16, 16, 81, 81), dark(16, 16, 16, 16);
-  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 16, 16),
-            kSurfaceNotReady);
+  EXPECT_EQ(surface.show_frame(red.packed(16), 16, 16), kSurfaceNotReady);
   ASSERT_EQ(surface.initialise(widget.feed().get(), 16, 16), kSurfaceOk);
-  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 18, 16),
-            kSurfaceBadPicture);
+  EXPECT_EQ(surface.show_frame(red.packed(18), 18, 16), kSurfaceBadPicture);
+  Yuv420Planes short_rows = red.packed(16);
+  short_rows.chroma_stride = 7;
+  EXPECT_EQ(surface.show_frame(short_rows, 16, 16), kSurfaceBadPicture);
   for (int i = 0; i < 4; ++i) {
     const Planes& p = i % 2 ? red : dark;
-    ASSERT_EQ(surface.show_frame(p.luma.data(), p.cb.data(), p.cr.data(), 16, 16), kSurfaceOk);
+    ASSERT_EQ(surface.show_frame(p.packed(16), 16, 16), kSurfaceOk);
   }
   EXPECT_TRUE(filled_with(widget, kRed));
   EXPECT_TRUE(filled_with(widget, kRed)) << "repaint keeps the newest frame";
@@ -101,8 +122,7 @@ TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
   surface.release();
   surface.release();
   EXPECT_TRUE(filled_with(widget, kBlack));
-  EXPECT_EQ(surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 16, 16),
-            kSurfaceNotReady);
+  EXPECT_EQ(surface.show_frame(red.packed(16), 16, 16), kSurfaceNotReady);
 }
 
 // Counts the widget's paint events.
@@ -127,8 +147,7 @@ TEST(VideoWidget, PublishedFrameFromAnotherThreadTriggersARepaint) {
   widget.installEventFilter(&counter);
 
   const Planes red(64, 36, 81, 81);
-  std::thread decode(
-      [&] { surface.show_frame(red.luma.data(), red.cb.data(), red.cr.data(), 64, 36); });
+  std::thread decode([&] { surface.show_frame(red.packed(64), 64, 36); });
   decode.join();
   QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 5000);
   EXPECT_TRUE(filled_with(widget, kRed));

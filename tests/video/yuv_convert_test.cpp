@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <vector>
 
 namespace scopemark {
@@ -57,6 +58,49 @@ TEST(YuvConvert, BmpRowsAreBottomUpAndBlocksShareChroma) {
     }
   }
 }
+
+#ifdef __SSE2__
+// The SSE2 build against the portable one, word for word, over shapes with and without a
+// remainder of the 16-pixel steps, padded and odd strides, and every mix of random, all-0,
+// all-255 and 0-or-255 planes. Every buffer is exactly as large as the conversion may touch,
+// so a sanitizer build catches a step beyond; pixels left out must stay untouched.
+TEST(YuvConvert, Sse2MatchesPortable) {
+  struct Shape {
+    int width, height, luma_pad, chroma_pad, destination_pad;
+  };
+  const Shape shapes[] = {{16, 2, 0, 0, 0}, {2, 2, 0, 0, 0},  {18, 6, 3, 1, 1},
+                          {34, 3, 1, 5, 0}, {47, 9, 0, 0, 2}, {64, 4, 16, 8, 0},
+                          {30, 2, 0, 0, 0}, {17, 1, 0, 0, 0}, {1282, 4, 7, 3, 5}};
+  std::mt19937 rng(25);
+  auto fill = [&](std::vector<uint8_t>& plane, int kind) {
+    for (uint8_t& v : plane) {
+      const uint8_t random = static_cast<uint8_t>(rng());
+      v = kind == 0 ? random : kind == 1 ? 0 : kind == 2 ? 255 : (random & 1) * 255;
+    }
+  };
+  for (const Shape& s : shapes) {
+    const int luma_stride = s.width + s.luma_pad;
+    const int chroma_stride = s.width / 2 + s.chroma_pad;
+    const int destination_stride = s.width + s.destination_pad;
+    const int chroma_rows = s.height / 2;
+    std::vector<uint8_t> luma(size_t(s.height - 1) * luma_stride + s.width);
+    std::vector<uint8_t> cb(chroma_rows ? size_t(chroma_rows - 1) * chroma_stride + s.width / 2
+                                        : 0);
+    std::vector<uint8_t> cr(cb.size());
+    const size_t words = size_t(s.height - 1) * destination_stride + s.width;
+    for (int kinds = 0; kinds < 64; ++kinds) {
+      fill(luma, kinds % 4);
+      fill(cb, kinds / 4 % 4);
+      fill(cr, kinds / 16);
+      const Yuv420Planes planes{luma.data(), cb.data(), cr.data(), luma_stride, chroma_stride};
+      std::vector<uint32_t> expected(words, 0x12345678u), actual(words, 0x12345678u);
+      yuv420_to_xrgb32_portable(expected.data(), destination_stride, planes, s.width, s.height);
+      yuv420_to_xrgb32_sse2(actual.data(), destination_stride, planes, s.width, s.height);
+      ASSERT_EQ(actual, expected) << s.width << "x" << s.height << " planes of kinds " << kinds;
+    }
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace scopemark
