@@ -20,9 +20,8 @@ extern const uint8_t decoder_chroma_qp[52];
 // qP / 6 in the high four bits, qP % 6 in the low four, for qP 0..51.
 extern const uint8_t decoder_qp_split[52];
 
-// Inverse scans. 4x4: raster position of the frame zig-zag scan in the low four bits, of the field
-// scan in the high four. 8x8: [field][scan index] raster position.
-extern const uint8_t decoder_scan4x4[16];
+// Inverse scans: [field][scan index] raster position.
+extern const uint8_t decoder_scan4x4[2][16];
 extern const uint8_t decoder_scan8x8[2][64];
 
 // Tables 7-3 and 7-4 in zig-zag order, as scaling lists are sent.

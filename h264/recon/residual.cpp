@@ -32,7 +32,7 @@ void decoder_build_level_scale(LevelScaleTables* tables, const uint8_t lists4x4[
                                const uint8_t lists8x8[2][64]) {
   for (int m = 0; m < 6; ++m) {
     for (int idx = 0; idx < 16; ++idx) {
-      const int pos = decoder_scan4x4_position(idx, 0);
+      const int pos = decoder_scan4x4[0][idx];
       const int norm = kNormAdjust4x4[m][norm_class_4x4(pos & 3, pos >> 2)];
       for (int list = 0; list < 6; ++list)
         tables->scale4x4[list][m][pos] = static_cast<uint16_t>(lists4x4[list][idx] * norm);
@@ -43,40 +43,6 @@ void decoder_build_level_scale(LevelScaleTables* tables, const uint8_t lists4x4[
       for (int list = 0; list < 2; ++list)
         tables->scale8x8[list][m][pos] = static_cast<uint16_t>(lists8x8[list][idx] * norm);
     }
-  }
-}
-
-void decoder_place_levels_8x8(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
-                              int first, int step, const uint16_t scale[6][64], int qp, int field) {
-  const uint16_t* row = scale[decoder_qp_split[qp] & 15];
-  const int shift = decoder_qp_split[qp] >> 4;
-  const uint8_t* scan = decoder_scan8x8[field];
-  int k = 0;
-  for (int i = 0; i < count; ++i) {
-    k += run[i];
-    const int pos = scan[(first + k * step) & 63];
-    coeff[pos] = decoder_scale_level(level[i], row[pos], shift, 32, 6);
-    ++k;
-  }
-}
-
-void decoder_place_levels_luma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
-                                  int count, int field) {
-  int idx = 0;
-  for (int i = 0; i < count; ++i) {
-    idx += run[i];
-    coeff[decoder_scan4x4_position(idx, field)] = static_cast<int16_t>(level[i]);
-    ++idx;
-  }
-}
-
-void decoder_place_levels_chroma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
-                                    int count) {
-  int idx = 0;
-  for (int i = 0; i < count; ++i) {
-    idx += run[i];
-    coeff[idx & 3] = static_cast<int16_t>(level[i]);
-    ++idx;
   }
 }
 

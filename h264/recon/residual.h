@@ -1,10 +1,12 @@
-// Level placement with folded scaling, the DC transforms and the level-scale tables.
+// Level-scale tables, DC transforms and the residual of DC-only blocks; the residual driver's
+// view of the entropy decoder.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
 #include "h264/recon/recon_tables.h"
+#include "h264/stream/coeff_placement.h"
 
 // LevelScale4x4 / LevelScale8x8 of clause 8.5.9 (weightScale x normAdjust), raster order.
 struct LevelScaleTables {
@@ -16,46 +18,6 @@ struct LevelScaleTables {
 // lists hold 16 everywhere).
 void decoder_build_level_scale(LevelScaleTables* tables, const uint8_t lists4x4[6][16],
                                const uint8_t lists8x8[2][64]);
-
-// ((c x scale) << shift + round) >> bits with 32-bit two's-complement wrap-around, so corrupt
-// levels cannot overflow.
-inline int16_t decoder_scale_level(int32_t c, uint32_t scale, int shift, int32_t round, int bits) {
-  const uint32_t product = (static_cast<uint32_t>(c) * scale) << shift;
-  return static_cast<int16_t>(static_cast<int32_t>(product + static_cast<uint32_t>(round)) >> bits);
-}
-
-// Raster position of 4x4 scan index idx (0..15) in the frame (field 0) or field scan.
-inline int decoder_scan4x4_position(int idx, int field) {
-  return (decoder_scan4x4[idx & 15] >> (field * 4)) & 15;
-}
-
-// Level placement into a cleared coefficient block. The levels arrive in increasing scan order,
-// each preceded by run[i] zeros; placement starts at scan index start (1 for blocks without their
-// DC) and keeps every index inside the block. field selects the field scan. Scaling:
-//   4x4: ((c x LevelScale4x4) << (qP / 6) + 8) >> 4
-//   8x8: ((c x LevelScale8x8) << (qP / 6) + 32) >> 6
-inline void decoder_place_levels_4x4(int16_t* coeff, const int32_t* level, const uint8_t* run,
-                                     int count, int start, const uint16_t scale[6][16], int qp,
-                                     int field) {
-  const uint16_t* row = scale[decoder_qp_split[qp] & 15];
-  const int shift = decoder_qp_split[qp] >> 4;
-  int idx = start;
-  for (int i = 0; i < count; ++i) {
-    idx += run[i];
-    const int pos = decoder_scan4x4_position(idx, field);
-    coeff[pos] = decoder_scale_level(level[i], row[pos], shift, 8, 4);
-    ++idx;
-  }
-}
-// 8x8: the levels are scan indexes first, first + step, ...; CAVLC places its four interleaved
-// lists with first 0..3 and step 4, CABAC one list with first 0 and step 1.
-void decoder_place_levels_8x8(int16_t* coeff, const int32_t* level, const uint8_t* run, int count,
-                              int first, int step, const uint16_t scale[6][64], int qp, int field);
-// Unscaled placement of the Intra_16x16 luma DC (4x4 scan) and of a chroma DC (raster c0..c3).
-void decoder_place_levels_luma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
-                                  int count, int field);
-void decoder_place_levels_chroma_dc(int16_t* coeff, const int32_t* level, const uint8_t* run,
-                                    int count);
 
 // Intra_16x16 luma DC: Hadamard transform and scaling of the 4x4 DC matrix in place; element
 // (row r, column c) becomes the DC of the 4x4 block at (4c, 4r). scale is the Y intra list.
@@ -71,6 +33,13 @@ inline void decoder_fill_dc_block(int16_t* dst, int16_t dc) {
   const uint64_t row = value * 0x0001000100010001u;
   for (int y = 0; y < 4; ++y) std::memcpy(dst + 8 * y, &row, sizeof row);
 }
+// The same for an 8x8 block (the 8x8 transform of a lone DC gives the same value everywhere).
+inline void decoder_fill_dc_block_8x8(int16_t* dst, int16_t dc) {
+  decoder_fill_dc_block(dst, dc);
+  decoder_fill_dc_block(dst + 4, dc);
+  decoder_fill_dc_block(dst + 32, dc);
+  decoder_fill_dc_block(dst + 36, dc);
+}
 
 // Kinds of residual blocks the residual driver asks the entropy decoder for.
 enum ResidualBlockKind : int {
@@ -84,10 +53,11 @@ enum ResidualBlockKind : int {
 };
 
 // The entropy decoder as the residual driver sees it: read decodes the next block of the given
-// kind into level / run (increasing scan order) and returns the number of levels, or a negative
+// kind and places its levels as p says (scan from the block's first coded index, scale of the
+// block's list and QP, into a cleared array). It returns the number of levels, or a negative
 // value when the block cannot be decoded.
 struct ResidualReader {
-  int (*read)(void* ctx, int kind, int index, int32_t* level, uint8_t* run);
+  int (*read)(void* ctx, int kind, int index, const CoeffPlacement* p);
   void* ctx;
   int32_t interleaved_8x8;  // 1 for CAVLC: 8x8 blocks come as four interleaved lists
 };

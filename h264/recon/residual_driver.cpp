@@ -6,8 +6,8 @@ namespace {
 // A ResidualReader as the driver template reads it.
 struct PointerReader {
   const ResidualReader* r;
-  int read(int kind, int index, int32_t* level, uint8_t* run) {
-    return r->read(r->ctx, kind, index, level, run);
+  int read(int kind, int index, const CoeffPlacement& p) {
+    return r->read(r->ctx, kind, index, &p);
   }
   bool interleaved_8x8() const { return r->interleaved_8x8 != 0; }
 };

@@ -1,7 +1,8 @@
-// Residual decoding of one macroblock: levels from the entropy decoder, placed with folded
-// scaling, DC transforms and inverse transforms into the work area (clause 8.5), for any reader
-// with `int read(int kind, int index, int32_t* level, uint8_t* run)` and
-// `bool interleaved_8x8()` as ResidualReader describes them.
+// Residual decoding of one macroblock: blocks whose levels the entropy decoder places scaled at
+// their raster positions, DC transforms and inverse transforms into the work area (clause 8.5),
+// with DC-only blocks filled without a transform. For any reader with
+// `int read(int kind, int index, const CoeffPlacement& p)` and `bool interleaved_8x8()` as
+// ResidualReader describes them.
 #pragma once
 
 #include <cstring>
@@ -12,19 +13,37 @@
 
 namespace residual_detail {
 
-struct Levels {
-  int32_t level[64];
-  uint8_t run[64];
-  int count;
-};
+// DC levels are placed unscaled: chroma DC in raster order c0..c3, luma DC in the 4x4 scan.
+inline constexpr uint16_t kUnitScale[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+inline constexpr uint8_t kChromaDcScan[4] = {0, 1, 2, 3};
 
-// Reads one block; a failed block counts as empty and sets the error flag.
+inline CoeffPlacement dc_placement(int16_t* dc, const uint8_t* scan) {
+  return {dc, scan, kUnitScale, 1, 0, 0, 0};
+}
+
+// A 4x4 block from scan index start (1 for blocks without their DC):
+// ((c x LevelScale4x4) << (qP / 6) + 8) >> 4.
+inline CoeffPlacement placement_4x4(int16_t* coeff, const uint16_t (*scale)[16], int qp, int field,
+                                    int start) {
+  const int split = decoder_qp_split[qp];
+  return {coeff, decoder_scan4x4[field] + start, scale[split & 15], 1, split >> 4, 8, 4};
+}
+
+// An 8x8 block, or one of its four interleaved lists (first index list, step 4):
+// ((c x LevelScale8x8) << (qP / 6) + 32) >> 6.
+inline CoeffPlacement placement_8x8(int16_t* coeff, const uint16_t (*scale)[64], int qp, int field,
+                                    int list, int step) {
+  const int split = decoder_qp_split[qp];
+  return {coeff, decoder_scan8x8[field] + list, scale[split & 15], step, split >> 4, 32, 6};
+}
+
+// Reads one block; a failed block counts as empty and sets the error flag (the macroblock is
+// then dropped, whatever the block left in its array).
 template <typename Reader>
-bool read_block(Reader& r, int kind, int index, Levels* out, int* error) {
-  const int n = r.read(kind, index, out->level, out->run);
+int read_block(Reader& r, int kind, int index, const CoeffPlacement& p, int* error) {
+  const int n = r.read(kind, index, p);
   if (n < 0) *error = 1;
-  out->count = n < 0 ? 0 : n;
-  return out->count > 0;
+  return n < 0 ? 0 : n;
 }
 
 // Raster index of the 4x4 DC matrix entry that belongs to luma4x4BlkIdx blk.
@@ -33,56 +52,59 @@ inline int dc_index(int blk) {
   return y + x / 4;
 }
 
+inline void clear_4x4(MbWorkArea* wa) {
+  std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
+}
+
 template <typename Reader>
 void luma_intra16x16(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScaleTables* t,
                      int field, Reader& r, int* error) {
   const uint16_t(*scale)[16] = t->scale4x4[0];
-  Levels lv;
   int16_t dc[16] = {};
-  read_block(r, kResidualLumaDc, 0, &lv, error);
-  decoder_place_levels_luma_dc(dc, lv.level, lv.run, lv.count, field);
+  read_block(r, kResidualLumaDc, 0, dc_placement(dc, decoder_scan4x4[field]), error);
   decoder_luma_dc_transform(dc, scale, wa->qp);
+  const CoeffPlacement ac = placement_4x4(wa->coeff, scale, wa->qp, field, 1);
   for (int blk = 0; blk < 16; ++blk) {
     int16_t* dst = wa->residual + decoder_luma4x4_offset[blk];
     const bool coded = (wa->coded_block_pattern >> (blk >> 2)) & 1;
-    if (coded && read_block(r, kResidualLumaAc, blk, &lv, error)) {
-      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 1, scale, wa->qp, field);
-      wa->coeff[0] = dc[dc_index(blk)];
-      k->idct4x4(wa->coeff, dst);
-      cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
-      cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
-    } else {
-      decoder_fill_dc_block(dst, dc[dc_index(blk)]);
-      cur->total_coeff[blk] = 0;
+    int n = 0;
+    if (coded) {
+      clear_4x4(wa);
+      n = read_block(r, kResidualLumaAc, blk, ac, error);
     }
+    cur->total_coeff[blk] = static_cast<uint8_t>(n);
+    if (n == 0) {
+      decoder_fill_dc_block(dst, dc[dc_index(blk)]);
+      continue;
+    }
+    wa->coeff[0] = dc[dc_index(blk)];
+    k->idct4x4(wa->coeff, dst);
+    cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
   }
 }
 
 template <typename Reader>
 void luma_4x4(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t (*scale)[16],
               int field, Reader& r, int* error) {
-  Levels lv;
+  const CoeffPlacement p = placement_4x4(wa->coeff, scale, wa->qp, field, 0);
   for (int q = 0; q < 4; ++q) {
     std::memset(cur->total_coeff + 4 * q, 0, 4);
     if (((wa->coded_block_pattern >> q) & 1) == 0) continue;
     for (int blk = 4 * q; blk < 4 * q + 4; ++blk) {
       int16_t* dst = wa->residual + decoder_luma4x4_offset[blk];
-      if (!read_block(r, kResidualLuma4x4, blk, &lv, error)) {
+      clear_4x4(wa);
+      const int n = read_block(r, kResidualLuma4x4, blk, p, error);
+      if (n == 0) {
         decoder_fill_dc_block(dst, 0);
         continue;
       }
-      cur->total_coeff[blk] = static_cast<uint8_t>(lv.count);
+      cur->total_coeff[blk] = static_cast<uint8_t>(n);
       cur->coded_blocks |= static_cast<uint16_t>(1 << blk);
-      if (lv.count == 1 && lv.run[0] == 0) {
-        const int split = decoder_qp_split[wa->qp];
-        decoder_fill_dc_block(
-            dst, decoder_scale_level(lv.level[0], scale[split & 15][0], split >> 4, 8, 4));
-        continue;
+      if (n == 1 && wa->coeff[0] != 0) {
+        decoder_fill_dc_block(dst, wa->coeff[0]);
+      } else {
+        k->idct4x4(wa->coeff, dst);
       }
-      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 0, scale, wa->qp, field);
-      k->idct4x4(wa->coeff, dst);
     }
   }
 }
@@ -90,26 +112,30 @@ void luma_4x4(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t
 template <typename Reader>
 void luma_8x8(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const uint16_t (*scale)[64],
               int field, Reader& r, int* error) {
-  Levels lv;
   for (int q = 0; q < 4; ++q) {
     std::memset(cur->total_coeff + 4 * q, 0, 4);
     if (((wa->coded_block_pattern >> q) & 1) == 0) continue;
     std::memset(wa->coeff, 0, sizeof wa->coeff);
-    bool coded = false;
+    int total = 0;
     if (r.interleaved_8x8()) {
       for (int list = 0; list < 4; ++list) {
-        coded |= read_block(r, kResidualLuma8x8, 4 * q + list, &lv, error);
-        decoder_place_levels_8x8(wa->coeff, lv.level, lv.run, lv.count, list, 4, scale, wa->qp,
-                                 field);
-        cur->total_coeff[4 * q + list] = static_cast<uint8_t>(lv.count);
+        const int n = read_block(r, kResidualLuma8x8, 4 * q + list,
+                                 placement_8x8(wa->coeff, scale, wa->qp, field, list, 4), error);
+        cur->total_coeff[4 * q + list] = static_cast<uint8_t>(n);
+        total += n;
       }
     } else {
-      coded = read_block(r, kResidualLuma8x8, q, &lv, error);
-      decoder_place_levels_8x8(wa->coeff, lv.level, lv.run, lv.count, 0, 1, scale, wa->qp, field);
-      std::memset(cur->total_coeff + 4 * q, coded ? 1 : 0, 4);
+      total = read_block(r, kResidualLuma8x8, q,
+                         placement_8x8(wa->coeff, scale, wa->qp, field, 0, 1), error);
+      std::memset(cur->total_coeff + 4 * q, total != 0 ? 1 : 0, 4);
     }
-    if (coded) cur->coded_blocks |= static_cast<uint16_t>(0xF << (4 * q));
-    k->idct8x8(wa->coeff, wa->residual + 64 * q);
+    int16_t* dst = wa->residual + 64 * q;
+    if (total != 0) cur->coded_blocks |= static_cast<uint16_t>(0xF << (4 * q));
+    if (total == 0 || (total == 1 && wa->coeff[0] != 0)) {
+      decoder_fill_dc_block_8x8(dst, wa->coeff[0]);
+    } else {
+      k->idct8x8(wa->coeff, dst);
+    }
   }
 }
 
@@ -127,12 +153,10 @@ void chroma(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScale
   if (pattern == 0) return;
   const int list_base = mb_is_intra(wa->mb_type) ? 1 : 4;
   const int qp[2] = {wa->qp_cb, wa->qp_cr};
-  Levels lv;
   int16_t dc[2][4] = {};
   for (int comp = 0; comp < 2; ++comp) {
-    if (!read_block(r, kResidualChromaDc, comp, &lv, error)) continue;
-    decoder_place_levels_chroma_dc(dc[comp], lv.level, lv.run, lv.count);
-    decoder_chroma_dc_transform(dc[comp], t->scale4x4[list_base + comp], qp[comp]);
+    if (read_block(r, kResidualChromaDc, comp, dc_placement(dc[comp], kChromaDcScan), error))
+      decoder_chroma_dc_transform(dc[comp], t->scale4x4[list_base + comp], qp[comp]);
   }
   for (int comp = 0; comp < 2; ++comp) {
     int16_t* residual = wa->residual + (comp == 0 ? kResidualCb : kResidualCr);
@@ -140,18 +164,19 @@ void chroma(const ReconKernels* k, MbWorkArea* wa, MbInfo* cur, const LevelScale
       fill_chroma_dc(residual, dc[comp]);
       continue;
     }
+    const CoeffPlacement ac =
+        placement_4x4(wa->coeff, t->scale4x4[list_base + comp], qp[comp], field, 1);
     for (int blk = 0; blk < 4; ++blk) {
       int16_t* dst = residual + decoder_chroma4x4_offset[blk];
-      if (!read_block(r, kResidualChromaAc, 4 * comp + blk, &lv, error)) {
+      clear_4x4(wa);
+      const int n = read_block(r, kResidualChromaAc, 4 * comp + blk, ac, error);
+      if (n == 0) {
         decoder_fill_dc_block(dst, dc[comp][blk]);
         continue;
       }
-      std::memset(wa->coeff, 0, 16 * sizeof(int16_t));
-      decoder_place_levels_4x4(wa->coeff, lv.level, lv.run, lv.count, 1,
-                               t->scale4x4[list_base + comp], qp[comp], field);
       wa->coeff[0] = dc[comp][blk];
       k->idct4x4(wa->coeff, dst);
-      cur->total_coeff[16 + 4 * comp + blk] = static_cast<uint8_t>(lv.count);
+      cur->total_coeff[16 + 4 * comp + blk] = static_cast<uint8_t>(n);
     }
   }
 }

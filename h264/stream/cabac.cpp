@@ -60,22 +60,33 @@ uint32_t decode_intra_mb_type_rest(CabacDecoder& c, const uint32_t (&ctx)[5]) {
   return 1 + mode + 4 * chroma + 12 * luma;
 }
 
-// The significance map of a block: run[k] zeros before the k-th significant coefficient.
-// Returns the number of significant coefficients.
-template <bool kIs8x8>
-int decode_significance_map(CabacRegisters& r, uint8_t* significant, uint8_t* last,
-                            const uint8_t* significant_inc, int max_num_coeff, uint8_t* run) {
-  int count = 0;
-  int previous = -1;
-  int i = 0;
-  for (; i < max_num_coeff - 1; ++i) {
-    if (!cabac_decision(r, significant[kIs8x8 ? significant_inc[i] : i])) continue;
-    run[count++] = static_cast<uint8_t>(i - previous - 1);
-    previous = i;
-    if (cabac_decision(r, last[kIs8x8 ? kLastCoeffCtxInc8x8[i] : i])) return count;
+// Scan indexes of the significant coefficients of a block of category kCat, increasing; returns
+// their number. Category and field are constants, so every context sits at a fixed offset from
+// the state array and the loop keeps its few pointers in registers.
+template <int kCat, bool kField>
+[[gnu::always_inline]] inline int decode_significance_map(CabacRegisters& r, uint8_t* state,
+                                                          uint8_t* index) {
+  constexpr int kMax = kCabacMaxNumCoeff[kCat];
+  constexpr bool kIs8x8 = kCat == kCatLuma8x8;
+  uint8_t* significant;
+  uint8_t* last;
+  if constexpr (kIs8x8) {
+    significant = state + kSignificant8x8[kField];
+    last = state + kLast8x8[kField];
+  } else {
+    significant = state + kSignificant[kField] + kMapCatOffset[kCat];
+    last = state + kLast[kField] + kMapCatOffset[kCat];
   }
-  run[count++] = static_cast<uint8_t>(i - previous - 1);
-  return count;
+  uint8_t* out = index;
+  for (int i = 0; i < kMax - 1; ++i) {
+    if (!cabac_decision(r, significant[kIs8x8 ? kSignificantCoeffCtxInc8x8[kField][i] : i]))
+      continue;
+    *out++ = static_cast<uint8_t>(i);
+    if (cabac_decision(r, last[kIs8x8 ? kLastCoeffCtxInc8x8[i] : i]))
+      return static_cast<int>(out - index);
+  }
+  *out++ = static_cast<uint8_t>(kMax - 1);
+  return static_cast<int>(out - index);
 }
 
 // The level of a coefficient whose unary prefix reached 14 (coeff_abs_level_minus1 >= 14):
@@ -89,6 +100,52 @@ int decode_significance_map(CabacRegisters& r, uint8_t* significant, uint8_t* la
   }
   while (k--) suffix += cabac_bypass(r) << k;
   return static_cast<int32_t>(15 + suffix);
+}
+
+// Significance map and levels of a block, placed as p says. A level outside -32768..32767 sets
+// error and returns 0.
+template <int kCat, bool kField>
+[[gnu::always_inline]] inline int decode_residual_block(CabacRegisters& r, uint8_t* state,
+                                                        const CoeffPlacement& p, uint32_t& error) {
+  // A local copy: the context-state byte stores could otherwise alias the placement's fields.
+  const CoeffPlacement place = p;
+  uint8_t index[kCabacMaxNumCoeff[kCat]];
+  const int count = decode_significance_map<kCat, kField>(r, state, index);
+  uint8_t* abs_level;
+  if constexpr (kCat == kCatLuma8x8) {
+    abs_level = state + kAbsLevel8x8;
+  } else {
+    abs_level = state + kAbsLevel + kAbsLevelCatOffset[kCat];
+  }
+  constexpr uint32_t kMaxGt1Inc = kCat == kCatChromaDc ? 3 : 4;
+  uint32_t num_eq1 = 0;
+  uint32_t num_gt1 = 0;
+  for (int j = count - 1; j >= 0; --j) {
+    const uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
+    int32_t value;
+    if (!cabac_decision(r, abs_level[inc0])) {
+      ++num_eq1;
+      value = cabac_bypass_sign(r, 1);
+    } else {
+      ++num_gt1;
+      uint8_t& greater = abs_level[5 + std::min(kMaxGt1Inc, num_gt1 - 1)];
+      value = 2;
+      while (value < 15 && cabac_decision(r, greater)) ++value;
+      if (value == 15) [[unlikely]] {
+        // An Exp-Golomb suffix, and a level that may leave 16 bits.
+        value = decode_level_escape(r);
+        if (value > 0 && cabac_bypass(r)) value = -value;
+        if (value == 0 || value > 32767 || value < -32768) {
+          error = 1;
+          return 0;
+        }
+      } else {
+        value = cabac_bypass_sign(r, value);
+      }
+    }
+    decoder_place_level(place, index[j], value);
+  }
+  return count;
 }
 
 }  // namespace
@@ -249,50 +306,44 @@ uint32_t cabac_decode_transform_size_8x8_flag(CabacDecoder& c, bool a, bool b) {
   return cabac_decode_decision(c, kTransformSize8x8Flag + a + b);
 }
 
-int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level,
-                                uint8_t* run) {
+template <int kCat>
+int cabac_decode_residual_block_of(CabacDecoder& c, bool field, const CoeffPlacement& p) {
   CabacRegisters r = cabac_registers(c);
-  int count;
-  uint8_t* abs_level;
-  if (cat == kCatLuma8x8) {
-    count = decode_significance_map<true>(
-        r, c.state + kSignificant8x8[field], c.state + kLast8x8[field],
-        kSignificantCoeffCtxInc8x8[field], kCabacMaxNumCoeff[cat], run);
-    abs_level = c.state + kAbsLevel8x8;
-  } else {
-    count = decode_significance_map<false>(r, c.state + kSignificant[field] + kMapCatOffset[cat],
-                                           c.state + kLast[field] + kMapCatOffset[cat], nullptr,
-                                           kCabacMaxNumCoeff[cat], run);
-    abs_level = c.state + kAbsLevel + kAbsLevelCatOffset[cat];
-  }
-  const uint32_t max_gt1_inc = cat == kCatChromaDc ? 3 : 4;
-  uint32_t num_eq1 = 0;
-  uint32_t num_gt1 = 0;
-  for (int j = count - 1; j >= 0; --j) {
-    const uint32_t inc0 = num_gt1 ? 0 : std::min(4u, 1 + num_eq1);
-    if (!cabac_decision(r, abs_level[inc0])) {
-      ++num_eq1;
-      level[j] = cabac_bypass_sign(r, 1);
-      continue;
-    }
-    ++num_gt1;
-    uint8_t& greater = abs_level[5 + std::min(max_gt1_inc, num_gt1 - 1)];
-    int32_t value = 2;
-    while (value < 15 && cabac_decision(r, greater)) ++value;
-    if (value == 15) {
-      // Rare: an Exp-Golomb suffix, and a level that may leave 16 bits.
-      value = decode_level_escape(r);
-      if (value > 0 && cabac_bypass(r)) value = -value;
-      if (value == 0 || value > 32767 || value < -32768) {
-        cabac_store_registers(c, r);
-        c.error = 1;
-        return 0;
-      }
-      level[j] = value;
-      continue;
-    }
-    level[j] = cabac_bypass_sign(r, value);
-  }
+  const int count = field ? decode_residual_block<kCat, true>(r, c.state, p, c.error)
+                          : decode_residual_block<kCat, false>(r, c.state, p, c.error);
   cabac_store_registers(c, r);
   return count;
 }
+
+template <int kCat>
+int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
+                                const CoeffPlacement& p) {
+  CabacRegisters r = cabac_registers(c);
+  int count = 0;
+  if (cabac_decision(r, c.state[kCabacCodedBlockFlagCtx + 4 * kCat + cbf_inc]))
+    count = field ? decode_residual_block<kCat, true>(r, c.state, p, c.error)
+                  : decode_residual_block<kCat, false>(r, c.state, p, c.error);
+  cabac_store_registers(c, r);
+  return count;
+}
+
+template int cabac_decode_residual_block_of<kCatLumaDc>(CabacDecoder&, bool, const CoeffPlacement&);
+template int cabac_decode_residual_block_of<kCatLumaAc>(CabacDecoder&, bool, const CoeffPlacement&);
+template int cabac_decode_residual_block_of<kCatLuma4x4>(CabacDecoder&, bool,
+                                                         const CoeffPlacement&);
+template int cabac_decode_residual_block_of<kCatChromaDc>(CabacDecoder&, bool,
+                                                          const CoeffPlacement&);
+template int cabac_decode_residual_block_of<kCatChromaAc>(CabacDecoder&, bool,
+                                                          const CoeffPlacement&);
+template int cabac_decode_residual_block_of<kCatLuma8x8>(CabacDecoder&, bool,
+                                                         const CoeffPlacement&);
+template int cabac_decode_coded_block_of<kCatLumaDc>(CabacDecoder&, uint32_t, bool,
+                                                     const CoeffPlacement&);
+template int cabac_decode_coded_block_of<kCatLumaAc>(CabacDecoder&, uint32_t, bool,
+                                                     const CoeffPlacement&);
+template int cabac_decode_coded_block_of<kCatLuma4x4>(CabacDecoder&, uint32_t, bool,
+                                                      const CoeffPlacement&);
+template int cabac_decode_coded_block_of<kCatChromaDc>(CabacDecoder&, uint32_t, bool,
+                                                       const CoeffPlacement&);
+template int cabac_decode_coded_block_of<kCatChromaAc>(CabacDecoder&, uint32_t, bool,
+                                                       const CoeffPlacement&);

@@ -8,9 +8,9 @@
 // macroblock.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
+#include "h264/stream/coeff_placement.h"
 #include "h264/stream/entropy_tables.h"
 
 struct CabacDecoder {
@@ -71,9 +71,10 @@ inline void cabac_refill(CabacRegisters& r) {
   r.offset = (r.offset << 16) | bytes;
 }
 
-// The bits read ahead: the range's leading one sits that far above bit 8.
+// The bits read ahead: the range's leading one sits that far above bit 8. The range is never 0,
+// so the leading-zero count needs no zero test (31 ^ clz is the bit scan's own result).
 inline uint32_t cabac_lookahead_bits(uint32_t range) {
-  return static_cast<uint32_t>(std::bit_width(range)) - 9;
+  return static_cast<uint32_t>(31 ^ __builtin_clz(range)) - 8;
 }
 
 inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
@@ -182,18 +183,42 @@ enum CabacBlockCat : int {
 
 inline constexpr int kCabacMaxNumCoeff[6] = {16, 15, 16, 4, 15, 64};
 
-// coded_block_flag of categories 0..4; a, b: condTermFlagA and condTermFlagB of clause
-// 9.3.3.1.1.9.
 // ctxIdxOffset of coded_block_flag for categories 0..4.
 inline constexpr uint32_t kCabacCodedBlockFlagCtx = 85;
 
+// coded_block_flag of categories 0..4; a, b: condTermFlagA and condTermFlagB of clause
+// 9.3.3.1.1.9.
 inline uint32_t cabac_decode_coded_block_flag(CabacDecoder& c, int cat, bool a, bool b) {
   return cabac_decode_decision(
       c, kCabacCodedBlockFlagCtx + 4 * static_cast<uint32_t>(cat) + a + 2 * b);
 }
 
-// The significance map and levels of a block whose coded_block_flag is 1, in increasing
-// list order (levelListIdx): level[i] after run[i] zero coefficients, both arrays with
-// kCabacMaxNumCoeff[cat] entries. Returns the number of levels; a level outside -32768..32767
-// sets `error` and returns 0.
-int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field, int32_t* level, uint8_t* run);
+// The significance map and levels of a block of category kCat whose coded_block_flag is 1,
+// placed as p says (scan index 0 is the block's first coded index). Returns the number of
+// levels; a level outside -32768..32767 sets `error` and returns 0.
+template <int kCat>
+int cabac_decode_residual_block_of(CabacDecoder& c, bool field, const CoeffPlacement& p);
+
+// The same after its coded_block_flag (categories 0..4; cbf_inc the flag's ctxIdxInc): 0 when
+// the flag is 0.
+template <int kCat>
+int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
+                                const CoeffPlacement& p);
+
+inline int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field,
+                                       const CoeffPlacement& p) {
+  switch (cat) {
+    case kCatLumaDc:
+      return cabac_decode_residual_block_of<kCatLumaDc>(c, field, p);
+    case kCatLumaAc:
+      return cabac_decode_residual_block_of<kCatLumaAc>(c, field, p);
+    case kCatLuma4x4:
+      return cabac_decode_residual_block_of<kCatLuma4x4>(c, field, p);
+    case kCatChromaDc:
+      return cabac_decode_residual_block_of<kCatChromaDc>(c, field, p);
+    case kCatChromaAc:
+      return cabac_decode_residual_block_of<kCatChromaAc>(c, field, p);
+    default:
+      return cabac_decode_residual_block_of<kCatLuma8x8>(c, field, p);
+  }
+}

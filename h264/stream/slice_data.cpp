@@ -267,48 +267,64 @@ struct CavlcBlockReader {
   static constexpr int kMaxNumCoeff[6] = {16, 15, 16, 16, 4, 15};
 
   bool interleaved_8x8() const { return true; }
-  int read(int kind, int index, int32_t* level, uint8_t* run) {
-    if (kind == kResidualChromaDc) return cavlc_decode_residual_block(*br, -1, 4, level, run);
-    if (kind == kResidualLumaDc) {
-      return cavlc_decode_residual_block(*br, cavlc_nc_of(counts, 0), 16, level, run);
-    }
+  int read(int kind, int index, const CoeffPlacement& p) {
+    int32_t level[16];
+    uint8_t run[16];
     const int blk = kind == kResidualChromaAc ? 16 + index : index;
-    const int n =
-        cavlc_decode_residual_block(*br, cavlc_nc_of(counts, blk), kMaxNumCoeff[kind], level, run);
-    counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
+    const int nc =
+        kind == kResidualChromaDc ? -1 : cavlc_nc_of(counts, kind == kResidualLumaDc ? 0 : blk);
+    const int n = cavlc_decode_residual_block(*br, nc, kMaxNumCoeff[kind], level, run);
+    if (kind != kResidualChromaDc && kind != kResidualLumaDc)
+      counts.count[blk] = static_cast<uint8_t>(n < 0 ? 0 : n);
+    if (n > 0) decoder_place_levels(p, level, run, n, kMaxNumCoeff[kind]);
     return n;
   }
 };
 
 // Residual blocks through CABAC, with their coded_block_flag and its bits in cur.
-struct CabacResidual {
+struct CabacBlockReader {
   CabacDecoder* c;
   MbInfo* cur;
   uint64_t a_flags;  // cabac_cbf_neighbour_word of A and B
   uint64_t b_flags;
   bool field;
-};
 
-constexpr int kCabacCat[6] = {kCatLumaDc,  kCatLumaAc,   kCatLuma4x4,
-                              kCatLuma8x8, kCatChromaDc, kCatChromaAc};
+  bool interleaved_8x8() const { return false; }
 
-int cabac_read_block(void* p, int kind, int index, int32_t* level, uint8_t* run) {
-  CabacResidual* r = static_cast<CabacResidual*>(p);
-  const int cat = kCabacCat[kind];
-  if (cat == kCatLuma8x8) {
-    const int n = cabac_decode_residual_block(*r->c, cat, r->field, level, run);
-    r->cur->coded_block_flags |= cabac_coded_block_bits(cat, index);
-    return r->c->error ? -1 : n;
+  template <int kCat>
+  int read_block(int index, const CoeffPlacement& p) {
+    if constexpr (kCat == kCatLuma8x8) {
+      const int n = cabac_decode_residual_block_of<kCat>(*c, field, p);
+      cur->coded_block_flags |= cabac_coded_block_bits(kCat, index);
+      return c->error ? -1 : n;
+    } else {
+      const CbfNeighbourBits& bits = cabac_cbf_neighbour_bits(kCat, index);
+      const uint32_t flags = cur->coded_block_flags;
+      const uint32_t a = ((flags | a_flags) >> bits.left) & 1;
+      const uint32_t b = ((flags | b_flags) >> bits.up) & 1;
+      const int n = cabac_decode_coded_block_of<kCat>(*c, a + 2 * b, field, p);
+      if (n != 0) cur->coded_block_flags = flags | 1u << bits.own;
+      return c->error ? -1 : n;
+    }
   }
-  const CbfNeighbourBits& bits = cabac_cbf_neighbour_bits(cat, index);
-  const uint32_t flags = r->cur->coded_block_flags;
-  const bool a = ((flags | r->a_flags) >> bits.left & 1) != 0;
-  const bool b = ((flags | r->b_flags) >> bits.up & 1) != 0;
-  if (!cabac_decode_coded_block_flag(*r->c, cat, a, b)) return r->c->error ? -1 : 0;
-  const int n = cabac_decode_residual_block(*r->c, cat, r->field, level, run);
-  r->cur->coded_block_flags = flags | 1u << bits.own;
-  return r->c->error ? -1 : n;
-}
+
+  int read(int kind, int index, const CoeffPlacement& p) {
+    switch (kind) {
+      case kResidualLumaDc:
+        return read_block<kCatLumaDc>(index, p);
+      case kResidualLumaAc:
+        return read_block<kCatLumaAc>(index, p);
+      case kResidualLuma4x4:
+        return read_block<kCatLuma4x4>(index, p);
+      case kResidualLuma8x8:
+        return read_block<kCatLuma8x8>(index, p);
+      case kResidualChromaDc:
+        return read_block<kCatChromaDc>(index, p);
+      default:
+        return read_block<kCatChromaAc>(index, p);
+    }
+  }
+};
 
 bool read_pcm_bytes(const BitReader& br, uint32_t byte, uint8_t* samples) {
   if (byte > br.size || br.size - byte < 384) return false;
@@ -354,7 +370,6 @@ struct CabacSyntax {
   static constexpr bool kKeepsMvd = true;  // context selection reads the neighbours' mvd_l0
   CabacDecoder& c;
   const BitReader& br;
-  CabacResidual residual_ctx{};
 
   uint32_t transform_size_8x8_flag(SliceRun& r) {
     return cabac_decode_transform_size_8x8_flag(c, cabac_cond_transform_size_8x8(*r.a),
@@ -390,16 +405,12 @@ struct CabacSyntax {
     return c.error == 0;
   }
   bool failed() const { return c.error != 0; }
-  ResidualReader residual_reader(SliceRun& r) {
-    const bool intra = mb_is_intra(r.wa->mb_type);
-    residual_ctx = {&c, r.cur, cabac_cbf_neighbour_word(*r.a, intra),
-                    cabac_cbf_neighbour_word(*r.b, intra), r.s->field_pic_flag != 0};
-    return {cabac_read_block, &residual_ctx, 0};
-  }
   int residual(SliceRun& r) {
-    const ResidualReader reader = residual_reader(r);
-    return decoder_residual_mb(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale, r.s->field_pic_flag,
-                               &reader);
+    const bool intra = mb_is_intra(r.wa->mb_type);
+    CabacBlockReader reader{&c, r.cur, cabac_cbf_neighbour_word(*r.a, intra),
+                            cabac_cbf_neighbour_word(*r.b, intra), r.s->field_pic_flag != 0};
+    return decoder_residual_mb_with(&r.ctx->kernels, r.wa, r.cur, r.s->level_scale,
+                                    r.s->field_pic_flag, reader);
   }
 };
 

@@ -3,18 +3,37 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "h264/entropy_cabac_writer.h"
-#include "h264/entropy_levels.h"
 #include "h264/stream/cabac.h"
 
 using entropy_test::CabacWriter;
 
 namespace {
+
+// A residual block placed unscaled in scan order: one entry per coefficient of the block, one
+// more when anything landed past the block's end.
+std::vector<int> decode_block(CabacDecoder& d, int cat, bool field, int* count) {
+  constexpr int kRoom = 80;
+  std::array<uint8_t, kRoom> scan;
+  std::array<uint16_t, kRoom> unit;
+  for (int i = 0; i < kRoom; ++i) {
+    scan[i] = static_cast<uint8_t>(i);
+    unit[i] = 1;
+  }
+  int16_t coeff[kRoom] = {};
+  *count =
+      cabac_decode_residual_block(d, cat, field, {coeff, scan.data(), unit.data(), 1, 0, 0, 0});
+  const int size = kCabacMaxNumCoeff[cat];
+  std::vector<int> list(coeff, coeff + size);
+  if (std::any_of(coeff + size, coeff + kRoom, [](int16_t c) { return c != 0; })) list.push_back(0);
+  return list;
+}
 
 constexpr int T = -1;  // a terminate bin in a ctxIdx list
 
@@ -412,13 +431,11 @@ void expect_op(CabacDecoder& d, const Op& op, size_t index) {
       got = cabac_decode_coded_block_flag(d, op.arg, op.a, op.b);
       break;
     case kResidual: {
-      int32_t level[64];
-      uint8_t run[64];
-      int count = cabac_decode_residual_block(d, op.arg, op.comp, level, run);
+      int count;
+      const std::vector<int> coeff = decode_block(d, op.arg, op.comp, &count);
       ASSERT_EQ(count, std::count_if(op.coeff.begin(), op.coeff.end(), [](int c) { return c; }))
           << "op " << index;
-      ASSERT_EQ(entropy_test::expand_levels(level, run, count, kCabacMaxNumCoeff[op.arg]), op.coeff)
-          << "op " << index;
+      ASSERT_EQ(coeff, op.coeff) << "op " << index;
       return;
     }
     default:
@@ -468,9 +485,8 @@ uint32_t residual_error(int cat, const std::vector<int>& coeff) {
   CabacDecoder d{};
   cabac_init_contexts(d, 26, 0);
   cabac_start_engine(d, w.out().bytes().data(), static_cast<uint32_t>(w.out().bytes().size()), 0);
-  int32_t level[64];
-  uint8_t run[64];
-  cabac_decode_residual_block(d, cat, false, level, run);
+  int count;
+  decode_block(d, cat, false, &count);
   return d.error;
 }
 
@@ -580,12 +596,10 @@ TEST(EntropyCabacSyntax, ArbitraryBytesStayInsideTheirBuffer) {
     CabacDecoder d{};
     cabac_init_contexts(d, static_cast<int>(rng() % 52), static_cast<int>(rng() % 4));
     cabac_start_engine(d, bytes.data(), static_cast<uint32_t>(bytes.size()), 0);
-    int32_t level[64];
-    uint8_t run[64];
     for (int i = 0; i < 40; ++i) {
       int cat = static_cast<int>(rng() % 6);
-      int count = cabac_decode_residual_block(d, cat, rng() & 1, level, run);
-      ASSERT_EQ(entropy_test::expand_levels(level, run, count, kCabacMaxNumCoeff[cat]).size(),
+      int count;
+      ASSERT_EQ(decode_block(d, cat, rng() & 1, &count).size(),
                 static_cast<size_t>(kCabacMaxNumCoeff[cat]));
       cabac_decode_mvd_l0(d, rng() & 1, rng() % 64);
       cabac_decode_mb_qp_delta(d, rng() & 1);

@@ -23,15 +23,15 @@ struct ScriptedReader {
   std::map<std::pair<int, int>, ScriptedBlock> blocks;
   std::vector<std::pair<int, int>> calls;
 
-  static int read(void* ctx, int kind, int index, int32_t* level, uint8_t* run) {
+  static int read(void* ctx, int kind, int index, const CoeffPlacement* p) {
     auto* self = static_cast<ScriptedReader*>(ctx);
     self->calls.emplace_back(kind, index);
     const auto it = self->blocks.find({kind, index});
     if (it == self->blocks.end()) return 0;
     if (it->second.fail) return -1;
-    std::copy(it->second.level.begin(), it->second.level.end(), level);
-    std::copy(it->second.run.begin(), it->second.run.end(), run);
-    return static_cast<int>(it->second.level.size());
+    const int count = static_cast<int>(it->second.level.size());
+    decoder_place_levels(*p, it->second.level.data(), it->second.run.data(), count, 16);
+    return count;
   }
 };
 
@@ -158,6 +158,15 @@ TEST_F(ReconResidual, EightByEightFromInterleavedListsOrOneList) {
   EXPECT_EQ(reader_.calls, (Calls{{3, 2}}));
   EXPECT_EQ(std::memcmp(wa_.residual + 128, expected, sizeof expected), 0);
   for (int i = 8; i < 12; ++i) EXPECT_EQ(cur_.total_coeff[i], 1);
+
+  // A lone DC: the block is filled without the transform, with the same result.
+  reader_.blocks[{kResidualLuma8x8, 2}] = {{-9}, {0}};
+  run(0, 0);
+  std::memset(coeff, 0, sizeof coeff);
+  coeff[0] = static_cast<int16_t>((-9 * tables_.scale8x8[0][0][0] + 2) >> 2);
+  k_.idct8x8(coeff, expected);
+  EXPECT_EQ(std::memcmp(wa_.residual + 128, expected, sizeof expected), 0);
+  EXPECT_EQ(cur_.coded_blocks, 0x0F00);
 }
 
 TEST_F(ReconResidual, ChromaPatternsAndSyntaxOrder) {

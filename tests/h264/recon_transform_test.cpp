@@ -8,6 +8,7 @@
 #include "h264/recon/recon_kernels.h"
 #include "h264/recon/recon_tables.h"
 #include "h264/recon/residual.h"
+#include "h264/recon/residual_driver.h"
 
 namespace {
 
@@ -142,17 +143,20 @@ TEST(ReconTransform, Idct8x8MatchesStandard) {
 }
 
 TEST(ReconTransform, DcFillEqualsTransformOfDcOnlyBlock) {
-  // The residual driver fills blocks that hold only their DC instead of transforming them, with
-  // either kernel build.
+  // The residual driver fills 4x4 and 8x8 blocks that hold only their DC instead of transforming
+  // them, with either kernel build.
   for (int build : {KERNELS_PORTABLE, KERNELS_SSE2}) {
     ReconKernels k;
     ASSERT_TRUE(decoder_fill_kernels(&k, build));
     for (int dc = -32768; dc <= 32767; ++dc) {
-      int16_t c[16] = {static_cast<int16_t>(dc)};
-      int16_t by_kernel[32] = {}, by_fill[32] = {};
+      int16_t c[64] = {static_cast<int16_t>(dc)};
+      int16_t by_kernel[64] = {}, by_fill[64] = {};
       k.idct4x4(c, by_kernel);
       decoder_fill_dc_block(by_fill, static_cast<int16_t>(dc));
       ASSERT_EQ(std::memcmp(by_kernel, by_fill, sizeof by_kernel), 0) << build << " " << dc;
+      k.idct8x8(c, by_kernel);
+      decoder_fill_dc_block_8x8(by_fill, static_cast<int16_t>(dc));
+      ASSERT_EQ(std::memcmp(by_kernel, by_fill, sizeof by_kernel), 0) << build << " 8x8 " << dc;
     }
   }
 }
@@ -197,6 +201,26 @@ TEST(ReconLevelScale, FlatAndDefaultMatrices) {
   EXPECT_EQ(t.scale8x8[1][0][8], 13 * 19);  // zig-zag index 2 is x = 0, y = 1
 }
 
+// The residual driver's placements, filled from levels and runs as the CAVLC reader fills them.
+void place_4x4(int16_t* c, const int32_t* level, const uint8_t* run, int count, int start,
+               const uint16_t (*scale)[16], int qp, int field) {
+  decoder_place_levels(residual_detail::placement_4x4(c, scale, qp, field, start), level, run,
+                       count, 16 - start);
+}
+void place_8x8(int16_t* c, const int32_t* level, const uint8_t* run, int count, int first, int step,
+               const uint16_t (*scale)[64], int qp, int field) {
+  decoder_place_levels(residual_detail::placement_8x8(c, scale, qp, field, first, step), level, run,
+                       count, 64 / step);
+}
+void place_luma_dc(int16_t* c, const int32_t* level, const uint8_t* run, int count, int field) {
+  decoder_place_levels(residual_detail::dc_placement(c, decoder_scan4x4[field]), level, run, count,
+                       16);
+}
+void place_chroma_dc(int16_t* c, const int32_t* level, const uint8_t* run, int count) {
+  decoder_place_levels(residual_detail::dc_placement(c, residual_detail::kChromaDcScan), level, run,
+                       count, 4);
+}
+
 // The level scaling of clause 8.5.12.1 with the standard's two branches.
 int standard_scale_4x4(int c, int ls, int qp) {
   if (qp >= 24) return (c * ls) << (qp / 6 - 4);
@@ -212,9 +236,9 @@ TEST(ReconPlacement, Scaling4x4AtQp0And24) {
   const int32_t level[1] = {1};
   const uint8_t run[1] = {0};
   int16_t c[16] = {};
-  decoder_place_levels_4x4(c, level, run, 1, 0, t.scale4x4[0], 0, 0);
+  place_4x4(c, level, run, 1, 0, t.scale4x4[0], 0, 0);
   EXPECT_EQ(c[0], 10);  // (160 + 8) >> 4
-  decoder_place_levels_4x4(c, level, run, 1, 0, t.scale4x4[0], 24, 0);
+  place_4x4(c, level, run, 1, 0, t.scale4x4[0], 24, 0);
   EXPECT_EQ(c[0], 160);
 }
 
@@ -231,15 +255,15 @@ TEST(ReconPlacement, ScalingFollowsStandardForEveryQp) {
       for (int idx = 0; idx < 16; ++idx) {
         int16_t c[16] = {};
         const uint8_t run[1] = {static_cast<uint8_t>(idx)};
-        decoder_place_levels_4x4(c, &level, run, 1, 0, t.scale4x4[3], qp, 0);
-        const int pos = decoder_scan4x4[idx] & 15;
+        place_4x4(c, &level, run, 1, 0, t.scale4x4[3], qp, 0);
+        const int pos = decoder_scan4x4[0][idx];
         const int expected = standard_scale_4x4(level, t.scale4x4[3][qp % 6][pos], qp);
         ASSERT_EQ(c[pos], static_cast<int16_t>(expected)) << qp << " " << idx;
       }
       for (int idx = 0; idx < 64; idx += 5) {
         int16_t c[64] = {};
         const uint8_t run[1] = {static_cast<uint8_t>(idx)};
-        decoder_place_levels_8x8(c, &level, run, 1, 0, 1, t.scale8x8[1], qp, 0);
+        place_8x8(c, &level, run, 1, 0, 1, t.scale8x8[1], qp, 0);
         const int pos = decoder_scan8x8[0][idx];
         const int expected = standard_scale_8x8(level, t.scale8x8[1][qp % 6][pos], qp);
         ASSERT_EQ(c[pos], static_cast<int16_t>(expected)) << qp << " " << idx;
@@ -253,9 +277,9 @@ TEST(ReconPlacement, RunsScansAndStartIndex) {
   const int32_t level[3] = {1, 2, 3};
   const uint8_t run[3] = {1, 0, 2};  // scan indexes 1, 2, 5 (start 0) or 2, 3, 6 (start 1)
   int16_t frame[16] = {}, field[16] = {}, ac[16] = {};
-  decoder_place_levels_4x4(frame, level, run, 3, 0, t.scale4x4[0], 24, 0);
-  decoder_place_levels_4x4(field, level, run, 3, 0, t.scale4x4[0], 24, 1);
-  decoder_place_levels_4x4(ac, level, run, 3, 1, t.scale4x4[0], 24, 0);
+  place_4x4(frame, level, run, 3, 0, t.scale4x4[0], 24, 0);
+  place_4x4(field, level, run, 3, 0, t.scale4x4[0], 24, 1);
+  place_4x4(ac, level, run, 3, 1, t.scale4x4[0], 24, 0);
   // Frame zig-zag: index 1 -> (1,0), 2 -> (0,1), 5 -> (2,0).
   const int16_t frame_expected[16] = {0, 208, 480, 0, 416, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   // Field scan: index 1 -> (0,1), 2 -> (1,0), 5 -> (1,1).
@@ -277,7 +301,7 @@ TEST(ReconPlacement, EightByEightInterleavedListsAndFieldScan) {
   for (int field = 0; field < 2; ++field) {
     for (int list = 0; list < 4; ++list) {
       int16_t c[64] = {};
-      decoder_place_levels_8x8(c, level, run, 2, list, 4, t.scale8x8[0], 36, field);
+      place_8x8(c, level, run, 2, list, 4, t.scale8x8[0], 36, field);
       int nonzero = 0;
       for (int16_t v : c) nonzero += v != 0;
       EXPECT_EQ(nonzero, 2);
@@ -288,7 +312,7 @@ TEST(ReconPlacement, EightByEightInterleavedListsAndFieldScan) {
   // Field 8x8 scan index 1 is (0, 1); at qP 36 a level scales to LevelScale8x8 exactly.
   int16_t c[64] = {};
   const uint8_t run1[1] = {1};
-  decoder_place_levels_8x8(c, level, run1, 1, 0, 1, t.scale8x8[0], 36, 1);
+  place_8x8(c, level, run1, 1, 0, 1, t.scale8x8[0], 36, 1);
   EXPECT_EQ(c[8], 16 * 19);
 }
 
@@ -305,10 +329,10 @@ TEST(ReconPlacement, CorruptRunsStayInsideTheBlock) {
     int16_t c[64];
     int16_t guard_after[8];
   } block = {};
-  decoder_place_levels_4x4(block.c, level, run, 16, 1, t.scale4x4[0], 51, 1);
-  decoder_place_levels_8x8(block.c, level, run, 16, 3, 4, t.scale8x8[0], 51, 0);
-  decoder_place_levels_luma_dc(block.c, level, run, 16, 0);
-  decoder_place_levels_chroma_dc(block.c, level, run, 16);
+  place_4x4(block.c, level, run, 16, 1, t.scale4x4[0], 51, 1);
+  place_8x8(block.c, level, run, 16, 3, 4, t.scale8x8[0], 51, 0);
+  place_luma_dc(block.c, level, run, 16, 0);
+  place_chroma_dc(block.c, level, run, 16);
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(block.guard_before[i], 0);
     EXPECT_EQ(block.guard_after[i], 0);
@@ -345,7 +369,7 @@ TEST(ReconDcTransform, SingleLumaDcLevelGivesSixteenFlatBlocks) {
   int16_t dc[16] = {};
   const int32_t level[1] = {1};
   const uint8_t run[1] = {0};
-  decoder_place_levels_luma_dc(dc, level, run, 1, 0);
+  place_luma_dc(dc, level, run, 1, 0);
   decoder_luma_dc_transform(dc, t.scale4x4[0], 24);
   int16_t residual[256];
   for (int blk = 0; blk < 16; ++blk) {
@@ -371,7 +395,7 @@ TEST(ReconDcTransform, ChromaDcMatchesMatrixForm) {
   int16_t placed[4] = {};
   const int32_t level[2] = {4, -4};
   const uint8_t run[2] = {1, 1};
-  decoder_place_levels_chroma_dc(placed, level, run, 2);
+  place_chroma_dc(placed, level, run, 2);
   EXPECT_EQ(placed[1], 4);
   EXPECT_EQ(placed[3], -4);
 }
@@ -389,7 +413,7 @@ TEST(ReconTables, QpSplitAndChromaQp) {
 TEST(ReconTables, ScansArePermutations) {
   for (int field = 0; field < 2; ++field) {
     bool seen4[16] = {}, seen8[64] = {};
-    for (int i = 0; i < 16; ++i) seen4[(decoder_scan4x4[i] >> (4 * field)) & 15] = true;
+    for (int i = 0; i < 16; ++i) seen4[decoder_scan4x4[field][i]] = true;
     for (int i = 0; i < 64; ++i) seen8[decoder_scan8x8[field][i]] = true;
     for (bool s : seen4) EXPECT_TRUE(s);
     for (bool s : seen8) EXPECT_TRUE(s);
