@@ -14,8 +14,8 @@
 #include "album/album_list.h"
 #include "album/video_area_switch.h"
 #include "controls/message_box.h"
-#include "records/user_removal.h"
 #include "i18n/ui_texts.h"
+#include "records/user_removal.h"
 
 namespace scopemark {
 namespace {
