@@ -143,6 +143,8 @@ TEST_F(LiveStateTest, StallFrozenAndStillsAreShownAsSuch) {
   ASSERT_TRUE(camera.start());
   open(camera.port());
   ASSERT_TRUE(reaches(State::live));
+  // The event server starts after the video: live can come first.
+  ASSERT_TRUE(process_events_until([&] { return session().event_port() != 0; }));
 
   const camsim::ClientTarget target{"127.0.0.1", "127.0.0.1", session().event_port()};
   ASSERT_EQ(camsim::send_event(target, 1), 0);
