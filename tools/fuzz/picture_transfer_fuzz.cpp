@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       .decode_and_save_bmp =
           [&folder](std::span<const std::uint8_t> picture, const std::filesystem::path& path) {
             if (path.parent_path() != folder || picture.size() > kMaxPictureSize) std::abort();
-            return false;
+            return StoreProblem::undecodable;
           },
   });
   assembler.reset();
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (step != PictureAssembler::Step::more) break;
   }
   if (step != PictureAssembler::Step::refused && assembler.named()) {
-    store_received_picture(state.context, assembler);
+    store_received_picture(state.context, assembler, step == PictureAssembler::Step::last);
     if (state.received.get().parent_path() != folder) std::abort();
   }
   return 0;
