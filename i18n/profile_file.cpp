@@ -139,15 +139,17 @@ std::optional<std::string> read_file(const std::string& path) {
   }
 }
 
-// A name that reads back as written: whole two-byte characters only (a lone lead byte at
-// the end would take the following '=' or ']'), and a key that cannot pass for a section.
-bool writable_name(std::string_view name, char forbidden) {
+// A name that reads back as written in a file of that encoding: in code page 936 whole
+// two-byte characters only (a lone lead byte at the end would take the following '=' or
+// ']'), in UTF-8 no byte of the syntax at all; and a key that cannot pass for a section.
+bool writable_name(std::string_view name, char forbidden, bool utf8) {
   const std::string_view trimmed = trim(name);
   if (trimmed.empty() || name.find_first_of(kLineEnd) != std::string_view::npos ||
-      cp936_find(name, forbidden) != std::string_view::npos) {
+      find_syntax(name, forbidden, 0, utf8) != std::string_view::npos) {
     return false;
   }
   if (forbidden == '=' && trimmed.front() == '[') return false;
+  if (utf8) return true;
   std::size_t last = 0;
   for (std::size_t pos = 0; pos < trimmed.size(); pos += cp936_char_length(trimmed, pos)) {
     last = pos;
@@ -219,7 +221,8 @@ std::string profile_get_string(const std::string& path, const std::string& secti
 
 std::optional<std::string> profile_set_string(std::string content, std::string_view section,
                                               std::string_view key, std::string_view value) {
-  if (!writable_name(section, ']') || !writable_name(key, '=') ||
+  const bool utf8 = is_utf8_profile(content);
+  if (!writable_name(section, ']', utf8) || !writable_name(key, '=', utf8) ||
       value.find_first_of(kLineEnd) != std::string_view::npos) {
     return std::nullopt;
   }

@@ -162,6 +162,9 @@ TEST(ProfileContent, ByteOrderMarkMeansUtf8) {
             std::string(kUtf8Bom) + "[S]\r\n锘=x\r\nK=1\r\n");
   EXPECT_EQ(utf8_profile(content), content);
   EXPECT_EQ(utf8_profile("[S]\r\nK=\xCE\xC4\r\n"), std::string(kUtf8Bom) + "[S]\r\nK=文\r\n");
+  // In UTF-8 a ']' after a code page 936 lead byte still ends the section name (found by
+  // fuzzing): such a name is refused, not written to be read back as another.
+  EXPECT_FALSE(profile_set_string(content, "S\xb5\x5d", "K", "1"));
 }
 
 TEST(ProfileContent, SectionReadOnceAnswersAsSingleLookups) {
