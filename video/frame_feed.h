@@ -22,6 +22,9 @@ class FrameFeed final : public DisplayTarget {
 
   void attach_frames(std::shared_ptr<FrameExchange> frames) override;
   void frame_published() override;
+  DisplaySize display_size() const override;
+  // The painting side's size, asked of the display surface from the next picture on.
+  void set_display_size(int width, int height);
 
   std::shared_ptr<FrameExchange> frames() const { return frames_.load(); }
   // Pictures published so far; any thread may read it to see whether pictures arrive.
@@ -35,6 +38,7 @@ class FrameFeed final : public DisplayTarget {
 
   std::atomic<std::shared_ptr<FrameExchange>> frames_;
   std::atomic<uint64_t> published_{0};
+  std::atomic<uint64_t> display_size_{0};  // width << 32 | height
   int wake_fd_ = -1;
 };
 

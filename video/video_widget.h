@@ -1,5 +1,5 @@
 // The video area: paints the newest frame of a FrameFeed stretched over the widget (1:1 when
-// the sizes agree).
+// the sizes agree; each paint tells the feed its size, so later frames come converted at it).
 #pragma once
 
 #include <QImage>
