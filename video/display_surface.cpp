@@ -25,8 +25,12 @@ int DisplaySurface::show_frame(const Yuv420Planes& planes, int width, int height
       planes.chroma_stride < width / 2) {
     return kSurfaceBadPicture;
   }
-  DisplayFrame& frame = frames_->back();
   const DisplaySize wanted = window_->display_size();
+  if (wanted.hidden) {
+    window_->frame_published();
+    return kSurfaceOk;
+  }
+  DisplayFrame& frame = frames_->back();
   const int shown_width = (wanted.width + 1) & ~1;
   const int shown_height = (wanted.height + 1) & ~1;
   if (shown_width > 0 && shown_height > 0 && (shown_width != width || shown_height != height) &&

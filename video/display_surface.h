@@ -13,6 +13,7 @@ namespace scopemark {
 struct DisplaySize {
   int width = 0;
   int height = 0;
+  bool hidden = false;  // nothing is shown now, so pictures need no conversion
 };
 
 // The video area as the display surface sees it. Every call may come from any thread.
@@ -23,7 +24,8 @@ class DisplayTarget {
   virtual DisplaySize display_size() const { return {}; }
   // Frames to paint from now on; null shows nothing.
   virtual void attach_frames(std::shared_ptr<FrameExchange> frames) = 0;
-  // A new frame was published; the target repaints soon.
+  // A new picture arrived: published as a frame, which the target repaints soon, unless the
+  // target was hidden.
   virtual void frame_published() = 0;
 };
 
@@ -48,6 +50,7 @@ class FrameDisplay {
 // which paints the newest frame stretched over its whole area. Buffers hold width x height
 // pixels. A picture is converted straight to the target's display size (rounded up to even)
 // when that fits the buffers, so that painting needs no rescale; otherwise at its own size.
+// Nothing is converted while the target is hidden.
 // Used by one thread at a time: the decode thread after initialise, the owner after it ends.
 class DisplaySurface final : public FrameDisplay {
  public:

@@ -25,7 +25,12 @@ void FrameFeed::frame_published() {
 
 DisplaySize FrameFeed::display_size() const {
   const uint64_t size = display_size_.load(std::memory_order_relaxed);
+  if (size == kHidden) return {.hidden = true};
   return {static_cast<int>(size >> 32), static_cast<int>(size & 0xFFFFFFFFu)};
+}
+
+void FrameFeed::set_display_hidden() {
+  display_size_.store(kHidden, std::memory_order_relaxed);
 }
 
 void FrameFeed::set_display_size(int width, int height) {

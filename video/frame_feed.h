@@ -25,6 +25,8 @@ class FrameFeed final : public DisplayTarget {
   DisplaySize display_size() const override;
   // The painting side's size, asked of the display surface from the next picture on.
   void set_display_size(int width, int height);
+  // The painting side shows nothing until the next set_display_size.
+  void set_display_hidden();
 
   std::shared_ptr<FrameExchange> frames() const { return frames_.load(); }
   // Pictures published so far; any thread may read it to see whether pictures arrive.
@@ -38,7 +40,8 @@ class FrameFeed final : public DisplayTarget {
 
   std::atomic<std::shared_ptr<FrameExchange>> frames_;
   std::atomic<uint64_t> published_{0};
-  std::atomic<uint64_t> display_size_{0};  // width << 32 | height
+  std::atomic<uint64_t> display_size_{0};  // width << 32 | height, or kHidden
+  static constexpr uint64_t kHidden = ~uint64_t{0};
   int wake_fd_ = -1;
 };
 

@@ -26,6 +26,14 @@ void VideoWidget::show_feed(std::shared_ptr<FrameFeed> feed) {
   update();
 }
 
+void VideoWidget::showEvent(QShowEvent*) {
+  feed_->set_display_size(width(), height());
+}
+
+void VideoWidget::hideEvent(QHideEvent*) {
+  feed_->set_display_hidden();
+}
+
 void VideoWidget::on_wake() {
   feed_->drain_wake();
   update();

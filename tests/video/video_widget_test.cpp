@@ -121,6 +121,25 @@ TEST(VideoWidget, FramesOfTheWidgetsSizeArePaintedPixelForPixel) {
   painted_as(expected, 42);
 }
 
+// Pictures that arrive while the widget is hidden are counted but not converted.
+TEST(VideoWidget, HiddenWidgetGetsNoConvertedFrames) {
+  VideoWidget widget;
+  widget.resize(64, 36);
+  widget.show();
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
+  const Planes red(64, 36, 81, 81), dark(64, 36, 16, 16);
+  ASSERT_EQ(surface.show_frame(red.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kRed));
+  widget.hide();
+  ASSERT_EQ(surface.show_frame(dark.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_EQ(widget.feed()->published_count(), 2u);
+  widget.show();
+  EXPECT_TRUE(filled_with(widget, kRed));
+  ASSERT_EQ(surface.show_frame(dark.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kDarkRed));
+}
+
 TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
   VideoWidget widget;
   widget.resize(64, 64);
