@@ -44,6 +44,8 @@ int DisplaySurface::show_frame(const Yuv420Planes& planes, int width, int height
     frame.width = width;
     frame.height = height;
   }
+  frame.picture_width = width;
+  frame.picture_height = height;
   frames_->publish();
   window_->frame_published();
   return kSurfaceOk;

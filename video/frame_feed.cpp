@@ -26,6 +26,7 @@ void FrameFeed::frame_published() {
 DisplaySize FrameFeed::display_size() const {
   const uint64_t size = display_size_.load(std::memory_order_relaxed);
   if (size == kHidden) return {.hidden = true};
+  if (full_resolution_.load(std::memory_order_relaxed)) return {};
   return {static_cast<int>(size >> 32), static_cast<int>(size & 0xFFFFFFFFu)};
 }
 

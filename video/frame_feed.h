@@ -27,6 +27,9 @@ class FrameFeed final : public DisplayTarget {
   void set_display_size(int width, int height);
   // The painting side shows nothing until the next set_display_size.
   void set_display_hidden();
+  // While set, pictures are converted at their own size whatever the painting side's size
+  // (for users of the frames that need every pixel of the picture).
+  void set_full_resolution(bool full) { full_resolution_.store(full, std::memory_order_relaxed); }
 
   std::shared_ptr<FrameExchange> frames() const { return frames_.load(); }
   // Pictures published so far; any thread may read it to see whether pictures arrive.
@@ -42,6 +45,7 @@ class FrameFeed final : public DisplayTarget {
   std::atomic<uint64_t> published_{0};
   std::atomic<uint64_t> display_size_{0};  // width << 32 | height, or kHidden
   static constexpr uint64_t kHidden = ~uint64_t{0};
+  std::atomic<bool> full_resolution_{false};
   int wake_fd_ = -1;
 };
 

@@ -92,8 +92,8 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
 }
 
 // A picture of the widget's size is painted pixel for pixel. Once painted at another size, the
-// widget gets frames converted at that size (an odd side rounded up to even) and paints those
-// pixel for pixel.
+// widget gets frames converted at that size (an odd side rounded up to even; the frame keeps
+// the picture's size) and paints those pixel for pixel, unless full resolution is asked for.
 TEST(VideoWidget, FramesOfTheWidgetsSizeArePaintedPixelForPixel) {
   VideoWidget widget;
   widget.resize(64, 36);
@@ -119,6 +119,15 @@ TEST(VideoWidget, FramesOfTheWidgetsSizeArePaintedPixelForPixel) {
   scaled.prepare(64, 36, 42, 24);
   scaled.convert(expected.data(), pattern.packed(64));
   painted_as(expected, 42);
+  const DisplayFrame* frame = widget.feed()->frames()->acquire();
+  EXPECT_EQ(frame->picture_width, 64);
+  EXPECT_EQ(frame->picture_height, 36);
+
+  widget.feed()->set_full_resolution(true);
+  ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
+  frame = widget.feed()->frames()->acquire();
+  EXPECT_EQ(frame->width, 64);
+  EXPECT_EQ(frame->height, 36);
 }
 
 // Pictures that arrive while the widget is hidden are counted but not converted.
