@@ -41,11 +41,21 @@ const QImage& VideoWidget::image_of(const DisplayFrame& frame) {
   return image;
 }
 
+QSize VideoWidget::frame_size() const {
+  return painted_ < 0 ? QSize() : images_[painted_].size();
+}
+
+// The painted buffer stays untouched by the decode thread until the next paint acquires.
+QImage VideoWidget::frame_copy() const {
+  return painted_ < 0 ? QImage() : images_[painted_].copy();
+}
+
 void VideoWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   std::shared_ptr<FrameExchange> frames = feed_->frames();
   const DisplayFrame* frame = frames ? frames->acquire() : nullptr;
   if (frame == nullptr) {
+    painted_ = -1;
     painter.fillRect(rect(), Qt::black);
     return;
   }
@@ -53,6 +63,7 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     for (QImage& image : images_) image = QImage();
     painted_frames_ = std::move(frames);
   }
+  painted_ = frame->index;
   const QImage& image = image_of(*frame);
   if (image.size() == size()) {
     painter.drawImage(QPoint(0, 0), image);

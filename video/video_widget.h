@@ -25,6 +25,10 @@ class VideoWidget final : public QWidget {
 
   void show_feed(std::shared_ptr<FrameFeed> feed);
   const std::shared_ptr<FrameFeed>& feed() const { return feed_; }
+  // The size of the frame last painted; empty while the area is black.
+  QSize frame_size() const;
+  // A copy of the frame last painted; null when there is none.
+  QImage frame_copy() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -36,6 +40,7 @@ class VideoWidget final : public QWidget {
   std::shared_ptr<FrameFeed> feed_;
   std::shared_ptr<FrameExchange> painted_frames_;  // keeps images_' pixels alive
   QImage images_[3];                               // wrappers over the three buffers
+  int painted_ = -1;                               // index of the image last painted
   QSocketNotifier* wake_notifier_ = nullptr;
 };
 
