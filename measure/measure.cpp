@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -22,9 +23,11 @@ constexpr int kSidecarVersion = 1;
 constexpr std::string_view kCalibrationKey = "calibration";
 // Larger files are not sidecars this program wrote; they are refused unread.
 constexpr std::uintmax_t kMaxSidecarBytes = 16 << 20;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::string_view kSquared = "\xC2\xB2";
 constexpr std::string_view kDegree = "\xC2\xB0";
-constexpr std::array kKinds = {Kind::line, Kind::polyline, Kind::circle, Kind::angle};
+// Indexed by Kind.
+constexpr std::array<std::string_view, 4> kKindNames = {"line", "polyline", "circle", "angle"};
 
 bool finite(Point p) {
   return std::isfinite(p.x) && std::isfinite(p.y);
@@ -148,10 +151,9 @@ bool storable(const Measurement& m) {
 }
 
 std::optional<Kind> kind_of(std::string_view name) {
-  for (const Kind kind : kKinds) {
-    if (kind_name(kind) == name) return kind;
-  }
-  return std::nullopt;
+  const auto found = std::find(kKindNames.begin(), kKindNames.end(), name);
+  if (found == kKindNames.end()) return std::nullopt;
+  return static_cast<Kind>(found - kKindNames.begin());
 }
 
 std::optional<Measurement> parse_measurement(std::string_view line) {
@@ -183,7 +185,8 @@ bool fail(std::string* error, const fs::path& path, int code) {
   return false;
 }
 
-// Writes all of `text` to `fd` and makes it durable; false with errno set otherwise.
+// Writes all of `text` to `fd`; false with errno set otherwise. No fsync: sidecars are saved
+// from the GUI thread, and the rename alone never exposes a partial file.
 bool write_all(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
@@ -193,7 +196,22 @@ bool write_all(int fd, std::string_view text) {
     }
     text.remove_prefix(static_cast<size_t>(written));
   }
-  return ::fsync(fd) == 0;
+  return true;
+}
+
+// A new hidden file beside `path` (same folder, so the rename stays on one file system), with
+// the permissions of any new file; -1 with errno set when none can be made.
+std::pair<int, std::string> create_temporary(const fs::path& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::string stem = (path.parent_path() / ("." + path.filename().string() + "." +
+                                                  std::to_string(::getpid()) + "-"))
+                               .string();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string temporary = stem + std::to_string(counter++) + ".part";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return {fd, std::move(temporary)};
+  }
+  return {-1, {}};
 }
 
 std::string csv_field(std::string_view field) {
@@ -318,17 +336,8 @@ double angle_degrees(Point a, Point vertex, Point c) {
 }
 
 std::string_view kind_name(Kind kind) {
-  switch (kind) {
-    case Kind::line:
-      return "line";
-    case Kind::polyline:
-      return "polyline";
-    case Kind::circle:
-      return "circle";
-    case Kind::angle:
-      return "angle";
-  }
-  return "line";
+  const auto index = static_cast<size_t>(kind);
+  return index < kKindNames.size() ? kKindNames[index] : kKindNames[0];
 }
 
 bool complete(const Measurement& m) {
@@ -386,6 +395,7 @@ std::string write_sidecar(const Sidecar& sidecar) {
 }
 
 std::optional<Sidecar> read_sidecar(std::string_view text) {
+  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::string_view first = take_until(text, '\n');
   if (first.ends_with('\r')) first.remove_suffix(1);
   if (first != std::string(kSidecarHeader) + std::to_string(kSidecarVersion)) return std::nullopt;
@@ -416,10 +426,7 @@ bool save_sidecar(const fs::path& picture, const Sidecar& sidecar, std::string* 
     fs::remove(path, ec);
     return ec ? fail(error, path, ec.value()) : true;
   }
-  // A hidden temporary file in the same folder, so that the rename stays on one file system.
-  std::string temporary =
-      (picture.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
-  const int fd = ::mkstemp(temporary.data());
+  const auto [fd, temporary] = create_temporary(path);
   if (fd < 0) return fail(error, path, errno);
   const bool written = write_all(fd, text);
   int code = written ? 0 : errno;
@@ -447,7 +454,7 @@ std::optional<Sidecar> load_sidecar(const fs::path& picture) {
 
 std::string measurements_csv(const std::vector<CsvRow>& rows) {
   // The byte order mark makes spreadsheets read "µm²" as UTF-8; CRLF ends records.
-  std::string text = "\xEF\xBB\xBFpicture,kind,value,unit,calibration\r\n";
+  std::string text = std::string(kByteOrderMark) + "picture,kind,value,unit,calibration\r\n";
   for (const CsvRow& row : rows) {
     text += csv_field(row.picture) + ',' + csv_field(row.kind) + ',' +
             number_text(row.value, std::chars_format::general, 10) + ',' + csv_field(row.unit) +
