@@ -63,9 +63,10 @@ std::optional<double> parse_number(std::string_view text) {
 }
 
 // Names are kept with '%', '|', '=' and control bytes as %XX, so that an encoded calibration
-// is one line without separators of its own.
-bool needs_escape(unsigned char c) {
-  return c < 0x20 || c == 0x7F || c == '%' || c == '|' || c == '=';
+// is one line without separators of its own; a leading blank too, so that settings files that
+// trim values keep it.
+bool needs_escape(unsigned char c, bool first) {
+  return c < 0x20 || c == 0x7F || c == '%' || c == '|' || c == '=' || (first && c == ' ');
 }
 
 std::string escape_name(std::string_view name) {
@@ -74,7 +75,7 @@ std::string escape_name(std::string_view name) {
   out.reserve(name.size());
   for (const char ch : name) {
     const auto c = static_cast<unsigned char>(ch);
-    if (needs_escape(c)) {
+    if (needs_escape(c, out.empty())) {
       out += '%';
       out += kHex[c >> 4];
       out += kHex[c & 15];

@@ -38,10 +38,11 @@ TEST(CalibrationText, RoundTripsAwkwardNamesAndExactDoubles) {
            Calibration{"line\nbreak\r|um|1", Unit::millimetre, 1.0 / 3},
            Calibration{"Objektiv 40× \xE2\x80\x9C\xCE\xBC\xE2\x80\x9D %41", Unit::micrometre,
                        std::numeric_limits<double>::denorm_min()},
-           Calibration{"max", Unit::millimetre, std::numeric_limits<double>::max()},
+           Calibration{"  lead", Unit::millimetre, std::numeric_limits<double>::max()},
        }) {
     const std::string text = encode_calibration(c);
     EXPECT_EQ(text.find_first_of("\r\n="), std::string::npos) << text;
+    EXPECT_NE(text.front(), ' ') << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '|'), 2) << text;
     EXPECT_EQ(decode_calibration(text), c) << text;
   }
