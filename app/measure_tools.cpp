@@ -286,13 +286,14 @@ void MeasureTools::delete_selected() {
 
 template <typename Work>
 void MeasureTools::on_disk(Work work) {
+  ++disk_pending_;
   disk_.post([this, work = std::move(work)]() mutable {
     auto done = work();
     QMetaObject::invokeMethod(
         this,
         [this, done = std::move(done)]() mutable {
+          --disk_pending_;
           done();
-          emit disk_work_done();
         },
         Qt::QueuedConnection);
   });

@@ -90,12 +90,12 @@ class MeasureTools : public QObject {
   // Snap while the live video is frozen here: stores the still and its measurements; false
   // when nothing is frozen (Snap captures as usual).
   bool store_still();
+  // Files being written.
+  int disk_work_pending() const { return disk_pending_; }
 
  signals:
   // A still was stored as a new picture of the record.
   void picture_stored(const std::filesystem::path& path);
-  // Disk work posted before has finished (tests wait for it).
-  void disk_work_done();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -137,6 +137,7 @@ class MeasureTools : public QObject {
   // The picture whose measurements the single view shows; empty when its sidecar could not be
   // read (nothing is written over it then).
   std::filesystem::path measured_picture_;
+  int disk_pending_ = 0;
   TaskThread disk_;  // last: stopped before the rest goes
 };
 
