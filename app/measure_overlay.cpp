@@ -16,8 +16,8 @@ namespace {
 using measure::Kind;
 using measure::Point;
 
-constexpr double kGrab = 7;            // view pixels around a point or a line that take a press
-constexpr double kDragStart = 4;       // view pixels a press moves before it draws a line
+constexpr double kGrab = 7;              // view pixels around a point or a line that take a press
+constexpr double kDragStart = 4;         // view pixels a press moves before it draws a line
 constexpr double kScaleBarShare = 0.25;  // the scale bar is at most this share of the width
 constexpr double kMargin = 12;
 constexpr double kFontPixels = 13;
@@ -48,8 +48,10 @@ void draw_label(QPainter& painter, const QString& text, QPointF at, double scale
   const double pad = 3 * scale;
   QRectF box(at, QSizeF(metrics.horizontalAdvance(text) + 2 * pad, metrics.height() + 2 * pad));
   // Kept inside the picture.
-  box.moveLeft(std::clamp(box.left(), bounds.left(), std::max(bounds.left(), bounds.right() - box.width())));
-  box.moveTop(std::clamp(box.top(), bounds.top(), std::max(bounds.top(), bounds.bottom() - box.height())));
+  box.moveLeft(
+      std::clamp(box.left(), bounds.left(), std::max(bounds.left(), bounds.right() - box.width())));
+  box.moveTop(
+      std::clamp(box.top(), bounds.top(), std::max(bounds.top(), bounds.bottom() - box.height())));
   painter.fillRect(box, kLabelBand);
   painter.setPen(Qt::white);
   painter.drawText(box, Qt::AlignCenter, text);
@@ -61,8 +63,8 @@ QPainterPath measurement_path(const measure::Measurement& m, const PicturePlacem
   if (m.kind == Kind::circle && m.points.size() == 3) {
     if (const auto circle = measure::circle_through(m.points[0], m.points[1], m.points[2])) {
       const QPointF centre = placement.to_view(circle->centre);
-      const QPointF edge = placement.to_view({circle->centre.x + circle->radius,
-                                              circle->centre.y + circle->radius});
+      const QPointF edge =
+          placement.to_view({circle->centre.x + circle->radius, circle->centre.y + circle->radius});
       path.addEllipse(centre, edge.x() - centre.x(), edge.y() - centre.y());
       return path;
     }
@@ -85,8 +87,7 @@ void draw_points(QPainter& painter, const std::vector<Point>& points,
 
 void draw_scale_bar(QPainter& painter, const PicturePlacement& placement,
                     const measure::Calibration* calibration, double scale) {
-  const auto bar =
-      measure::scale_bar(calibration, placement.picture.width() * kScaleBarShare);
+  const auto bar = measure::scale_bar(calibration, placement.picture.width() * kScaleBarShare);
   if (!bar) return;
   const double per_pixel = placement.painted.width() / placement.picture.width();
   const double length = bar->pixels * per_pixel;
@@ -247,8 +248,7 @@ QImage MeasureOverlay::rendered(const QImage& picture) const {
   QPainter painter(&out);
   const PicturePlacement whole{out.size(), QRectF(out.rect())};
   MeasureLayer layer{calibration_ ? &*calibration_ : nullptr, &measurements_, -1, {}, scale_bar_};
-  draw_measure_layer(painter, whole, layer,
-                     std::max(1.0, out.width() / kExportWidthPerScale));
+  draw_measure_layer(painter, whole, layer, std::max(1.0, out.width() / kExportWidthPerScale));
   return out;
 }
 
@@ -259,8 +259,8 @@ void MeasureOverlay::paintEvent(QPaintEvent*) {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect(), still_);
   }
-  MeasureLayer layer{calibration_ ? &*calibration_ : nullptr, &measurements_, selected_,
-                     drawing_, scale_bar_};
+  MeasureLayer layer{calibration_ ? &*calibration_ : nullptr, &measurements_, selected_, drawing_,
+                     scale_bar_};
   if (hover_ && !drawing_.empty()) layer.drawing.push_back(*hover_);
   draw_measure_layer(painter, where, layer);
 }
@@ -314,7 +314,7 @@ void MeasureOverlay::finish_drawing() {
     emit calibration_drawn(points[0], points[1]);
     return;
   }
-  static constexpr Kind kKinds[] = {Kind::line, Kind::line, Kind::line,
+  static constexpr Kind kKinds[] = {Kind::line,     Kind::line,   Kind::line,
                                     Kind::polyline, Kind::circle, Kind::angle};
   measure::Measurement m{kKinds[static_cast<int>(tool_)], std::move(points)};
   if (!measure::complete(m)) return;
@@ -400,8 +400,7 @@ void MeasureOverlay::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void MeasureOverlay::keyPressEvent(QKeyEvent* event) {
-  if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) &&
-      delete_selected()) {
+  if ((event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace) && delete_selected()) {
     return;
   }
   QWidget::keyPressEvent(event);

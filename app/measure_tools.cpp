@@ -17,6 +17,8 @@
 #include <QSaveFile>
 #include <QToolButton>
 
+#include <cstdlib>
+#include <future>
 #include <utility>
 
 #include "album/picture_view.h"
@@ -96,7 +98,11 @@ MeasureTools::MeasureTools(MainDialog& window, VideoArea& area, std::string sett
   show_shown_pictures();
 }
 
+// What the user changed is written before the window goes.
 MeasureTools::~MeasureTools() {
+  std::promise<void> written;
+  disk_.post([&written] { written.set_value(); });
+  written.get_future().wait();
   disk_.stop();
 }
 
@@ -109,8 +115,8 @@ void MeasureTools::add_overlays() {
   picture_ = new MeasureOverlay(area_.views().picture, [view] { return picture_placement(view); });
   for (std::size_t i = 0; i < compare_.size(); ++i) {
     const PictureView* cell = area_.views().compare[i];
-    compare_[i] = new MeasureOverlay(area_.views().compare[i],
-                                     [cell] { return picture_placement(cell); });
+    compare_[i] =
+        new MeasureOverlay(area_.views().compare[i], [cell] { return picture_placement(cell); });
   }
   for (MeasureOverlay* overlay : {live_, picture_}) {
     overlay->set_interactive(true);
@@ -203,8 +209,8 @@ void MeasureTools::start_calibration() {
 void MeasureTools::choose_tool(Tool tool) {
   if (area_.mode() == VideoArea::Mode::live && tool != Tool::none) set_frozen(true);
   MeasureOverlay* overlay = active_overlay();
-  const bool usable = overlay != nullptr && overlay->placement().valid() &&
-                      (overlay == picture_ || frozen());
+  const bool usable =
+      overlay != nullptr && overlay->placement().valid() && (overlay == picture_ || frozen());
   if (!usable) {
     if (tool != Tool::none) tell(texts_().text(text_key::kMessageNeedsPicture));
     return;
@@ -242,8 +248,7 @@ void MeasureTools::calibration_drawn(measure::Point a, measure::Point b) {
     tell(texts_().text(text_key::kMessageCalibrationRefused));
     return;
   }
-  std::erase_if(calibrations_,
-                [&](const Calibration& known) { return known.name == made->name; });
+  std::erase_if(calibrations_, [&](const Calibration& known) { return known.name == made->name; });
   calibrations_.push_back(*made);
   choose_calibration(made->name);
 }
@@ -263,8 +268,7 @@ void MeasureTools::delete_calibration(const std::string& name) {
 // The chosen calibration holds for the live video and for the picture shown, which keeps it in
 // its sidecar along with its measurements.
 void MeasureTools::apply_calibration() {
-  const std::optional<Calibration> calibration =
-      chosen() ? std::optional(*chosen()) : std::nullopt;
+  const std::optional<Calibration> calibration = chosen() ? std::optional(*chosen()) : std::nullopt;
   live_->set_calibration(calibration);
   if (area_.mode() == VideoArea::Mode::picture) {
     picture_->set_calibration(calibration);
@@ -308,8 +312,7 @@ void MeasureTools::save_picture_measurements() {
     const bool saved = measure::save_sidecar(picture, sidecar, nullptr);
     return [this, picture, saved] {
       if (!saved) {
-        tell(texts_().format(text_key::kMessageMeasurementsNotSaved,
-                             picture.filename().string()));
+        tell(texts_().format(text_key::kMessageMeasurementsNotSaved, picture.filename().string()));
       }
     };
   });
@@ -357,8 +360,8 @@ void MeasureTools::write_file(const QString& path, std::function<bool(QIODevice&
     const bool written = file.open(QIODevice::WriteOnly) && write(file) && file.commit();
     return [this, path, written] {
       if (!written) {
-        tell(texts_().format(text_key::kMessageExportFailed,
-                             QFile::encodeName(path).toStdString()));
+        tell(
+            texts_().format(text_key::kMessageExportFailed, QFile::encodeName(path).toStdString()));
       }
     };
   });
@@ -372,8 +375,8 @@ void MeasureTools::export_picture() {
     picture = area_.views().picture->picture();
     name = to_qstring(area_.shown_pictures().front().stem());
   } else if (overlay == live_) {
-    picture = frozen() ? live_->still()
-                       : qobject_cast<VideoWidget*>(area_.views().video)->frame_copy();
+    picture =
+        frozen() ? live_->still() : qobject_cast<VideoWidget*>(area_.views().video)->frame_copy();
   }
   if (picture.isNull()) {
     tell(texts_().text(text_key::kMessageNeedsPicture));
@@ -390,9 +393,8 @@ void MeasureTools::export_picture() {
 
 void MeasureTools::export_csv() {
   const fs::path folder = record_folder_;
-  const QString path =
-      ask_save_file(to_qstring(folder / (folder.filename().string() + ".csv")),
-                    qtext(texts_(), text_key::kMeasureCsvFiles) + " (*.csv)");
+  const QString path = ask_save_file(to_qstring(folder / (folder.filename().string() + ".csv")),
+                                     qtext(texts_(), text_key::kMeasureCsvFiles) + " (*.csv)");
   if (path.isEmpty()) return;
   write_file(path, [folder](QIODevice& file) {
     std::vector<measure::CsvRow> rows;
@@ -483,10 +485,12 @@ void MeasureTools::fill_menu() {
     action->setObjectName(QStringLiteral("tool%1").arg(static_cast<int>(tool)));
     tools->addAction(action);
   }
-  add(text_key::kMeasureDelete, [this] { delete_selected(); })
-      ->setEnabled(overlay != nullptr && overlay->selected() >= 0);
+  add(text_key::kMeasureDelete, [this] {
+    delete_selected();
+  })->setEnabled(overlay != nullptr && overlay->selected() >= 0);
   menu_->addSeparator();
-  QMenu* list = submenus_.emplace_back(menu_->addMenu(qtext(texts, text_key::kMeasureCalibrations)));
+  QMenu* list =
+      submenus_.emplace_back(menu_->addMenu(qtext(texts, text_key::kMeasureCalibrations)));
   auto* choices = new QActionGroup(menu_items_);
   const auto add_choice = [&](const QString& text, const std::string& name) {
     QAction* action = list->addAction(text);
@@ -503,8 +507,8 @@ void MeasureTools::fill_menu() {
       submenus_.emplace_back(menu_->addMenu(qtext(texts, text_key::kMeasureDeleteCalibration)));
   removal->setEnabled(!calibrations_.empty());
   for (const Calibration& calibration : calibrations_) {
-    connect(removal->addAction(QString::fromStdString(calibration.name)), &QAction::triggered,
-            this, [this, name = calibration.name] { delete_calibration(name); });
+    connect(removal->addAction(QString::fromStdString(calibration.name)), &QAction::triggered, this,
+            [this, name = calibration.name] { delete_calibration(name); });
   }
   QAction* bar = add(text_key::kMeasureScaleBar, [this](bool on) { set_scale_bar(on); });
   bar->setCheckable(true);

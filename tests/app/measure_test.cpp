@@ -15,8 +15,11 @@
 #include "album/picture_view.h"
 #include "app/measure_tools.h"
 #include "app/video_area.h"
+#include "records/record_folder.h"
 #include "session_window.h"
 #include "support/message_box_recorder.h"
+#include "video/frame_exchange.h"
+#include "video/video_widget.h"
 
 namespace scopemark {
 namespace {
@@ -53,12 +56,12 @@ class MeasureTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_NE(tools, nullptr);
     ASSERT_TRUE(ruler().save(QString::fromStdString(picture.string()), "BMP"));
-    tools->set_dialogs({[this](double pixels) {
-                          drawn_pixels = pixels;
-                          return std::optional(
-                              CalibrationAnswer{10, measure::Unit::millimetre, "Ruler 10x"});
-                        },
-                        [this](const QString&, const QString&) { return export_path; }});
+    tools->set_dialogs(
+        {[this](double pixels) {
+           drawn_pixels = pixels;
+           return std::optional(CalibrationAnswer{10, measure::Unit::millimetre, "Ruler 10x"});
+         },
+         [this](const QString&, const QString&) { return export_path; }});
     open_picture();
   }
 
@@ -70,15 +73,14 @@ class MeasureTest : public ::testing::Test {
   // Where the view shows the ruler's mark `millimetres`, from the rectangle it paints.
   QPointF mark(double millimetres) const {
     const QRect painted = area->views().picture->picture_rect();
-    return {painted.left() + (kZero + millimetres * kMillimetre) * painted.width() /
-                                 kRulerSize.width(),
-            painted.top() + kMarkY * painted.height() / kRulerSize.height()};
+    return {
+        painted.left() + (kZero + millimetres * kMillimetre) * painted.width() / kRulerSize.width(),
+        painted.top() + kMarkY * painted.height() / kRulerSize.height()};
   }
 
   void mouse(QEvent::Type type, QPointF at, Qt::MouseButtons held) {
-    MeasureOverlay* overlay = tools->picture_overlay();
-    QMouseEvent event(type, at, overlay->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
-    QApplication::sendEvent(overlay, &event);
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
   }
   void click(QPointF at) {
     mouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
@@ -110,6 +112,7 @@ class MeasureTest : public ::testing::Test {
   VideoArea* area = shown.window->findChild<VideoArea*>();
   fs::path picture = fs::path(shown.record_folder()) / "ruler.bmp";
   fs::path sidecar = fs::path(shown.record_folder()) / measure::sidecar_name("ruler.bmp");
+  MeasureOverlay* target = tools->picture_overlay();  // where the mouse acts
   double drawn_pixels = 0;
   QString export_path;
 };
@@ -174,9 +177,46 @@ TEST_F(MeasureTest, ExportsThePictureAsDrawnAndTheRecordAsCsv) {
   tools->export_picture();
   ASSERT_TRUE(disk_idle());
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].text, UiTexts(shown.app.language_file())
-                                     .format(text_key::kMessageExportFailed,
-                                             export_path.toStdString()));
+  EXPECT_EQ(boxes.shown[0].text,
+            UiTexts(shown.app.language_file())
+                .format(text_key::kMessageExportFailed, export_path.toStdString()));
+}
+
+TEST_F(MeasureTest, SnapOfAFrozenLivePictureStoresThatPictureWithItsMeasurements) {
+  emit shown.session->show_live();
+  constexpr int kWidth = 320;
+  constexpr int kHeight = 240;
+  const std::shared_ptr<FrameExchange> frames = FrameExchange::create(kWidth * kHeight);
+  DisplayFrame& frame = frames->back();
+  frame.width = kWidth;
+  frame.height = kHeight;
+  std::fill_n(frame.pixels, kWidth * kHeight, 0xFF336699u);
+  frames->publish();
+  shown.session->display_feed()->attach_frames(frames);
+  shown.window->video_area()->grab();
+  ASSERT_EQ(shown.window->video_area()->frame_size(), QSize(kWidth, kHeight));
+
+  tools->choose_tool(Tool::line);
+  ASSERT_TRUE(tools->frozen()) << "a measuring tool freezes the live video";
+  target = tools->live_overlay();
+  drag(QPointF(target->width() * 0.1, target->height() * 0.5),
+       QPointF(target->width() * 0.9, target->height() * 0.5));
+  ASSERT_EQ(target->measurements().size(), 1u);
+  EXPECT_NEAR(measure::values_of(target->measurements()[0], tools->chosen())[0].value, kWidth * 0.8,
+              1);
+  shown.window->run_command(MainDialog::kCaptureButton);
+  EXPECT_FALSE(shown.session->capture_requested()) << "no other picture is asked for";
+  ASSERT_TRUE(disk_idle());
+
+  const auto pictures = RecordFolder(shown.record_folder()).pictures();
+  ASSERT_EQ(pictures.size(), 2u);
+  const fs::path stored = pictures[0] == picture ? pictures[1] : pictures[0];
+  const QImage still(QString::fromStdString(stored.string()));
+  EXPECT_EQ(still.size(), QSize(kWidth, kHeight));
+  EXPECT_EQ(still.pixel(5, 5), 0xFF336699u);
+  const auto sidecar_of_still = measure::load_sidecar(stored);
+  ASSERT_TRUE(sidecar_of_still.has_value());
+  EXPECT_EQ(sidecar_of_still->measurements, target->measurements());
 }
 
 }  // namespace
