@@ -262,7 +262,12 @@ void MeasureTools::choose_calibration(const std::string& name) {
 
 void MeasureTools::delete_calibration(const std::string& name) {
   std::erase_if(calibrations_, [&](const Calibration& known) { return known.name == name; });
-  choose_calibration(chosen_);
+  // A picture keeps the calibration it was measured with.
+  if (name == chosen_) {
+    choose_calibration("");
+  } else {
+    write_settings();
+  }
 }
 
 // The chosen calibration holds for the live video and for the picture shown, which keeps it in
