@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -150,6 +151,11 @@ TEST_F(MeasureTest, ARulerMeasuresWithinOnePixelAndKeepsItsMeasurements) {
   tools->delete_selected();
   ASSERT_TRUE(disk_idle());
   EXPECT_FALSE(fs::exists(sidecar));
+
+  // Without a tool, a click that takes no measurement returns to the live video as before.
+  tools->choose_tool(Tool::none);
+  QTest::mouseClick(area->views().picture, Qt::LeftButton, {}, mark(3).toPoint());
+  EXPECT_EQ(area->mode(), VideoArea::Mode::live);
 }
 
 TEST_F(MeasureTest, ExportsThePictureAsDrawnAndTheRecordAsCsv) {
