@@ -35,8 +35,9 @@ struct Calibration {
 // positive, the unit is pixel, or the name is empty.
 std::optional<Calibration> calibrate(std::string name, Point a, Point b, double length, Unit unit);
 
-// Calibrations as one settings value each and back ("NAME|UNIT|UNITS_PER_PIXEL" or similar:
-// the core decides; round trip exact for doubles, any UTF-8 name).
+// A calibration as one settings value and back: "NAME|um|2.5" (unit "um" or "mm"), the name
+// with '%', '|', '=', control bytes and a leading blank as %XX; any name and double round-trip
+// exactly. Decoding refuses an empty name, a pixel unit and a scale not finite and positive.
 std::string encode_calibration(const Calibration& calibration);
 std::optional<Calibration> decode_calibration(std::string_view text);
 
@@ -88,8 +89,11 @@ struct Sidecar {
   friend bool operator==(const Sidecar&, const Sidecar&) = default;
 };
 std::string sidecar_name(std::string_view picture_file_name);  // e.g. "X.bmp" -> "X.bmp.measure"
-std::string write_sidecar(const Sidecar& sidecar);             // text, versioned first line
-std::optional<Sidecar> read_sidecar(std::string_view text);    // nullopt when malformed
+// Text with a versioned first line ("scopemark-measure 1"), then "calibration " and the encoded
+// calibration, then one line per measurement: its kind and coordinates. What no reader could
+// take back (a wrong point count, a coordinate not finite, an invalid calibration) is left out.
+std::string write_sidecar(const Sidecar& sidecar);
+std::optional<Sidecar> read_sidecar(std::string_view text);  // nullopt when malformed
 // Files: the sidecar of `picture` beside it. Saving writes a temporary file and renames it
 // (never a partial sidecar); an empty sidecar removes the file. Loading a missing file gives
 // an empty sidecar; an unreadable or malformed one gives nullopt (the caller says so).
@@ -97,7 +101,8 @@ bool save_sidecar(const std::filesystem::path& picture, const Sidecar& sidecar, 
 std::optional<Sidecar> load_sidecar(const std::filesystem::path& picture);
 
 // CSV of a record's measurements: header "picture,kind,value,unit,calibration", one row per
-// value, RFC 4180 quoting, numbers with '.' and enough digits.
+// value, RFC 4180 quoting and CRLF, numbers with '.' and ten significant digits; UTF-8 with a
+// byte order mark, which spreadsheets need to read "µm²".
 struct CsvRow {
   std::string picture;
   std::string kind;
