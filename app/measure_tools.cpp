@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QTimer>
 #include <QToolButton>
 
 #include <cstdlib>
@@ -88,6 +89,12 @@ MeasureTools::MeasureTools(MainDialog& window, VideoArea& area, std::string sett
   button_->setFocusPolicy(Qt::StrongFocus);
   menu_ = new QMenu(&window_);
   connect(menu_, &QMenu::aboutToShow, this, &MeasureTools::fill_menu);
+  // While the menu is open, live frames come at full size, ready for a freeze or an export.
+  auto* video = qobject_cast<VideoWidget*>(area_.views().video);
+  connect(menu_, &QMenu::aboutToShow, this, [this, video] {
+    if (area_.mode() == VideoArea::Mode::live) video->feed()->set_full_resolution(true);
+  });
+  connect(menu_, &QMenu::aboutToHide, this, [video] { video->feed()->set_full_resolution(false); });
   button_->setMenu(menu_);
   button_->show();
   retext();
@@ -207,7 +214,12 @@ void MeasureTools::start_calibration() {
 }
 
 void MeasureTools::choose_tool(Tool tool) {
-  if (area_.mode() == VideoArea::Mode::live && tool != Tool::none) set_frozen(true);
+  if (area_.mode() == VideoArea::Mode::live && tool != Tool::none && !frozen()) {
+    set_frozen(true, [this, tool] {
+      if (frozen()) choose_tool(tool);
+    });
+    return;
+  }
   MeasureOverlay* overlay = active_overlay();
   const bool usable =
       overlay != nullptr && overlay->placement().valid() && (overlay == picture_ || frozen());
@@ -223,20 +235,43 @@ bool MeasureTools::frozen() const {
   return !live_->still().isNull();
 }
 
-void MeasureTools::set_frozen(bool frozen) {
+void MeasureTools::set_frozen(bool frozen, std::function<void()> then) {
   if (frozen == this->frozen()) return;
-  live_->set_measurements({});
-  live_->set_tool(Tool::none);
   if (!frozen) {
+    live_->set_measurements({});
+    live_->set_tool(Tool::none);
     live_->set_still(QImage());
     return;
   }
-  const QImage still = qobject_cast<VideoWidget*>(area_.views().video)->frame_copy();
-  if (still.isNull() || area_.mode() != VideoArea::Mode::live) {
-    tell(texts_().text(text_key::kMessageNeedsPicture));
+  with_full_frame(
+      [this, then = std::move(then)](const QImage& still) {
+        if (still.isNull() || area_.mode() != VideoArea::Mode::live) {
+          tell(texts_().text(text_key::kMessageNeedsPicture));
+          return;
+        }
+        live_->set_measurements({});
+        live_->set_tool(Tool::none);
+        live_->set_still(still);
+        if (then) then();
+      },
+      kFullFrameAttempts);
+}
+
+// Live frames come converted at the video area's size; a still to measure or export needs the
+// picture's own pixels, so the feed is asked for full-size frames until one has been painted.
+void MeasureTools::with_full_frame(std::function<void(const QImage&)> use, int attempts) {
+  auto* video = qobject_cast<VideoWidget*>(area_.views().video);
+  const QImage frame = video->frame_copy();
+  if (!frame.isNull() || video->frame_size().isEmpty() || attempts <= 0 ||
+      area_.mode() != VideoArea::Mode::live) {
+    if (!menu_->isVisible()) video->feed()->set_full_resolution(false);
+    use(frame);
     return;
   }
-  live_->set_still(still);
+  video->feed()->set_full_resolution(true);
+  QTimer::singleShot(kFullFrameInterval, this, [this, use = std::move(use), attempts] {
+    with_full_frame(use, attempts - 1);
+  });
 }
 
 void MeasureTools::calibration_drawn(measure::Point a, measure::Point b) {
@@ -379,10 +414,24 @@ void MeasureTools::export_picture() {
   if (overlay == picture_) {
     picture = area_.views().picture->picture();
     name = to_qstring(area_.shown_pictures().front().stem());
+  } else if (overlay == live_ && !frozen()) {
+    with_full_frame(
+        [this](const QImage& frame) {
+          if (!frame.isNull())
+            export_image(live_, frame, QStringLiteral("picture"));
+          else
+            tell(texts_().text(text_key::kMessageNeedsPicture));
+        },
+        kFullFrameAttempts);
+    return;
   } else if (overlay == live_) {
-    picture =
-        frozen() ? live_->still() : qobject_cast<VideoWidget*>(area_.views().video)->frame_copy();
+    picture = live_->still();
   }
+  export_image(overlay, picture, name);
+}
+
+void MeasureTools::export_image(MeasureOverlay* overlay, const QImage& picture,
+                                const QString& name) {
   if (picture.isNull()) {
     tell(texts_().text(text_key::kMessageNeedsPicture));
     return;

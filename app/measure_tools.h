@@ -77,7 +77,9 @@ class MeasureTools : public QObject {
   void start_calibration();
   // A measuring tool on the single picture or the live video (frozen for it).
   void choose_tool(Tool tool);
-  void set_frozen(bool frozen);
+  // Freezing takes the next live frame that holds the whole picture (asking the feed for one
+  // when frames come converted smaller), then runs `then`; it never waits on the GUI thread.
+  void set_frozen(bool frozen, std::function<void()> then = {});
   bool frozen() const;
   // Chooses a calibration by name (empty: none) and applies it to what is shown.
   void choose_calibration(const std::string& name);
@@ -112,6 +114,10 @@ class MeasureTools : public QObject {
   void read_settings();
   void write_settings() const;
   void tell(const std::string& text) const;
+  void with_full_frame(std::function<void(const QImage&)> use, int attempts);
+  void export_image(MeasureOverlay* overlay, const QImage& picture, const QString& name);
+  static constexpr int kFullFrameAttempts = 25;  // a second at most
+  static constexpr int kFullFrameInterval = 40;  // ms
   void write_file(const QString& path, std::function<bool(QIODevice&)> write);
   template <typename Work>
   void on_disk(Work work);

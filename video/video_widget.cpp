@@ -50,12 +50,13 @@ const QImage& VideoWidget::image_of(const DisplayFrame& frame) {
 }
 
 QSize VideoWidget::frame_size() const {
-  return painted_ < 0 ? QSize() : images_[painted_].size();
+  return painted_ < 0 ? QSize() : painted_picture_;
 }
 
 // The painted buffer stays untouched by the decode thread until the next paint acquires.
 QImage VideoWidget::frame_copy() const {
-  return painted_ < 0 ? QImage() : images_[painted_].copy();
+  if (painted_ < 0 || images_[painted_].size() != painted_picture_) return QImage();
+  return images_[painted_].copy();
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
@@ -73,6 +74,8 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     painted_frames_ = std::move(frames);
   }
   painted_ = frame->index;
+  painted_picture_ = frame->picture_width > 0 ? QSize(frame->picture_width, frame->picture_height)
+                                              : QSize(frame->width, frame->height);
   const QImage& image = image_of(*frame);
   // Frames converted for this size are a pixel wider or taller when a side is odd.
   if (image.size() == size() || image.size() == QSize((width() + 1) & ~1, (height() + 1) & ~1)) {

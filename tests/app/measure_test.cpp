@@ -225,5 +225,36 @@ TEST_F(MeasureTest, SnapOfAFrozenLivePictureStoresThatPictureWithItsMeasurements
   EXPECT_EQ(sidecar_of_still->measurements, target->measurements());
 }
 
+TEST_F(MeasureTest, FreezingWaitsForAFrameOfThePicturesOwnSize) {
+  emit shown.session->show_live();
+  const std::shared_ptr<FrameExchange> frames = FrameExchange::create(320 * 240);
+  const auto publish = [&](int width, int height, uint32_t colour) {
+    DisplayFrame& frame = frames->back();
+    frame.width = width;
+    frame.height = height;
+    frame.picture_width = 320;
+    frame.picture_height = 240;
+    std::fill_n(frame.pixels, width * height, colour);
+    frames->publish();
+  };
+  auto* video = shown.window->video_area();
+  publish(160, 120, 0xFF000000u);  // converted at a smaller area's size
+  shown.session->display_feed()->attach_frames(frames);
+  video->grab();
+  ASSERT_EQ(video->frame_size(), QSize(320, 240)) << "positions stay in picture pixels";
+  EXPECT_TRUE(video->frame_copy().isNull());
+
+  tools->choose_tool(Tool::line);
+  EXPECT_FALSE(tools->frozen()) << "not on a frame converted smaller";
+  EXPECT_EQ(video->feed()->display_size().width, 0) << "full-size frames asked for";
+  publish(320, 240, 0xFF336699u);
+  video->update();
+  ASSERT_TRUE(process_events_until([&] { return tools->frozen(); }));
+  EXPECT_EQ(tools->live_overlay()->still().size(), QSize(320, 240));
+  EXPECT_EQ(tools->live_overlay()->still().pixel(5, 5), 0xFF336699u);
+  EXPECT_EQ(tools->live_overlay()->tool(), Tool::line) << "the chosen tool follows the freeze";
+  EXPECT_GT(video->feed()->display_size().width, 0) << "back to frames of the area's size";
+}
+
 }  // namespace
 }  // namespace scopemark
