@@ -15,6 +15,7 @@
 #include "album/video_area_switch.h"
 #include "controls/message_box.h"
 #include "i18n/ui_texts.h"
+#include "measure/measure.h"
 #include "records/user_removal.h"
 
 namespace scopemark {
@@ -90,6 +91,17 @@ std::string removal_question(const UiTexts& texts,
 }
 
 }  // namespace
+
+bool remove_picture_and_sidecar(const std::filesystem::path& picture) {
+  if (!remove_user_entry(picture)) return false;
+  const std::filesystem::path sidecar =
+      picture.parent_path() / measure::sidecar_name(file_name(picture));
+  std::error_code error;
+  if (std::filesystem::exists(std::filesystem::symlink_status(sidecar, error))) {
+    remove_user_entry(sidecar);
+  }
+  return true;
+}
 
 QImage make_thumbnail(const QImage& picture, const QString& file_name) {
   QImage thumbnail(AlbumList::kThumbnailWidth, AlbumList::kThumbnailHeight, QImage::Format_RGB32);
@@ -281,7 +293,7 @@ void Album::delete_selected_pictures() {
       return;
     }
     for (const std::filesystem::path& path : chosen) {
-      if (!remove_user_entry(path)) not_removed += "\n" + file_name(path);
+      if (!remove_picture_and_sidecar(path)) not_removed += "\n" + file_name(path);
     }
     if (!not_removed.empty()) not_removed.insert(0, texts.text(text_key::kMessageNotRemoved));
   }

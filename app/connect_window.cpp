@@ -10,6 +10,7 @@
 #include "album/picture_view.h"
 #include "app/language_wiring.h"
 #include "app/main_dialog.h"
+#include "app/measure_tools.h"
 #include "app/picture_adjustment.h"
 #include "app/replace_control.h"
 #include "app/store_messages.h"
@@ -136,7 +137,11 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
                    });
   connect_store_messages(window, session, app);
   QObject::connect(&window, &MainDialog::closing, &session, &ViewerSession::stop);
-  QObject::connect(&window, &MainDialog::capture_clicked, &session, &ViewerSession::capture);
+  // Snap while the live video is frozen for measuring stores that picture.
+  QObject::connect(&window, &MainDialog::capture_clicked, &session, [&window, &session] {
+    auto* tools = window.findChild<MeasureTools*>();
+    if (tools == nullptr || !tools->store_still()) session.capture();
+  });
   auto* state_line = new StateLine(window, session);
   QObject::connect(&window, &MainDialog::language_chosen, &window,
                    [&window, &app, state_line](const std::string& name) {
@@ -174,6 +179,11 @@ void connect_window(MainDialog& window, ViewerSession& session, ViewerApp& app) 
   QObject::connect(&window, &MainDialog::entering_full_screen, area, &VideoArea::show_live);
   QObject::connect(&session, &ViewerSession::show_live, area, &VideoArea::show_live);
   QObject::connect(&session, &ViewerSession::show_picture, area, &VideoArea::show_picture);
+  auto* tools =
+      new MeasureTools(window, *area, app.settings_path(), session.options().record_folder, texts);
+  QObject::connect(tools, &MeasureTools::picture_stored, album, &Album::add_picture);
+  QObject::connect(&window, &MainDialog::language_chosen, tools, &MeasureTools::retext);
+  QObject::connect(&window, &MainDialog::combo_language_chosen, tools, &MeasureTools::retext);
   window.control(kIndicator)->hide();
 
   window.set_video_running(true);

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QWidget>
 
+#include <algorithm>
+
 #include "album/picture_view.h"
 
 namespace scopemark {
@@ -70,6 +72,7 @@ void VideoArea::show_file(PictureView& view, const std::filesystem::path& path, 
 void VideoArea::show_live() {
   hide_all();
   views_.video->show();
+  shown_.clear();
   set_mode(Mode::live);
 }
 
@@ -77,6 +80,7 @@ void VideoArea::show_picture(const std::filesystem::path& path) {
   follow_video_area();
   hide_all();
   show_file(*views_.picture, path, false);
+  shown_ = {path};
   set_mode(Mode::picture);
 }
 
@@ -88,6 +92,7 @@ void VideoArea::show_compare(const std::vector<std::filesystem::path>& paths) {
     show_file(*views_.compare[next], paths[next], true);
   }
   for (; next < views_.compare.size(); ++next) views_.compare[next]->clear();
+  shown_.assign(paths.begin(), paths.begin() + std::min(paths.size(), views_.compare.size()));
   set_mode(Mode::compare);
 }
 

@@ -40,6 +40,9 @@ class VideoArea : public QObject, public VideoAreaSwitch {
       QObject* parent = nullptr);
 
   Mode mode() const { return mode_; }
+  const Views& views() const { return views_; }
+  // The picture files shown: one in picture mode, up to four in compare mode, none live.
+  const std::vector<std::filesystem::path>& shown_pictures() const { return shown_; }
 
   void show_live() override;
   // The whole picture, fitted to the video area (a file that cannot be read: "cannot open").
@@ -66,6 +69,7 @@ class VideoArea : public QObject, public VideoAreaSwitch {
   std::function<UiTexts()> texts_;
   QObject* video_parent_;  // only compared in eventFilter: it may be on its way out
   Mode mode_ = Mode::live;
+  std::vector<std::filesystem::path> shown_;
   QRect video_start_;
   QRect picture_start_;
   std::array<QRect, 4> compare_start_{};

@@ -92,6 +92,33 @@ inline constexpr char kMessageUnreadablePicture[] = "IDS_MSG_UNREADABLE_PICTURE"
 inline constexpr char kMessageSettingsUnreadable[] = "IDS_MSG_SETTINGS_UNREADABLE";
 // Live camera: connected, but no picture comes.
 inline constexpr char kStateNoPicture[] = "IDS_STATE_NO_PICTURE";
+// Measuring: the tool menu, the calibration dialog, export; %1 is a file name or a length.
+inline constexpr char kMeasureButton[] = "IDS_MEASURE_BUTTON";
+inline constexpr char kMeasureFreeze[] = "IDS_MEASURE_FREEZE";
+inline constexpr char kMeasureCalibrate[] = "IDS_MEASURE_CALIBRATE";
+inline constexpr char kMeasureNoTool[] = "IDS_MEASURE_NO_TOOL";
+inline constexpr char kMeasureLine[] = "IDS_MEASURE_LINE";
+inline constexpr char kMeasurePolyline[] = "IDS_MEASURE_POLYLINE";
+inline constexpr char kMeasureCircle[] = "IDS_MEASURE_CIRCLE";
+inline constexpr char kMeasureAngle[] = "IDS_MEASURE_ANGLE";
+inline constexpr char kMeasureDelete[] = "IDS_MEASURE_DELETE";
+inline constexpr char kMeasureCalibrations[] = "IDS_MEASURE_CALIBRATIONS";
+inline constexpr char kMeasureNoCalibration[] = "IDS_MEASURE_NO_CALIBRATION";
+inline constexpr char kMeasureDeleteCalibration[] = "IDS_MEASURE_DELETE_CALIBRATION";
+inline constexpr char kMeasureScaleBar[] = "IDS_MEASURE_SCALE_BAR";
+inline constexpr char kMeasureExportPicture[] = "IDS_MEASURE_EXPORT_PICTURE";
+inline constexpr char kMeasureExportCsv[] = "IDS_MEASURE_EXPORT_CSV";
+inline constexpr char kMeasurePngFiles[] = "IDS_MEASURE_PNG_FILES";
+inline constexpr char kMeasureCsvFiles[] = "IDS_MEASURE_CSV_FILES";
+inline constexpr char kMeasureCalibrationTitle[] = "IDS_MEASURE_CAL_TITLE";
+inline constexpr char kMeasureCalibrationLine[] = "IDS_MEASURE_CAL_LINE";
+inline constexpr char kMeasureCalibrationLength[] = "IDS_MEASURE_CAL_LENGTH";
+inline constexpr char kMeasureCalibrationName[] = "IDS_MEASURE_CAL_NAME";
+inline constexpr char kMessageCalibrationRefused[] = "IDS_MSG_CALIBRATION_REFUSED";
+inline constexpr char kMessageNeedsPicture[] = "IDS_MSG_MEASURE_NEEDS_PICTURE";
+inline constexpr char kMessageMeasurementsNotSaved[] = "IDS_MSG_MEASUREMENTS_NOT_SAVED";
+inline constexpr char kMessageMeasurementsUnreadable[] = "IDS_MSG_MEASUREMENTS_UNREADABLE";
+inline constexpr char kMessageExportFailed[] = "IDS_MSG_EXPORT_FAILED";
 }  // namespace text_key
 
 // Every text of the user interface in one language, as UTF-8. A key comes from the language

@@ -49,12 +49,23 @@ const QImage& VideoWidget::image_of(const DisplayFrame& frame) {
   return image;
 }
 
+QSize VideoWidget::frame_size() const {
+  return painted_ < 0 ? QSize() : painted_picture_;
+}
+
+// The painted buffer stays untouched by the decode thread until the next paint acquires.
+QImage VideoWidget::frame_copy() const {
+  if (painted_ < 0 || images_[painted_].size() != painted_picture_) return QImage();
+  return images_[painted_].copy();
+}
+
 void VideoWidget::paintEvent(QPaintEvent*) {
   feed_->set_display_size(width(), height());
   QPainter painter(this);
   std::shared_ptr<FrameExchange> frames = feed_->frames();
   const DisplayFrame* frame = frames ? frames->acquire() : nullptr;
   if (frame == nullptr) {
+    painted_ = -1;
     painter.fillRect(rect(), Qt::black);
     return;
   }
@@ -62,6 +73,9 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     for (QImage& image : images_) image = QImage();
     painted_frames_ = std::move(frames);
   }
+  painted_ = frame->index;
+  painted_picture_ = frame->picture_width > 0 ? QSize(frame->picture_width, frame->picture_height)
+                                              : QSize(frame->width, frame->height);
   const QImage& image = image_of(*frame);
   // Frames converted for this size are a pixel wider or taller when a side is odd.
   if (image.size() == size() || image.size() == QSize((width() + 1) & ~1, (height() + 1) & ~1)) {

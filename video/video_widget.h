@@ -26,6 +26,12 @@ class VideoWidget final : public QWidget {
 
   void show_feed(std::shared_ptr<FrameFeed> feed);
   const std::shared_ptr<FrameFeed>& feed() const { return feed_; }
+  // The picture size of the frame last painted (frames may be converted smaller, at the
+  // area's size); empty while the area is black.
+  QSize frame_size() const;
+  // A copy of the frame last painted when it holds the whole picture (the feed's full
+  // resolution); null when there is none or it was converted smaller.
+  QImage frame_copy() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -39,6 +45,8 @@ class VideoWidget final : public QWidget {
   std::shared_ptr<FrameFeed> feed_;
   std::shared_ptr<FrameExchange> painted_frames_;  // keeps images_' pixels alive
   QImage images_[3];                               // wrappers over the three buffers
+  int painted_ = -1;                               // index of the image last painted
+  QSize painted_picture_;                          // its picture's own size
   QSocketNotifier* wake_notifier_ = nullptr;
 };
 

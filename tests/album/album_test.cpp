@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "album_fixture.h"
+#include "measure/measure.h"
 #include "records/user_removal.h"
 #include "support/message_box_recorder.h"
 
@@ -227,7 +228,12 @@ TEST_F(AlbumFixture, WithATrashDeleteSaysSoMovesThereAndNamesWhatStayed) {
   for (const char* name : {"1.bmp", "2.bmp", "3.bmp", "4.bmp", "5.bmp", "6.bmp", "stuck.bmp"}) {
     write_picture(name, Qt::gray);
   }
+  // Measurement sidecars are no pictures, and follow theirs.
+  for (const char* name : {"2.bmp", "stuck.bmp"}) {
+    std::ofstream(folder / measure::sidecar_name(name)) << "sidecar\n";
+  }
   album->load_album();
+  ASSERT_EQ(list->rowCount(), 7);
   testing::MessageBoxRecorder boxes;
   list->selectRow(1);
   album->delete_selected_pictures();
@@ -241,8 +247,9 @@ TEST_F(AlbumFixture, WithATrashDeleteSaysSoMovesThereAndNamesWhatStayed) {
             "Move these 6 pictures to the trash?\n\n1.bmp\n3.bmp\n4.bmp\n5.bmp\n6.bmp\n\u2026");
   EXPECT_EQ(boxes.shown[2].text, "These files could not be removed:\nstuck.bmp");
   EXPECT_EQ(boxes.shown[2].icon, MessageIcon::Warning);
-  for (const char* name : {"1.bmp", "2.bmp", "6.bmp"})
+  for (const char* name : {"1.bmp", "2.bmp", "6.bmp", "2.bmp.measure"})
     EXPECT_TRUE(std::filesystem::exists(trash_folder / name)) << name;
+  EXPECT_TRUE(std::filesystem::exists(folder / measure::sidecar_name("stuck.bmp")));
   ASSERT_EQ(list->rowCount(), 1);
   EXPECT_EQ(item_text(0), path_text(folder / "stuck.bmp"));
 }

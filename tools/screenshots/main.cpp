@@ -1,13 +1,15 @@
 // Screenshots of the record dialog, of the main window as it starts up with the camera's
 // adapter found but no video yet, in English and in Chinese, of the main window showing the
 // demo camera's live video, and of every connection state (state-*.png, and the corners of the
-// video area with their state lines in connection-states.png), into a folder:
+// video area with their state lines in connection-states.png) and of a calibrated measurement
+// on a picture of a stage micrometer (measuring.png), into a folder:
 // scopemark-screenshots DIR.
 // Run with QT_QPA_PLATFORM=offscreen. The windows are wired as the program wires them.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QStringList>
@@ -20,8 +22,11 @@
 #include <utility>
 #include <vector>
 
+#include "album/picture_view.h"
 #include "app/connect_window.h"
 #include "app/main_dialog.h"
+#include "app/measure_tools.h"
+#include "app/video_area.h"
 #include "app/viewer_app.h"
 #include "app/viewer_session.h"
 #include "camsim/demo_camera.h"
@@ -186,6 +191,96 @@ bool save_connection_states(scopemark::ViewerApp& app, const QDir& out) {
   return shots.save_overview("connection-states.png") && !snapshots.isEmpty() && written;
 }
 
+// A stage micrometer under the microscope: 1 mm in 100 divisions of 10 µm, 80 px each, and a
+// few round cells.
+constexpr QSize kSlideSize(1280, 720);
+constexpr double kSlideZero = 240;
+constexpr double kDivision = 8;  // pixels per 10 µm
+constexpr double kScaleY = 560;
+
+QImage stage_micrometer() {
+  QImage image(kSlideSize, QImage::Format_RGB32);
+  QPainter painter(&image);
+  QRadialGradient light(QPointF(640, 360), 800);
+  light.setColorAt(0, QColor(236, 228, 206));
+  light.setColorAt(1, QColor(150, 138, 112));
+  painter.fillRect(image.rect(), light);
+  painter.setRenderHint(QPainter::Antialiasing);
+  const struct {
+    double x, y, r;
+  } cells[] = {{420, 250, 92}, {690, 300, 64}, {930, 220, 110}, {560, 420, 48}};
+  for (const auto& cell : cells) {
+    painter.setPen(QPen(QColor(120, 60, 110), 5));
+    painter.setBrush(QColor(196, 140, 186, 150));
+    painter.drawEllipse(QPointF(cell.x, cell.y), cell.r, cell.r * 0.96);
+    painter.setBrush(QColor(110, 50, 100, 200));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(cell.x + cell.r * 0.2, cell.y - cell.r * 0.1), cell.r * 0.28,
+                        cell.r * 0.25);
+  }
+  painter.setPen(QPen(QColor(30, 30, 30), 2));
+  painter.drawLine(QPointF(kSlideZero, kScaleY), QPointF(kSlideZero + 100 * kDivision, kScaleY));
+  for (int mark = 0; mark <= 100; ++mark) {
+    const double x = kSlideZero + mark * kDivision;
+    const double height = mark % 10 == 0 ? 44 : (mark % 5 == 0 ? 30 : 18);
+    painter.drawLine(QPointF(x, kScaleY - height), QPointF(x, kScaleY));
+  }
+  return image;
+}
+
+// The window showing the stage micrometer, calibrated on its whole scale (1 mm), with a line,
+// a circle and an angle drawn by the mouse and the scale bar on.
+bool save_measuring(scopemark::ViewerApp& app, const QString& file) {
+  const std::string picture = app.record_folder() + "/micrometer.bmp";
+  if (!stage_micrometer().save(QString::fromStdString(picture), "BMP")) return false;
+  ShownWindow shown(app, adapter_without_camera());
+  auto* tools = shown.window.findChild<scopemark::MeasureTools*>();
+  auto* area = shown.window.findChild<scopemark::VideoArea*>();
+  if (tools == nullptr || area == nullptr) return false;
+  tools->set_dialogs({[](double) {
+                        return std::optional(scopemark::CalibrationAnswer{
+                            1, scopemark::measure::Unit::millimetre, "10x objective"});
+                      },
+                      {}});
+  emit shown.session.show_picture(picture);
+  QApplication::processEvents();
+  scopemark::MeasureOverlay* overlay = tools->picture_overlay();
+  const auto at = [&](double x, double y) {
+    const QRect painted = area->views().picture->picture_rect();
+    return QPointF(painted.left() + x * painted.width() / kSlideSize.width(),
+                   painted.top() + y * painted.height() / kSlideSize.height());
+  };
+  const auto click = [&](QPointF point) {
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, point, overlay->mapToGlobal(point), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                        Qt::NoModifier);
+      QApplication::sendEvent(overlay, &event);
+    }
+  };
+  using Tool = scopemark::MeasureOverlay::Tool;
+  tools->start_calibration();
+  click(at(kSlideZero, kScaleY));
+  click(at(kSlideZero + 100 * kDivision, kScaleY));
+  tools->choose_tool(Tool::line);
+  click(at(310, 330));
+  click(at(528, 188));
+  tools->choose_tool(Tool::circle);
+  click(at(820, 220));
+  click(at(930, 110));
+  click(at(1040, 220));
+  tools->choose_tool(Tool::angle);
+  click(at(590, 420));
+  click(at(690, 300));
+  click(at(754, 300));
+  tools->choose_tool(Tool::none);
+  tools->set_scale_bar(true);
+  QApplication::processEvents();
+  const bool saved = shown.window.grab().save(file);
+  tools->set_scale_bar(false);
+  return saved;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -222,5 +317,6 @@ int main(int argc, char** argv) {
   app.select_language("English");
   written = save_live_demo(app, out.filePath("main-window-demo.png")) && written;
   written = save_connection_states(app, out) && written;
+  written = save_measuring(app, out.filePath("measuring.png")) && written;
   return written ? 0 : 1;
 }
