@@ -94,8 +94,7 @@ std::string removal_question(const UiTexts& texts,
 
 bool remove_picture_and_sidecar(const std::filesystem::path& picture) {
   if (!remove_user_entry(picture)) return false;
-  const std::filesystem::path sidecar =
-      picture.parent_path() / measure::sidecar_name(file_name(picture));
+  const std::filesystem::path sidecar = measure::sidecar_path(picture);
   std::error_code error;
   if (std::filesystem::exists(std::filesystem::symlink_status(sidecar, error))) {
     remove_user_entry(sidecar);

@@ -177,10 +177,6 @@ std::optional<Measurement> parse_measurement(std::string_view line) {
   return m;
 }
 
-fs::path sidecar_path(const fs::path& picture) {
-  return picture.parent_path() / sidecar_name(picture.filename().string());
-}
-
 bool fail(std::string* error, const fs::path& path, int code) {
   if (error) *error = path.string() + ": " + std::generic_category().message(code);
   return false;
@@ -379,6 +375,10 @@ std::vector<Value> values_of(const Measurement& m, const Calibration* calibratio
 
 std::string sidecar_name(std::string_view picture_file_name) {
   return std::string(picture_file_name) + ".measure";
+}
+
+fs::path sidecar_path(const fs::path& picture) {
+  return picture.parent_path() / sidecar_name(picture.filename().string());
 }
 
 std::string write_sidecar(const Sidecar& sidecar) {

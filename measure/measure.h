@@ -89,6 +89,7 @@ struct Sidecar {
   friend bool operator==(const Sidecar&, const Sidecar&) = default;
 };
 std::string sidecar_name(std::string_view picture_file_name);  // e.g. "X.bmp" -> "X.bmp.measure"
+std::filesystem::path sidecar_path(const std::filesystem::path& picture);  // beside the picture
 // Text with a versioned first line ("scopemark-measure 1"), then "calibration " and the encoded
 // calibration, then one line per measurement: its kind and coordinates. What no reader could
 // take back (a wrong point count, a coordinate not finite, an invalid calibration) is left out.

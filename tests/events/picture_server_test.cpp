@@ -90,17 +90,21 @@ TEST_F(PictureServerTest, PictureJustAboveThresholdIsStoredAndAtThresholdDropped
   EXPECT_TRUE(fs::exists(in_folder("above.bmp")));
 }
 
+// The older picture's measurements go with it: they do not describe the new one.
 TEST_F(PictureServerTest, AFileOfTheSameNameIsReplaced) {
   write_file(in_folder("12345678901234.bmp"), "older picture");
+  write_file(in_folder("12345678901234.bmp.measure"), "its measurements");
   const Bytes picture = sample_picture(200000, 7);
   deliver(picture_transfer(picture, "12345678901234"));
   EXPECT_TRUE(holds_saved(in_folder("12345678901234.bmp"), picture));
+  EXPECT_EQ(folder_names(), std::vector<std::string>{"12345678901234.bmp"});
 }
 
 // A transfer that is too small, cut off or undecodable, or whose file cannot be written,
 // keeps the older picture of its name untouched and leaves no other file.
 TEST_F(PictureServerTest, AFailedTransferKeepsTheOlderFileOfItsName) {
   write_file(in_folder("same.bmp"), "older picture");
+  write_file(in_folder("same.bmp.measure"), "its measurements");
   deliver(picture_transfer(sample_picture(5000), "same"));
   EXPECT_EQ(h.actions.calls(), Calls{}) << "too small: dropped without a word";
 
@@ -113,7 +117,7 @@ TEST_F(PictureServerTest, AFailedTransferKeepsTheOlderFileOfItsName) {
   deliver(picture_transfer(sample_picture(150000), "same"));
 
   EXPECT_EQ(read_file(in_folder("same.bmp")), "older picture");
-  EXPECT_EQ(folder_names(), std::vector<std::string>{"same.bmp"});
+  EXPECT_EQ(folder_names(), (std::vector<std::string>{"same.bmp", "same.bmp.measure"}));
   const fs::path same = in_folder("same.bmp");
   EXPECT_EQ(h.actions.calls(),
             (Calls{not_stored(same, StoreProblem::incomplete), "decode_and_save_bmp",
