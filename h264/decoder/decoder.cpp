@@ -177,6 +177,7 @@ void decoder_reset(DecoderContext* ctx) {
   const uint32_t cpu_level = c.cpu_level;
   const uint32_t frame_bytes = c.frame_bytes;
   const uint32_t nal_capacity = c.nal_capacity;
+  const uint32_t nal_bytes_written = c.nal_bytes_written;
   const uint32_t store_count = c.store_count;
   uint8_t* store_buffers[MAX_PICTURE_STORES];
   // A store's luma starts as the zeros of its allocation; chroma is filled when it is taken.
@@ -216,13 +217,19 @@ void decoder_reset(DecoderContext* ctx) {
   c.mb_motion_rows = mb_motion_rows;
   c.workers = workers;
   c.kernels = kernels;
-  // Slice data that runs short reads on past its unit into whatever the buffer holds.
-  std::memset(nal_buffer, 0, nal_capacity);
+  // Slice data that runs short reads on past its unit into whatever the buffer holds. Only the
+  // scanner writes the unit buffers; beyond its mark they still hold the zeros of creation.
+  std::memset(nal_buffer, 0, nal_bytes_written);
   if (workers) {
-    for (DecoderWorker& w : workers->worker) std::memset(w.spare_buffer, 0, nal_capacity);
+    for (DecoderWorker& w : workers->worker) std::memset(w.spare_buffer, 0, nal_bytes_written);
   }
-  std::memset(sps_table, 0, SPS_TABLE_SIZE * sizeof(SequenceParameterSet));
-  std::memset(pps_table, 0, PPS_TABLE_SIZE * sizeof(PictureParameterSet));
+  // Parameter sets are stored whole and valid; an entry that is not valid was never written.
+  for (uint32_t i = 0; i < SPS_TABLE_SIZE; ++i) {
+    if (sps_table[i].valid) std::memset(&sps_table[i], 0, sizeof *sps_table);
+  }
+  for (uint32_t i = 0; i < PPS_TABLE_SIZE; ++i) {
+    if (pps_table[i].valid) std::memset(&pps_table[i], 0, sizeof *pps_table);
+  }
   std::memset(mb_array, 0, luma_bytes / 256 * MB_ARRAY_BYTES_PER_MB);
   if (deinterlace_history) {
     std::memset(deinterlace_history, 0, frame_bytes);

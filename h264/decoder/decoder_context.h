@@ -41,6 +41,7 @@ struct DecoderContext {
   NalScanner scanner;
   uint8_t* nal_buffer;
   uint32_t nal_capacity;
+  uint32_t nal_bytes_written;  // unit buffer bytes ever written (every buffer) since the reset
   BitReader reader;
   uint32_t nal_ref_idc;
   uint32_t nal_unit_type;

@@ -44,6 +44,7 @@ ScanResult scan_next_unit(DecoderContext& ctx, uint32_t& unit_bytes) {
     }
     uint32_t byte = s.pending[s.read_position++];
     if (s.write_position >= ctx.nal_capacity) {
+      ctx.nal_bytes_written = ctx.nal_capacity;
       s.write_position = 0;
       s.removed_bytes = 0;
       s.start_codes_seen = 0;
@@ -61,6 +62,7 @@ ScanResult scan_next_unit(DecoderContext& ctx, uint32_t& unit_bytes) {
     if (s.start_codes_seen < 2) continue;
 
     uint32_t length = s.write_position;
+    ctx.nal_bytes_written = std::max(ctx.nal_bytes_written, length);
     uint32_t removed = s.removed_bytes;
     s.start_codes_seen = 1;
     s.write_position = 0;
@@ -73,6 +75,7 @@ ScanResult scan_next_unit(DecoderContext& ctx, uint32_t& unit_bytes) {
     unit_bytes = end + removed;
     return rbsp_bits > 8 ? ScanResult::unit_ready : ScanResult::unit_skipped;
   }
+  ctx.nal_bytes_written = std::max(ctx.nal_bytes_written, s.write_position);
   s.pending = nullptr;
   return ScanResult::input_used_up;
 }
