@@ -51,6 +51,13 @@ static inline __m128i widen(__m128i bytes) {
   return _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
 }
 
+// (a + 2 b + c + 2) >> 2 per byte: the rounded average of b with the truncated average of a, c.
+static inline __m128i filter3(__m128i a, __m128i b, __m128i c) {
+  const __m128i ac =
+      _mm_sub_epi8(_mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c), _mm_set1_epi8(1)));
+  return _mm_avg_epu8(ac, b);
+}
+
 // Sixteen samples (two rows of 8) plus sixteen residual values, clipped to 0..255 (the saturating
 // add keeps the clip exact for every 16-bit residual).
 static inline __m128i add_residual_16(__m128i samples, const int16_t* residual) {

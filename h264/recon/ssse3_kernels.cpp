@@ -5,4 +5,5 @@
 void decoder_recon_kernels_ssse3(ReconKernels* kernels) {
   decoder_recon_kernels_sse2(kernels);
   decoder_install_ssse3_inter(kernels);
+  decoder_install_ssse3_intra(kernels);
 }

@@ -10,4 +10,4 @@ void decoder_recon_kernels_ssse3(ReconKernels* kernels);
 
 // Installers of the SSSE3 build, one per kernel family.
 void decoder_install_ssse3_inter(ReconKernels* kernels);
-
+void decoder_install_ssse3_intra(ReconKernels* kernels);
