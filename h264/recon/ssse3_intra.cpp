@@ -86,8 +86,9 @@ void intra4x4(int blk, uint8_t* luma, const int16_t* residual, int cbp) {
   const __m128i l = load128(line), l1 = _mm_srli_si128(l, 1);
   const __m128i avg = _mm_avg_epu8(l, l1);
   const __m128i filt = filter3(l, l1, _mm_srli_si128(l, 2));
-  const __m128i from = _mm_unpacklo_epi64(_mm_srli_si128(avg, kAvgFrom[kMode]),
-                                          _mm_srli_si128(filt, kFiltFrom[kMode]));
+  constexpr int kAvgShift = kAvgFrom[kMode], kFiltShift = kFiltFrom[kMode];
+  const __m128i from =
+      _mm_unpacklo_epi64(_mm_srli_si128(avg, kAvgShift), _mm_srli_si128(filt, kFiltShift));
   __m128i pred = _mm_shuffle_epi8(from, load128(kShuffle.data()));
   const int offset = decoder_luma4x4_offset[blk];
   if ((cbp >> (blk >> 2)) & 1) {
@@ -100,7 +101,10 @@ void intra4x4(int blk, uint8_t* luma, const int16_t* residual, int cbp) {
     pred = _mm_packus_epi16(lo, hi);
   }
   uint8_t* dst = luma + offset;
-  for (int y = 0; y < 4; ++y) store32(dst + 8 * y, _mm_srli_si128(pred, 4 * y));
+  store32(dst, pred);
+  store32(dst + 8, _mm_srli_si128(pred, 4));
+  store32(dst + 16, _mm_srli_si128(pred, 8));
+  store32(dst + 24, _mm_srli_si128(pred, 12));
 }
 
 template <int... kModes>
