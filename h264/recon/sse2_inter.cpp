@@ -6,7 +6,7 @@
 namespace {
 
 // Horizontal six-tap sums on samples widened to 16 bits.
-struct Sse2Taps {
+struct Sse2Taps : Sse2Rounding {
   template <int W>
   [[gnu::always_inline]] static __m128i sums(const uint8_t* s) {
     return tap6(widen(load_row<W>(s - 2)), widen(load_row<W>(s - 1)), widen(load_row<W>(s)),

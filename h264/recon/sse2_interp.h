@@ -3,6 +3,7 @@
 // sums as a policy Taps with
 //   template <int W> static __m128i sums(const uint8_t* s)  // W = 4, 8: unrounded, from s[-2]
 //   static void sums16(const uint8_t* s, __m128i* lo, __m128i* hi)  // 16 samples from s
+//   static __m128i shift5(__m128i v), shift6(__m128i v)  // (v + 16) >> 5, (v + 32) >> 6
 // Everything here has internal linkage, so each level's file keeps its own copy.
 #pragma once
 
@@ -38,16 +39,27 @@ __m128i tap6(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e, __m128i f) {
   return _mm_add_epi16(outer, _mm_mullo_epi16(_mm_add_epi16(c, d), _mm_set1_epi16(20)));
 }
 
+// Rounding shifts on SSE2.
+struct Sse2Rounding {
+  static __m128i shift5(__m128i v) {
+    return _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(16)), 5);
+  }
+  static __m128i shift6(__m128i v) {
+    return _mm_srai_epi16(_mm_add_epi16(v, _mm_set1_epi16(32)), 6);
+  }
+};
+
 // (sum + 16) >> 5 clipped, as bytes.
-__m128i round_half(__m128i sum) {
-  const __m128i v = _mm_srai_epi16(_mm_add_epi16(sum, _mm_set1_epi16(16)), 5);
+template <typename Taps>
+[[gnu::always_inline]] inline __m128i round_half(__m128i sum) {
+  const __m128i v = Taps::shift5(sum);
   return _mm_packus_epi16(v, v);
 }
 
 // Horizontal half samples b of the row starting at s.
 template <typename Taps, int W>
 [[gnu::always_inline]] inline __m128i half_b(const uint8_t* s) {
-  return round_half(Taps::template sums<W>(s));
+  return round_half<Taps>(Taps::template sums<W>(s));
 }
 
 // Calls f.template operator()<y>() for y = 0 .. H - 1.
@@ -87,6 +99,7 @@ struct RowWindow {
 // ((((af - be) >> 2) - be + cd) >> 2) + cd + 32) >> 6, which are exact. Only the sum with the
 // second cd can leave 16 bits, beyond 32767 when cd > 21037 and below -32768 when cd < -4718;
 // saturating it there still gives 255 (or 0), as the exact sum does.
+template <typename Taps>
 [[gnu::always_inline]] inline __m128i centre_j(const int16_t (*rows)[8]) {
   const __m128i af = _mm_add_epi16(load128(rows[0]), load128(rows[5]));
   const __m128i be = _mm_add_epi16(load128(rows[1]), load128(rows[4]));
@@ -94,7 +107,7 @@ struct RowWindow {
   const __m128i quarter =
       _mm_adds_epi16(_mm_sub_epi16(_mm_srai_epi16(_mm_sub_epi16(af, be), 2), be), cd);
   const __m128i sixteenth = _mm_add_epi16(_mm_srai_epi16(quarter, 2), cd);
-  const __m128i v = _mm_srai_epi16(_mm_add_epi16(sixteenth, _mm_set1_epi16(32)), 6);
+  const __m128i v = Taps::shift6(sixteenth);
   return _mm_packus_epi16(v, v);
 }
 
@@ -125,19 +138,19 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
       store128(sums[i], Taps::template sums<W>(src + (i - 2) * stride));
     if constexpr (xf == 2) {
       for (int y = 0; y < H; ++y) {
-        const __m128i j = centre_j(sums + y);
+        const __m128i j = centre_j<Taps>(sums + y);
         if constexpr (yf == 2) {
           store_row<W>(row_out(y), j);
         } else {
-          const __m128i b = round_half(load128(sums[y + (yf == 3 ? 3 : 2)]));
+          const __m128i b = round_half<Taps>(load128(sums[y + (yf == 3 ? 3 : 2)]));
           store_row<W>(row_out(y), _mm_avg_epu8(b, j));
         }
       }
     } else {
       RowWindow<W, kHalfColumn> window(src, stride);
       for_rows<H>([&]<int y>() __attribute__((always_inline)) {
-        const __m128i h = round_half(window.template sums<y>());
-        store_row<W>(row_out(y), _mm_avg_epu8(h, centre_j(sums + y)));
+        const __m128i h = round_half<Taps>(window.template sums<y>());
+        store_row<W>(row_out(y), _mm_avg_epu8(h, centre_j<Taps>(sums + y)));
         if constexpr (y + 1 < H) window.template advance<y>(src + (y + 4) * stride);
       });
     }
@@ -145,7 +158,7 @@ void luma_block(const uint8_t* src, int stride, uint8_t* dst) {
     RowWindow<W, kHalfColumn> window(src, stride);
     for_rows<H>([&]<int y>() __attribute__((always_inline)) {
       const uint8_t* s = src + y * stride;
-      const __m128i h = round_half(window.template sums<y>());
+      const __m128i h = round_half<Taps>(window.template sums<y>());
       __m128i v;
       if constexpr (xf == 0 && yf == 2) {
         v = h;
@@ -179,9 +192,7 @@ void luma_block_16(const uint8_t* src, int stride, uint8_t* dst) {
       } else {
         __m128i lo, hi;
         Taps::sums16(s, &lo, &hi);
-        const __m128i round = _mm_set1_epi16(16);
-        const __m128i b = _mm_packus_epi16(_mm_srai_epi16(_mm_add_epi16(lo, round), 5),
-                                           _mm_srai_epi16(_mm_add_epi16(hi, round), 5));
+        const __m128i b = _mm_packus_epi16(Taps::shift5(lo), Taps::shift5(hi));
         v = xf == 2 ? b : _mm_avg_epu8(load128(s + (xf == 3 ? 1 : 0)), b);
       }
       uint8_t* out = dst + 8 * y + (y >= 8 ? 64 : 0);

@@ -27,6 +27,10 @@ inline __m128i weight_pair(int first, int second) {
 }
 
 struct Ssse3Taps {
+  // (v + 16) >> 5 and (v + 32) >> 6 as rounding high multiplies by 2^10 and 2^9, exact for every
+  // 16-bit v.
+  static __m128i shift5(__m128i v) { return _mm_mulhrs_epi16(v, _mm_set1_epi16(1 << 10)); }
+  static __m128i shift6(__m128i v) { return _mm_mulhrs_epi16(v, _mm_set1_epi16(1 << 9)); }
   template <int W>
   [[gnu::always_inline]] static __m128i sums(const uint8_t* s) {
     return tap6_pairs(pairs<W>(s - 2), pairs<W>(s), pairs<W>(s + 2));
@@ -43,7 +47,7 @@ struct Ssse3Taps {
 
 // (sum + 32) >> 6 as bytes.
 inline __m128i chroma_round(__m128i sum) {
-  const __m128i v = _mm_srli_epi16(_mm_add_epi16(sum, _mm_set1_epi16(32)), 6);
+  const __m128i v = Ssse3Taps::shift6(sum);
   return _mm_packus_epi16(v, v);
 }
 
