@@ -1,5 +1,6 @@
 #include "app/viewer_session.h"
 
+#include <pthread.h>
 #include <QMetaObject>
 #include <QTimer>
 
@@ -126,12 +127,16 @@ void ViewerSession::start_step(int step) {
       start_stream_receiver();
       break;
     case 2:
-      event_server_ = std::thread(
-          [context = server_context("command", event_port_)] { run_event_server(context); });
+      event_server_ = std::thread([context = server_context("command", event_port_)] {
+        pthread_setname_np(pthread_self(), "command server");
+        run_event_server(context);
+      });
       break;
     case 3:
-      picture_server_ = std::thread(
-          [context = server_context("picture", picture_port_)] { run_picture_server(context); });
+      picture_server_ = std::thread([context = server_context("picture", picture_port_)] {
+        pthread_setname_np(pthread_self(), "picture server");
+        run_picture_server(context);
+      });
       break;
   }
   QTimer::singleShot(kWorkerStartPause, this, [this, step] {
@@ -145,7 +150,10 @@ void ViewerSession::start_step(int step) {
 
 void ViewerSession::start_decode_thread() {
   decode_ = std::make_unique<DecodeRun>(*this, *options_.decoder);
-  decode_->thread = std::thread([run = decode_.get()] { decode_thread(run->context); });
+  decode_->thread = std::thread([run = decode_.get()] {
+    pthread_setname_np(pthread_self(), "decode");
+    decode_thread(run->context);
+  });
 }
 
 void ViewerSession::start_stream_receiver() {
@@ -154,6 +162,7 @@ void ViewerSession::start_stream_receiver() {
       .ended = [this](int) { post([this] { stream_ended(); }); },
   };
   receiver_ = std::thread([this, hooks = worker_link_hooks(), events = std::move(events)] {
+    pthread_setname_np(pthread_self(), "stream receiver");
     run_stream_receiver(*ring_, options_.link, stop_requested_, hooks, events);
   });
 }

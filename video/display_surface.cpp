@@ -25,10 +25,27 @@ int DisplaySurface::show_frame(const Yuv420Planes& planes, int width, int height
       planes.chroma_stride < width / 2) {
     return kSurfaceBadPicture;
   }
+  const DisplaySize wanted = window_->display_size();
+  if (wanted.hidden) {
+    window_->frame_published();
+    return kSurfaceOk;
+  }
   DisplayFrame& frame = frames_->back();
-  yuv420_to_xrgb32(frame.pixels, planes, width, height);
-  frame.width = width;
-  frame.height = height;
+  const int shown_width = (wanted.width + 1) & ~1;
+  const int shown_height = (wanted.height + 1) & ~1;
+  if (shown_width > 0 && shown_height > 0 && (shown_width != width || shown_height != height) &&
+      static_cast<long long>(shown_width) * shown_height <= frames_->capacity()) {
+    scaled_.prepare(width, height, shown_width, shown_height);
+    scaled_.convert(frame.pixels, planes);
+    frame.width = shown_width;
+    frame.height = shown_height;
+  } else {
+    yuv420_to_xrgb32(frame.pixels, planes, width, height);
+    frame.width = width;
+    frame.height = height;
+  }
+  frame.picture_width = width;
+  frame.picture_height = height;
   frames_->publish();
   window_->frame_published();
   return kSurfaceOk;

@@ -6,16 +6,26 @@
 
 #include "video/frame_exchange.h"
 #include "video/yuv_convert.h"
+#include "video/yuv_convert_scaled.h"
 
 namespace scopemark {
 
-// The video area as the display surface sees it. Both calls may come from any thread.
+struct DisplaySize {
+  int width = 0;
+  int height = 0;
+  bool hidden = false;  // nothing is shown now, so pictures need no conversion
+};
+
+// The video area as the display surface sees it. Every call may come from any thread.
 class DisplayTarget {
  public:
   virtual ~DisplayTarget() = default;
+  // The size the target paints at; 0 x 0 when it has none to ask for.
+  virtual DisplaySize display_size() const { return {}; }
   // Frames to paint from now on; null shows nothing.
   virtual void attach_frames(std::shared_ptr<FrameExchange> frames) = 0;
-  // A new frame was published; the target repaints soon.
+  // A new picture arrived: published as a frame, which the target repaints soon, unless the
+  // target was hidden.
   virtual void frame_published() = 0;
 };
 
@@ -38,7 +48,9 @@ class FrameDisplay {
 
 // Converts each 4:2:0 picture into the back buffer of a FrameExchange and tells the target,
 // which paints the newest frame stretched over its whole area. Buffers hold width x height
-// pixels; smaller pictures (or other shapes of no more pixels) are shown at their own size.
+// pixels. A picture is converted straight to the target's display size (rounded up to even)
+// when that fits the buffers, so that painting needs no rescale; otherwise at its own size.
+// Nothing is converted while the target is hidden.
 // Used by one thread at a time: the decode thread after initialise, the owner after it ends.
 class DisplaySurface final : public FrameDisplay {
  public:
@@ -55,6 +67,7 @@ class DisplaySurface final : public FrameDisplay {
  private:
   DisplayTarget* window_ = nullptr;
   std::shared_ptr<FrameExchange> frames_;
+  ScaledConversion scaled_;
 };
 
 }  // namespace scopemark

@@ -7,11 +7,15 @@
 
 namespace scopemark {
 
-// One converted picture: width x height words 0xFFRRGGBB, rows back to back.
+// One converted picture: width x height words 0xFFRRGGBB, rows back to back. A picture
+// converted straight to the display's size keeps its own size in picture_width x
+// picture_height (the same as width x height otherwise).
 struct DisplayFrame {
   uint32_t* pixels = nullptr;
   int width = 0;
   int height = 0;
+  int picture_width = 0;
+  int picture_height = 0;
   int index = 0;  // which of the three buffers
 };
 

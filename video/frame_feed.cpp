@@ -23,6 +23,23 @@ void FrameFeed::frame_published() {
   wake();
 }
 
+DisplaySize FrameFeed::display_size() const {
+  const uint64_t size = display_size_.load(std::memory_order_relaxed);
+  if (size == kHidden) return {.hidden = true};
+  if (full_resolution_.load(std::memory_order_relaxed)) return {};
+  return {static_cast<int>(size >> 32), static_cast<int>(size & 0xFFFFFFFFu)};
+}
+
+void FrameFeed::set_display_hidden() {
+  display_size_.store(kHidden, std::memory_order_relaxed);
+}
+
+void FrameFeed::set_display_size(int width, int height) {
+  if (width < 0 || height < 0) width = height = 0;
+  display_size_.store(uint64_t{static_cast<uint32_t>(width)} << 32 | static_cast<uint32_t>(height),
+                      std::memory_order_relaxed);
+}
+
 void FrameFeed::wake() {
   if (wake_fd_ < 0) return;
   const uint64_t one = 1;

@@ -26,6 +26,14 @@ void VideoWidget::show_feed(std::shared_ptr<FrameFeed> feed) {
   update();
 }
 
+void VideoWidget::showEvent(QShowEvent*) {
+  feed_->set_display_size(width(), height());
+}
+
+void VideoWidget::hideEvent(QHideEvent*) {
+  feed_->set_display_hidden();
+}
+
 void VideoWidget::on_wake() {
   feed_->drain_wake();
   update();
@@ -42,6 +50,7 @@ const QImage& VideoWidget::image_of(const DisplayFrame& frame) {
 }
 
 void VideoWidget::paintEvent(QPaintEvent*) {
+  feed_->set_display_size(width(), height());
   QPainter painter(this);
   std::shared_ptr<FrameExchange> frames = feed_->frames();
   const DisplayFrame* frame = frames ? frames->acquire() : nullptr;
@@ -54,7 +63,8 @@ void VideoWidget::paintEvent(QPaintEvent*) {
     painted_frames_ = std::move(frames);
   }
   const QImage& image = image_of(*frame);
-  if (image.size() == size()) {
+  // Frames converted for this size are a pixel wider or taller when a side is odd.
+  if (image.size() == size() || image.size() == QSize((width() + 1) & ~1, (height() + 1) & ~1)) {
     painter.drawImage(QPoint(0, 0), image);
   } else {
     painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -1,5 +1,6 @@
 // The video area: paints the newest frame of a FrameFeed stretched over the widget (1:1 when
-// the sizes agree).
+// the sizes agree; each paint tells the feed its size, so later frames come converted at it; none
+// are while the widget is hidden).
 #pragma once
 
 #include <QImage>
@@ -28,6 +29,8 @@ class VideoWidget final : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void on_wake();

@@ -2,10 +2,13 @@
 // row pair at a time. Each table entry is a product c x (s - offset); pmaddwd forms it from
 // 16-bit halves of the factor, so every sum and shift equals the portable one bit for bit.
 #include "video/yuv_convert.h"
+#include "video/yuv_convert_scaled.h"
 
 #ifdef __SSE2__
 
 #include <emmintrin.h>
+
+#include <cstring>
 
 namespace scopemark {
 namespace {
@@ -122,6 +125,59 @@ void yuv420_to_xrgb32_sse2(uint32_t* destination, std::ptrdiff_t destination_str
     yuv420_to_xrgb32_portable(destination + simd_width, destination_stride, rest,
                               width - simd_width, height);
   }
+}
+
+void blend_rows_sse2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int n) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i fa = _mm_set1_epi16(static_cast<int16_t>(256 - f));
+  const __m128i fb = _mm_set1_epi16(static_cast<int16_t>(f));
+  const __m128i round = _mm_set1_epi16(128);
+  // The sum of both products and the rounding stays below 65536: unsigned 16-bit lanes.
+  auto blend8 = [&](__m128i a8, __m128i b8) {
+    const __m128i sum =
+        _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(a8, fa), _mm_mullo_epi16(b8, fb)), round);
+    return _mm_srli_epi16(sum, 8);
+  };
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const __m128i va = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i vb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    const __m128i low = blend8(_mm_unpacklo_epi8(va, zero), _mm_unpacklo_epi8(vb, zero));
+    const __m128i high = blend8(_mm_unpackhi_epi8(va, zero), _mm_unpackhi_epi8(vb, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(low, high));
+  }
+  if (i < n) blend_rows_portable(out + i, a + i, b + i, f, n - i);
+}
+
+void resample_row_sse2(uint8_t* out, const uint8_t* in, const int32_t* index, const int16_t* weight,
+                       int n) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i round = _mm_set1_epi32(128);
+  auto pair_at = [in](int32_t k) {
+    uint16_t v;
+    std::memcpy(&v, in + k, sizeof v);
+    return static_cast<int>(v);
+  };
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    __m128i pairs = _mm_cvtsi32_si128(pair_at(index[i]));
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 1]), 1);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 2]), 2);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 3]), 3);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 4]), 4);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 5]), 5);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 6]), 6);
+    pairs = _mm_insert_epi16(pairs, pair_at(index[i + 7]), 7);
+    const __m128i w_low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weight + 2 * i));
+    const __m128i w_high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(weight + 2 * i + 8));
+    const __m128i low = _mm_srli_epi32(
+        _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(pairs, zero), w_low), round), 8);
+    const __m128i high = _mm_srli_epi32(
+        _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi8(pairs, zero), w_high), round), 8);
+    const __m128i words = _mm_packs_epi32(low, high);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(words, words));
+  }
+  if (i < n) resample_row_portable(out + i, in, index + i, weight + 2 * i, n - i);
 }
 
 }  // namespace scopemark

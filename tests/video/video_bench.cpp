@@ -200,7 +200,10 @@ int main(int argc, char** argv) {
   for (const QSize size : {QSize(w, h), QSize(1920, 1080), QSize(800, 450)}) {
     widget.resize(size);
     QImage target(size, QImage::Format_RGB32);
+    widget.render(&target);  // tells the display surface the size
     char label[64];
+    std::snprintf(label, sizeof label, "show_frame for %dx%d", size.width(), size.height());
+    report(label, [&]() { surface.show_frame(yuv, w, h); });
     std::snprintf(label, sizeof label, "paint into %dx%d", size.width(), size.height());
     report(label, [&]() { widget.render(&target); });
   }

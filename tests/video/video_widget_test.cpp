@@ -26,6 +26,14 @@ struct Planes {
   }
 };
 
+// A 64 x 36 picture of varied luma and blue difference.
+Planes pattern_64x36() {
+  Planes pattern(64, 36, 0, 0);
+  for (size_t i = 0; i < pattern.luma.size(); ++i) pattern.luma[i] = static_cast<uint8_t>(i * 37);
+  for (size_t i = 0; i < pattern.cb.size(); ++i) pattern.cb[i] = static_cast<uint8_t>(i * 11);
+  return pattern;
+}
+
 constexpr QRgb kRed = qRgb(254, 0, 0);
 constexpr QRgb kDarkRed = qRgb(178, 0, 0);
 constexpr QRgb kBlack = qRgb(0, 0, 0);
@@ -83,22 +91,62 @@ TEST(VideoWidget, PictureIsStretchedNotCroppedOrMirrored) {
   }
 }
 
-TEST(VideoWidget, PictureOfTheWidgetsSizeIsPaintedPixelForPixel) {
+// A picture of the widget's size is painted pixel for pixel. Once painted at another size, the
+// widget gets frames converted at that size (an odd side rounded up to even; the frame keeps
+// the picture's size) and paints those pixel for pixel, unless full resolution is asked for.
+TEST(VideoWidget, FramesOfTheWidgetsSizeArePaintedPixelForPixel) {
   VideoWidget widget;
   widget.resize(64, 36);
   DisplaySurface surface;
   ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
-  Planes pattern(64, 36, 0, 0);
-  for (size_t i = 0; i < pattern.luma.size(); ++i) pattern.luma[i] = static_cast<uint8_t>(i * 37);
-  for (size_t i = 0; i < pattern.cb.size(); ++i) pattern.cb[i] = static_cast<uint8_t>(i * 11);
+  const Planes pattern = pattern_64x36();
+  const auto painted_as = [&widget](const std::vector<uint32_t>& expected, int stride) {
+    const QImage image = widget.grab().toImage();
+    for (int y = 0; y < widget.height(); ++y) {
+      for (int x = 0; x < widget.width(); ++x)
+        ASSERT_EQ(image.pixel(x, y), expected[y * stride + x]) << x << "," << y;
+    }
+  };
   ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
   std::vector<uint32_t> expected(64 * 36);
   yuv420_to_xrgb32(expected.data(), pattern.packed(64), 64, 36);
-  const QImage image = widget.grab().toImage();
-  for (int y = 0; y < 36; ++y) {
-    for (int x = 0; x < 64; ++x)
-      ASSERT_EQ(image.pixel(x, y), expected[y * 64 + x]) << x << "," << y;
-  }
+  painted_as(expected, 64);
+
+  widget.resize(41, 23);
+  widget.grab();
+  ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
+  ScaledConversion scaled;
+  scaled.prepare(64, 36, 42, 24);
+  scaled.convert(expected.data(), pattern.packed(64));
+  painted_as(expected, 42);
+  const DisplayFrame* frame = widget.feed()->frames()->acquire();
+  EXPECT_EQ(frame->picture_width, 64);
+  EXPECT_EQ(frame->picture_height, 36);
+
+  widget.feed()->set_full_resolution(true);
+  ASSERT_EQ(surface.show_frame(pattern.packed(64), 64, 36), kSurfaceOk);
+  frame = widget.feed()->frames()->acquire();
+  EXPECT_EQ(frame->width, 64);
+  EXPECT_EQ(frame->height, 36);
+}
+
+// Pictures that arrive while the widget is hidden are counted but not converted.
+TEST(VideoWidget, HiddenWidgetGetsNoConvertedFrames) {
+  VideoWidget widget;
+  widget.resize(64, 36);
+  widget.show();
+  DisplaySurface surface;
+  ASSERT_EQ(surface.initialise(widget.feed().get(), 64, 36), kSurfaceOk);
+  const Planes red(64, 36, 81, 81), dark(64, 36, 16, 16);
+  ASSERT_EQ(surface.show_frame(red.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kRed));
+  widget.hide();
+  ASSERT_EQ(surface.show_frame(dark.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_EQ(widget.feed()->published_count(), 2u);
+  widget.show();
+  EXPECT_TRUE(filled_with(widget, kRed));
+  ASSERT_EQ(surface.show_frame(dark.packed(64), 64, 36), kSurfaceOk);
+  EXPECT_TRUE(filled_with(widget, kDarkRed));
 }
 
 TEST(VideoWidget, NewestFrameWinsAndReleaseLeavesBlack) {
