@@ -10,13 +10,6 @@ namespace {
 
 using namespace sse2;
 
-// (a + 2 b + c + 2) >> 2 per byte: the rounded average of b with the truncated average of a, c.
-__m128i filter3(__m128i a, __m128i b, __m128i c) {
-  const __m128i ac =
-      _mm_sub_epi8(_mm_avg_epu8(a, c), _mm_and_si128(_mm_xor_si128(a, c), _mm_set1_epi8(1)));
-  return _mm_avg_epu8(ac, b);
-}
-
 int filter31(int a, int b) {
   return (3 * a + b + 2) >> 2;
 }

@@ -1,6 +1,6 @@
-// Every slot of the SSE2 kernel table against the portable table, byte for byte, on many random
-// inputs with the extremes mixed in. Each case runs both kernels on identical copies of its
-// buffers and compares every byte the kernels could touch.
+// Every slot of each vector kernel build this processor runs (SSE2, SSSE3) against the portable
+// table, byte for byte, on many random inputs with the extremes mixed in. Each case runs the
+// kernels on identical copies of its buffers and compares every byte the kernels could touch.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,26 +80,37 @@ class Samples {
 struct Tables {
   Tables() {
     EXPECT_TRUE(decoder_fill_kernels(&portable, KERNELS_PORTABLE));
-    EXPECT_TRUE(decoder_fill_kernels(&sse2, KERNELS_SSE2));
+    for (int build = KERNELS_PORTABLE + 1; decoder_kernel_build_runs_here(build); ++build) {
+      EXPECT_TRUE(decoder_fill_kernels(&vector[count], build));
+      builds[count++] = build;
+    }
+    EXPECT_GT(count, 0);
   }
   ReconKernels portable;
-  ReconKernels sse2;
+  ReconKernels vector[KERNEL_BUILD_COUNT];
+  int builds[KERNEL_BUILD_COUNT] = {};
+  int count = 0;
 };
 
-// Runs `call(kernels, state)` on two copies of `state` and reports the first differing byte.
+// Runs `call(kernels, state)` on copies of `state` with each build and reports the first byte
+// where a vector build differs from the portable one.
 template <typename State, typename Call>
 ::testing::AssertionResult same_result(const Tables& t, const State& state, Call&& call) {
-  State a, b;
+  State a;
   std::memcpy(&a, &state, sizeof a);
-  std::memcpy(&b, &state, sizeof b);
   call(t.portable, a);
-  call(t.sse2, b);
   const auto* pa = reinterpret_cast<const uint8_t*>(&a);
-  const auto* pb = reinterpret_cast<const uint8_t*>(&b);
-  for (size_t i = 0; i < sizeof(State); ++i) {
-    if (pa[i] != pb[i]) {
-      return ::testing::AssertionFailure()
-             << "byte " << i << ": portable " << int{pa[i]} << ", sse2 " << int{pb[i]};
+  for (int v = 0; v < t.count; ++v) {
+    State b;
+    std::memcpy(&b, &state, sizeof b);
+    call(t.vector[v], b);
+    const auto* pb = reinterpret_cast<const uint8_t*>(&b);
+    for (size_t i = 0; i < sizeof(State); ++i) {
+      if (pa[i] != pb[i]) {
+        return ::testing::AssertionFailure()
+               << "byte " << i << ": portable " << int{pa[i]} << ", "
+               << decoder_kernel_build_name(t.builds[v]) << " " << int{pb[i]};
+      }
     }
   }
   return ::testing::AssertionSuccess();
@@ -114,32 +125,59 @@ template <typename State, typename Call>
     }                                                     \
   } while (0)
 
-TEST(KernelCheck, InstanceGetsTheBuildOfItsProcessor) {
-  EXPECT_EQ(decoder_kernel_build_for_level(4), KERNELS_SSE2);
-  EXPECT_EQ(decoder_kernel_build_for_level(3), KERNELS_PORTABLE);
+TEST(KernelCheck, InstanceGetsTheBestBuildOfItsProcessor) {
+  EXPECT_EQ(decoder_kernel_build_for(4, 0), KERNELS_SSE2);
+  EXPECT_EQ(decoder_kernel_build_for(4, CPU_VEC_SSSE3), KERNELS_SSSE3);
+  EXPECT_EQ(decoder_kernel_build_for(4, CPU_VEC_SSSE3 | CPU_VEC_AVX | CPU_VEC_AVX2), KERNELS_SSSE3);
+  EXPECT_EQ(decoder_kernel_build_for(3, CPU_VEC_SSSE3), KERNELS_PORTABLE);
   EXPECT_EQ(decoder_kernel_build_for_level(2), KERNELS_PORTABLE);
   ReconKernels k{};
   EXPECT_FALSE(decoder_fill_kernels(&k, 7));
   EXPECT_EQ(k.idct4x4, nullptr);
   EXPECT_FALSE(decoder_select_kernels(nullptr, KERNELS_SSE2));
+  for (int build = 0; build < KERNEL_BUILD_COUNT; ++build)
+    EXPECT_EQ(decoder_kernel_build_from_name(decoder_kernel_build_name(build)), build);
+  EXPECT_EQ(decoder_kernel_build_from_name("avx2"), -1);
+  EXPECT_EQ(decoder_kernel_build_from_name(nullptr), -1);
 
   Tables t;
   const DecoderConfig config{0, 0, 8, 8, 1, 0, nullptr};
   DecoderContext* ctx = decoder_create(&config);
   ASSERT_NE(ctx, nullptr);
-  const ReconKernels& expected =
-      decoder_kernel_build_for_level(decoder_cpu_level()) == KERNELS_SSE2 ? t.sse2 : t.portable;
+  ASSERT_EQ(t.builds[t.count - 1], decoder_kernel_build_for_level(decoder_cpu_level()));
+  const ReconKernels& expected = t.vector[t.count - 1];
   EXPECT_EQ(std::memcmp(&ctx->kernels, &expected, sizeof expected), 0);
   ASSERT_TRUE(decoder_select_kernels(ctx, KERNELS_PORTABLE));
   EXPECT_EQ(std::memcmp(&ctx->kernels, &t.portable, sizeof t.portable), 0);
   decoder_destroy(ctx);
 }
 
+// SSSE3 from leaf 1; AVX only with the system saving the YMM state (OSXSAVE, XCR0 bits 1 and 2);
+// AVX2 from leaf 7 only on top of that.
+TEST(KernelCheck, VectorExtensionsFromTheIdentificationWords) {
+  constexpr uint32_t kSsse3 = 1u << 9, kOsxsave = 1u << 27, kAvx = 1u << 28, kAvx2 = 1u << 5;
+  EXPECT_EQ(cpu_vector_extensions_from({0, 0, 0}), 0u);
+  EXPECT_EQ(cpu_vector_extensions_from({kSsse3, 0, 0}), CPU_VEC_SSSE3);
+  EXPECT_EQ(cpu_vector_extensions_from({kOsxsave | kAvx, kAvx2, 0x6}), CPU_VEC_AVX | CPU_VEC_AVX2);
+  EXPECT_EQ(cpu_vector_extensions_from({kAvx, kAvx2, 0x6}), 0u);
+  EXPECT_EQ(cpu_vector_extensions_from({kOsxsave | kAvx, kAvx2, 0x2}), 0u);
+  EXPECT_EQ(cpu_vector_extensions_from({kOsxsave, kAvx2, 0x7}), 0u);
+  EXPECT_EQ(cpu_vector_extensions_from({kSsse3 | kOsxsave | kAvx, 0, 0x7}),
+            CPU_VEC_SSSE3 | CPU_VEC_AVX);
+#if defined(__x86_64__) || defined(__i386__)
+  const uint32_t here = decoder_cpu_vector_extensions();
+  EXPECT_EQ((here & CPU_VEC_SSSE3) != 0, __builtin_cpu_supports("ssse3") != 0);
+  EXPECT_EQ((here & CPU_VEC_AVX2) != 0, __builtin_cpu_supports("avx2") != 0);
+#endif
+}
+
 TEST(KernelCheck, EverySlotIsFilled) {
   Tables t;
-  const auto* slots = reinterpret_cast<const void* const*>(&t.sse2);
-  for (size_t i = 0; i < sizeof(ReconKernels) / sizeof(void*); ++i)
-    EXPECT_NE(slots[i], nullptr) << "slot " << i;
+  for (int v = 0; v < t.count; ++v) {
+    const auto* slots = reinterpret_cast<const void* const*>(&t.vector[v]);
+    for (size_t i = 0; i < sizeof(ReconKernels) / sizeof(void*); ++i)
+      EXPECT_NE(slots[i], nullptr) << decoder_kernel_build_name(t.builds[v]) << " slot " << i;
+  }
 }
 
 TEST(KernelCheck, InverseTransforms) {

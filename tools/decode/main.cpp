@@ -39,8 +39,8 @@ constexpr const char* kUsage =
     "  --decode-order      output in decoding order\n"
     "  --deinterlace       de-interlaced output of interlaced sequences\n"
     "  --threads           decode slices on worker threads\n"
-    "  --kernels BUILD     reconstruction kernels: portable or sse2 (default: sse2\n"
-    "                      where the processor has it, else portable)\n"
+    "  --kernels BUILD     reconstruction kernels: portable, sse2 or ssse3 (default:\n"
+    "                      the best the processor has)\n"
     "  -o FILE             write every picture as raw planar 4:2:0\n"
     "  --md5               print 'index md5' for every picture\n"
     "  --info              print parameter sets and a line per picture\n";
@@ -92,13 +92,9 @@ bool parse_options(int argc, char** argv, Options& options) {
     } else if (arg == "--threads") {
       options.config.flags |= DECODER_WORKER_THREADS;
     } else if (arg == "--kernels") {
-      const std::string build = i + 1 < argc ? argv[i + 1] : "";
-      if (build == "portable") {
-        options.kernels = KERNELS_PORTABLE;
-      } else if (build == "sse2") {
-        options.kernels = KERNELS_SSE2;
-      } else {
-        usage("option --kernels needs portable or sse2");
+      options.kernels = decoder_kernel_build_from_name(i + 1 < argc ? argv[i + 1] : "");
+      if (options.kernels < 0) {
+        usage("option --kernels needs portable, sse2 or ssse3");
         return false;
       }
       ++i;
@@ -202,9 +198,9 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
-  if (options.kernels == KERNELS_SSE2 &&
-      decoder_kernel_build_for_level(decoder_cpu_level()) != KERNELS_SSE2) {
-    std::fprintf(stderr, "scopemark-decode: this processor has no SSE2\n");
+  if (options.kernels >= 0 && !decoder_kernel_build_runs_here(options.kernels)) {
+    std::fprintf(stderr, "scopemark-decode: this processor cannot run the %s kernels\n",
+                 decoder_kernel_build_name(options.kernels));
     return 2;
   }
   // The input is read in blocks as decoding goes: reading it whole first cost a copy and the

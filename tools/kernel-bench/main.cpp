@@ -1,5 +1,6 @@
-// scopemark-kernel-bench: nanoseconds per call of every reconstruction kernel slot with the
-// portable and the SSE2 build, on random input (smooth areas, so that the edge filters filter).
+// scopemark-kernel-bench: nanoseconds per call of every reconstruction kernel slot with each
+// build this processor runs (portable, SSE2, SSSE3), on random input (smooth areas, so that the
+// edge filters filter). The last column is the speed-up of the best build over the one below it.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -93,7 +94,8 @@ void reset(Inputs& in) {
 }
 
 struct Builds {
-  ReconKernels portable, sse2;
+  ReconKernels tables[KERNEL_BUILD_COUNT];
+  int count = 0;
 };
 
 // Best of 40 short runs of `calls` calls, in nanoseconds per call: short runs, so that on a
@@ -114,25 +116,30 @@ double time_calls(const ReconKernels& k, Inputs& in, int calls, Call&& call) {
 
 template <typename Call>
 void bench(const Builds& b, Inputs& in, const std::string& name, int calls, Call&& call) {
-  const double p = time_calls(b.portable, in, calls, call);
-  const double s = time_calls(b.sse2, in, calls, call);
-  std::printf("%-28s %10.1f %10.1f %8.2fx\n", name.c_str(), p, s, p / s);
+  double ns[KERNEL_BUILD_COUNT];
+  std::printf("%-28s", name.c_str());
+  for (int i = 0; i < b.count; ++i) {
+    ns[i] = time_calls(b.tables[i], in, calls, call);
+    std::printf(" %10.1f", ns[i]);
+  }
+  std::printf(" %8.2fx\n", ns[b.count - 2] / ns[b.count - 1]);
 }
 
 }  // namespace
 
 int main() {
-  if (decoder_kernel_build_for_level(decoder_cpu_level()) != KERNELS_SSE2) {
+  if (!decoder_kernel_build_runs_here(KERNELS_SSE2)) {
     std::fprintf(stderr, "scopemark-kernel-bench: this processor has no SSE2\n");
     return 2;
   }
   Builds b;
-  decoder_fill_kernels(&b.portable, KERNELS_PORTABLE);
-  decoder_fill_kernels(&b.sse2, KERNELS_SSE2);
+  for (; decoder_kernel_build_runs_here(b.count); ++b.count)
+    decoder_fill_kernels(&b.tables[b.count], b.count);
   static Inputs in;
   constexpr int kCalls = 500;
-  std::printf("%-28s %10s %10s %9s\n", "slot", "portable", "sse2", "speed-up");
-  std::printf("%-28s %10s %10s\n", "", "ns/call", "ns/call");
+  std::printf("%-28s", "slot (ns/call)");
+  for (int i = 0; i < b.count; ++i) std::printf(" %10s", decoder_kernel_build_name(i));
+  std::printf(" %9s\n", "speed-up");
   using K = const ReconKernels&;
   using I = Inputs&;
   bench(b, in, "idct4x4", kCalls, [](K k, I x) { k.idct4x4(x.coeff, x.dst16); });
