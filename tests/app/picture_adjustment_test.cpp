@@ -106,7 +106,9 @@ struct AdjustWindow {
       dialog().run_command(command);
       EXPECT_TRUE(testing::process_events_until([&] { return served.load(); }));
     }
-    if (reply) EXPECT_TRUE(testing::process_events_until([&] { return received.count() > 0; }));
+    if (reply) {
+      EXPECT_TRUE(testing::process_events_until([&] { return received.count() > 0; }));
+    }
     return words_of(request);
   }
 };

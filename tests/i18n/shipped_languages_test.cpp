@@ -129,7 +129,9 @@ TEST_F(ShippedLanguagesInAFolder, EveryWindowTextIsInItsLanguage) {
     for (std::size_t i = 0; i < texts.size(); ++i) {
       EXPECT_FALSE(texts[i].empty()) << i;
       EXPECT_NE(texts[i], "Not found") << i;
-      if (script.letters) EXPECT_TRUE(has_any(texts[i], script.letters)) << texts[i];
+      if (script.letters) {
+        EXPECT_TRUE(has_any(texts[i], script.letters)) << texts[i];
+      }
       if (texts[i] != english[i]) ++translated;
     }
     EXPECT_GE(translated, texts.size() - 3) << "Auto and the like may stay";

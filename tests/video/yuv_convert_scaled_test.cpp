@@ -74,7 +74,7 @@ TEST(ScaledConversion, ColoursAndLayoutSurviveScaling) {
   std::vector<uint8_t> luma(w * h), cb(w * h / 4, 90), cr(w * h / 4, 240);
   for (int i = 0; i < w * h; ++i) luma[i] = i % w < w / 2 ? 81 : 16;
   const Yuv420Planes planes{luma.data(), cb.data(), cr.data(), w, w / 2};
-  for (const auto [to_width, to_height] : {std::pair{30, 18}, std::pair{100, 50}}) {
+  for (const auto& [to_width, to_height] : {std::pair{30, 18}, std::pair{100, 50}}) {
     ScaledConversion scaled;
     scaled.prepare(w, h, to_width, to_height);
     std::vector<uint32_t> out(to_width * to_height);
