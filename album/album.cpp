@@ -92,16 +92,6 @@ std::string removal_question(const UiTexts& texts,
 
 }  // namespace
 
-bool remove_picture_and_sidecar(const std::filesystem::path& picture) {
-  if (!remove_user_entry(picture)) return false;
-  const std::filesystem::path sidecar = measure::sidecar_path(picture);
-  std::error_code error;
-  if (std::filesystem::exists(std::filesystem::symlink_status(sidecar, error))) {
-    remove_user_entry(sidecar);
-  }
-  return true;
-}
-
 QImage make_thumbnail(const QImage& picture, const QString& file_name) {
   QImage thumbnail(AlbumList::kThumbnailWidth, AlbumList::kThumbnailHeight, QImage::Format_RGB32);
   thumbnail.fill(Qt::white);
@@ -292,7 +282,7 @@ void Album::delete_selected_pictures() {
       return;
     }
     for (const std::filesystem::path& path : chosen) {
-      if (!remove_picture_and_sidecar(path)) not_removed += "\n" + file_name(path);
+      if (!measure::remove_picture_and_sidecar(path)) not_removed += "\n" + file_name(path);
     }
     if (!not_removed.empty()) not_removed.insert(0, texts.text(text_key::kMessageNotRemoved));
   }

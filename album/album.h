@@ -30,10 +30,6 @@ QImage make_thumbnail(const QImage& picture, const QString& file_name);
 // allows; a file that cannot be read gives the placeholder. Safe on any thread.
 QImage read_thumbnail(const std::filesystem::path& path);
 
-// Removes a picture of the user (see remove_user_entry) and then its measurements' sidecar
-// file, which follows it the same way; true when the picture is gone.
-bool remove_picture_and_sidecar(const std::filesystem::path& picture);
-
 // The picture album of one record folder: lists the folder's pictures, has the video area show
 // a picture on a double click, deletes (after the user confirmed) and compares the selected or
 // ticked pictures.

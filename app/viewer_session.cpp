@@ -7,11 +7,11 @@
 #include <chrono>
 #include <utility>
 
-#include "album/album.h"
 #include "app/received_picture.h"
 #include "events/event_server.h"
 #include "events/picture_server.h"
 #include "link/system_adapters.h"
+#include "measure/measure.h"
 #include "records/user_removal.h"
 #include "video/decode_thread.h"
 #include "video/display_surface.h"
@@ -233,7 +233,7 @@ EventServerContext ViewerSession::server_context(const char* server,
             post([this, path] { emit show_picture(path); });
           },
       .decode_and_save_bmp = decode_and_save_bmp,
-      .remove_picture = remove_picture_and_sidecar,
+      .remove_picture = measure::remove_picture_and_sidecar,
       .picture_not_stored =
           [this](const std::filesystem::path& path, StoreProblem problem) {
             // A transfer cut short by stop happens while the window closes: no message then.

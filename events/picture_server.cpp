@@ -9,7 +9,6 @@
 #include "events/server_loop.h"
 #include "link/sockets.h"
 #include "measure/measure.h"
-#include "records/user_removal.h"
 
 namespace scopemark {
 
@@ -19,16 +18,6 @@ constexpr std::size_t kLengthOffset = 10;
 constexpr std::size_t kNameOffset = 19;
 constexpr std::size_t kNameSize = 14;
 constexpr std::size_t kPayloadOffset = 38;
-
-// Measurements of a picture that was replaced do not describe the new one; they go where the
-// user's removals go.
-void retire_sidecar(const std::filesystem::path& picture) {
-  const std::filesystem::path sidecar = measure::sidecar_path(picture);
-  std::error_code error;
-  if (std::filesystem::exists(std::filesystem::symlink_status(sidecar, error))) {
-    remove_user_entry(sidecar);
-  }
-}
 
 }  // namespace
 
@@ -76,7 +65,8 @@ void store_received_picture(const EventServerContext& ctx, const PictureAssemble
     }
     if (problem == StoreProblem::none) {
       problem = place_replacing(temporary, target).problem;
-      if (problem == StoreProblem::none) retire_sidecar(target);
+      // The replaced picture's measurements do not describe the new one.
+      if (problem == StoreProblem::none) measure::remove_sidecar(target);
     } else {
       std::error_code ignored;
       std::filesystem::remove(temporary, ignored);

@@ -14,6 +14,8 @@
 #include <numbers>
 #include <system_error>
 
+#include "records/user_removal.h"
+
 namespace scopemark::measure {
 namespace fs = std::filesystem;
 namespace {
@@ -379,6 +381,18 @@ std::string sidecar_name(std::string_view picture_file_name) {
 
 fs::path sidecar_path(const fs::path& picture) {
   return picture.parent_path() / sidecar_name(picture.filename().string());
+}
+
+void remove_sidecar(const fs::path& picture) {
+  const fs::path sidecar = sidecar_path(picture);
+  std::error_code error;
+  if (fs::exists(fs::symlink_status(sidecar, error))) remove_user_entry(sidecar);
+}
+
+bool remove_picture_and_sidecar(const fs::path& picture) {
+  if (!remove_user_entry(picture)) return false;
+  remove_sidecar(picture);
+  return true;
 }
 
 std::string write_sidecar(const Sidecar& sidecar) {

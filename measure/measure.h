@@ -90,6 +90,11 @@ struct Sidecar {
 };
 std::string sidecar_name(std::string_view picture_file_name);  // e.g. "X.bmp" -> "X.bmp.measure"
 std::filesystem::path sidecar_path(const std::filesystem::path& picture);  // beside the picture
+// The sidecar of `picture`, if there is one, goes where the user's removals go (the trash when
+// there is one); for a picture replaced by another of its name.
+void remove_sidecar(const std::filesystem::path& picture);
+// A picture the user removes, and then its sidecar; false (sidecar kept) when the picture stays.
+bool remove_picture_and_sidecar(const std::filesystem::path& picture);
 // Text with a versioned first line ("scopemark-measure 1"), then "calibration " and the encoded
 // calibration, then one line per measurement: its kind and coordinates. What no reader could
 // take back (a wrong point count, a coordinate not finite, an invalid calibration) is left out.
