@@ -582,10 +582,10 @@ bool bench_stream(const Options& options, const Options::Input& input, bool prin
 
 void print_overheads(const std::vector<Overheads>& rows, int label_width) {
   std::printf(
-      "\nbeyond the core (ms): create = the decoder's creation, "
-      "first = the first pass of\nthe fresh instance (faults: its minor page faults), warm = "
-      "the median warm pass, parser = libavcodec's\nparser cutting the stream into access units "
-      "as FFmpeg's raw H.264 input does\n");
+      "\nbeyond the core, ms: create = creating the decoder; first = the first pass of a fresh\n"
+      "instance (faults: its minor page faults); warm = the median warm pass; parser =\n"
+      "libavcodec's parser cutting the stream into access units, as FFmpeg's raw H.264 input "
+      "does\n");
   std::printf("%-*s %9s %9s %9s %9s %9s %9s %9s %9s %9s\n", label_width, "stream", "create",
               "create", "first", "first", "warm", "warm", "faults", "faults", "parser");
   std::printf("%-*s %9s %9s %9s %9s %9s %9s %9s %9s %9s\n", label_width, "", "ours", "ffmpeg",
