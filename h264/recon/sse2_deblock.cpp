@@ -1,5 +1,6 @@
 // Edge filters and macroblock stores on 128-bit vectors. The filters take 16 lines across an edge
-// (transposed in registers for vertical edges) and work on them in two halves of 16-bit lanes.
+// (transposed in registers for vertical edges) in byte lanes, the strong ones in two halves of
+// 16-bit lanes.
 #include "h264/recon/recon_tables.h"
 #include "h264/recon/sse2_kernels.h"
 
@@ -61,28 +62,23 @@ struct Lines {
 }
 
 // The delta of the normal filters, Clip3(-tc, tc, (((q0 - p0) << 2) + (p1 - q1) + 4) >> 3), of 16
-// byte lanes (tc unsigned), as its positive part and its negated negative part, masked by on.
+// byte lanes (tc unsigned, at most 63, zero where the lane is off), as its positive part and its
+// negated negative part. With A = q0 - p0 and B = p1 - q1 the unclipped delta is
+// (A >> 1) + ((A & 1) + 1 + (B >> 2)) >> 1 (arithmetic shifts): averages against the complement
+// give A >> 1 and B >> 1 offset by 128, and their saturated sum is the delta offset by 192, exact
+// wherever it can pass the clip.
 [[gnu::always_inline]] inline void normal_delta_u8(__m128i p1, __m128i p0, __m128i q0, __m128i q1,
-                                                   __m128i tc, __m128i on, __m128i& plus,
-                                                   __m128i& minus) {
-  const __m128i zero = _mm_setzero_si128();
-  const auto half = [&]<bool kHigh>(__m128i& up, __m128i& down) {
-    const auto part = [](__m128i v, __m128i z) {
-      return kHigh ? _mm_unpackhi_epi8(v, z) : _mm_unpacklo_epi8(v, z);
-    };
-    const __m128i sum = _mm_add_epi16(
-        _mm_slli_epi16(_mm_sub_epi16(part(q0, zero), part(p0, zero)), 2),
-        _mm_add_epi16(_mm_sub_epi16(part(p1, zero), part(q1, zero)), _mm_set1_epi16(4)));
-    const __m128i d = _mm_srai_epi16(sum, 3);
-    const __m128i t = part(tc, zero);
-    up = _mm_max_epi16(_mm_min_epi16(d, t), zero);
-    down = _mm_max_epi16(_mm_min_epi16(_mm_sub_epi16(zero, d), t), zero);
-  };
-  __m128i up_lo, down_lo, up_hi, down_hi;
-  half.template operator()<false>(up_lo, down_lo);
-  half.template operator()<true>(up_hi, down_hi);
-  plus = _mm_and_si128(on, _mm_packus_epi16(up_lo, up_hi));
-  minus = _mm_and_si128(on, _mm_packus_epi16(down_lo, down_hi));
+                                                   __m128i tc, __m128i& plus, __m128i& minus) {
+  const __m128i ones = _mm_set1_epi8(-1);
+  const __m128i half_a = _mm_avg_epu8(q0, _mm_xor_si128(p0, ones));  // (A >> 1) + 128
+  const __m128i half_b = _mm_avg_epu8(p1, _mm_xor_si128(q1, ones));  // (B >> 1) + 128
+  const __m128i quarter_b = _mm_and_si128(_mm_srli_epi16(half_b, 1), _mm_set1_epi8(0x7f));
+  const __m128i odd_a = _mm_and_si128(_mm_xor_si128(p0, q0), _mm_set1_epi8(1));
+  const __m128i rest = _mm_add_epi8(_mm_avg_epu8(quarter_b, odd_a), _mm_set1_epi8(32));
+  const __m128i delta = _mm_adds_epu8(half_a, rest);
+  const __m128i bias = _mm_set1_epi8(static_cast<char>(192));
+  plus = _mm_min_epu8(_mm_subs_epu8(delta, bias), tc);
+  minus = _mm_min_epu8(_mm_subs_epu8(bias, delta), tc);
 }
 
 // p0 + delta and q0 - delta, clipped.
@@ -117,7 +113,7 @@ struct Lines {
   const __m128i tc =
       _mm_add_epi8(_mm_add_epi8(t, _mm_set1_epi8(2)), _mm_add_epi8(steep_p, steep_q));
   __m128i plus, minus;
-  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, tc, on, plus, minus);
+  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_and_si128(tc, on), plus, minus);
   const __m128i h = _mm_avg_epu8(l.p0, l.q0);
   const auto side = [&](__m128i s2, __m128i s1, __m128i steep) {
     const __m128i m = floor_avg_u8(s2, h);
@@ -187,7 +183,8 @@ void luma_strong_lines(Lines& l, int alpha, int beta) {
   const __m128i t = chroma_tc0_bytes(cb, cr);
   const __m128i on = normal_gate(l, split(cb->alpha, cr->alpha), split(cb->beta, cr->beta), t);
   __m128i plus, minus;
-  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_add_epi8(t, _mm_set1_epi8(1)), on, plus, minus);
+  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_and_si128(_mm_add_epi8(t, _mm_set1_epi8(1)), on),
+                  plus, minus);
   apply_delta(l.p0, l.q0, plus, minus);
 }
 
