@@ -1,6 +1,8 @@
 // Edge filters and macroblock stores on 128-bit vectors. The filters take 16 lines across an edge
 // (transposed in registers for vertical edges) in byte lanes, the strong ones in two halves of
 // 16-bit lanes.
+#include <utility>
+
 #include "h264/recon/recon_tables.h"
 #include "h264/recon/sse2_kernels.h"
 
@@ -259,6 +261,23 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
   }
 }
 
+// Writes p1 .. q1 of load_columns back (the normal filter changes no other sample).
+[[gnu::always_inline]] inline void store_middle_columns(uint8_t* s, int stride, const Lines& l) {
+  const __m128i p_lo = _mm_unpacklo_epi8(l.p1, l.p0), p_hi = _mm_unpackhi_epi8(l.p1, l.p0);
+  const __m128i q_lo = _mm_unpacklo_epi8(l.q0, l.q1), q_hi = _mm_unpackhi_epi8(l.q0, l.q1);
+  // Rows 4g .. 4g + 3, four samples each.
+  const __m128i rows[4] = {_mm_unpacklo_epi16(p_lo, q_lo), _mm_unpackhi_epi16(p_lo, q_lo),
+                           _mm_unpacklo_epi16(p_hi, q_hi), _mm_unpackhi_epi16(p_hi, q_hi)};
+  const std::ptrdiff_t st = stride;
+  for (int g = 0; g < 4; ++g) {
+    uint8_t* r = s - 2 + 4 * g * st;
+    store32(r, rows[g]);
+    store32(r + st, _mm_shuffle_epi32(rows[g], 1));
+    store32(r + 2 * st, _mm_shuffle_epi32(rows[g], 2));
+    store32(r + 3 * st, _mm_shuffle_epi32(rows[g], 3));
+  }
+}
+
 // Rows p3 .. q3 around a horizontal edge (s points at q0).
 [[gnu::always_inline]] inline Lines load_rows(const uint8_t* s, int stride) {
   return {load128(s - 4 * stride),
@@ -274,7 +293,7 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
 void luma_normal_v(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0) {
   Lines l = load_columns(pix, stride);
   luma_normal_lines(l, alpha, beta, tc0);
-  store_columns(pix, stride, l);
+  store_middle_columns(pix, stride, l);
 }
 
 void luma_normal_h(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0) {
@@ -331,28 +350,23 @@ void luma_strong_h(uint8_t* pix, int stride, int alpha, int beta) {
   return l;
 }
 
+// Eight rows from s, two samples each, from the 16-bit lanes of v.
+template <int... kRow>
+[[gnu::always_inline]] inline void store_pairs(uint8_t* s, std::ptrdiff_t stride, __m128i v,
+                                               std::integer_sequence<int, kRow...>) {
+  const auto one = [&](std::ptrdiff_t row, int pair) {
+    const auto w = static_cast<uint16_t>(pair);
+    std::memcpy(s + row * stride, &w, 2);
+  };
+  (one(kRow, _mm_extract_epi16(v, kRow)), ...);
+}
+
 // Writes p0 and q0 of load_chroma_columns back.
 [[gnu::always_inline]] inline void store_chroma_columns(uint8_t* cb, uint8_t* cr, int stride,
                                                         const Lines& l) {
-  const __m128i pairs[2] = {_mm_unpacklo_epi8(l.p0, l.q0), _mm_unpackhi_epi8(l.p0, l.q0)};
-  const std::ptrdiff_t st = stride, st3 = 3 * st;
-  // Four rows from s, two samples each, from the low 32 bits of a and of b.
-  const auto four_rows = [st, st3](uint8_t* s, __m128i a, __m128i b) {
-    uint32_t w = static_cast<uint32_t>(_mm_cvtsi128_si32(a));
-    std::memcpy(s, &w, 2);
-    w >>= 16;
-    std::memcpy(s + st, &w, 2);
-    w = static_cast<uint32_t>(_mm_cvtsi128_si32(b));
-    std::memcpy(s + 2 * st, &w, 2);
-    w >>= 16;
-    std::memcpy(s + st3, &w, 2);
-  };
-  for (int plane = 0; plane < 2; ++plane) {
-    const __m128i v = pairs[plane];
-    uint8_t* s = (plane == 0 ? cb : cr) - 1;
-    four_rows(s, v, _mm_srli_si128(v, 4));
-    four_rows(s + 4 * st, _mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-  }
+  const auto rows = std::make_integer_sequence<int, 8>{};
+  store_pairs(cb - 1, stride, _mm_unpacklo_epi8(l.p0, l.q0), rows);
+  store_pairs(cr - 1, stride, _mm_unpackhi_epi8(l.p0, l.q0), rows);
 }
 
 [[gnu::always_inline]] inline Lines load_chroma_rows(const uint8_t* cb, const uint8_t* cr,
