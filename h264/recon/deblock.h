@@ -65,6 +65,15 @@ inline EdgeThresholds decoder_edge_thresholds(int qp_p, int qp_q, int offset_a, 
   return t;
 }
 
+// The thresholds of a slice's filter offsets for every qPav (0..51): the finish step looks them
+// up by the QPs on both sides of each edge.
+inline constexpr int kQpavCount = 52;
+inline void decoder_slice_thresholds(EdgeThresholds* by_qpav, int offset_a, int offset_b) {
+  for (int qpav = 0; qpav < kQpavCount; ++qpav) {
+    by_qpav[qpav] = decoder_edge_thresholds(qpav, qpav, offset_a, offset_b);
+  }
+}
+
 // Filter parameters of one edge with the four segment strengths bs (each 0..4).
 inline EdgeFilterParams decoder_edge_filter_params(const EdgeThresholds& t, const uint8_t* bs) {
   const uint32_t tc0 = uint32_t{t.tc0[bs[0]]} | uint32_t{t.tc0[bs[1]]} << 8 |
@@ -83,8 +92,7 @@ struct MbFinishContext {
   int32_t luma_stride;  // between the picture rows of the macroblock (doubled for fields)
   int32_t chroma_stride;
   int32_t disable_deblocking_filter_idc;
-  int32_t filter_offset_a;
-  int32_t filter_offset_b;
+  const EdgeThresholds* thresholds;  // by qPav, from decoder_slice_thresholds
   MbInfo* cur;
   const MbInfo* left;  // QPs for the left and top edges; read only where their strengths
   const MbInfo* top;   // are nonzero

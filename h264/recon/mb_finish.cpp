@@ -12,22 +12,19 @@ uint32_t strengths_of(const uint8_t* bs) {
   return v;
 }
 
-// Thresholds of the three components for edges between p and the current macroblock;
-// same_chroma when Cb and Cr have the same QPs on both sides (equal chroma offsets).
+// Thresholds of the three components for edges between p and the current macroblock, in the
+// slice's table; Cb and Cr share theirs when both sides have equal chroma QPs.
 struct PlaneThresholds {
-  EdgeThresholds luma;
-  EdgeThresholds cb;
-  EdgeThresholds cr;
-  bool same_chroma;
+  const EdgeThresholds* luma;
+  const EdgeThresholds* cb;
+  const EdgeThresholds* cr;
 };
 
 PlaneThresholds plane_thresholds(const MbFinishContext* c, const MbInfo* p) {
   const MbInfo* q = c->cur;
-  const int a = c->filter_offset_a, b = c->filter_offset_b;
-  const bool same_chroma = p->qp_cb == p->qp_cr && q->qp_cb == q->qp_cr;
-  const EdgeThresholds cb = decoder_edge_thresholds(p->qp_cb, q->qp_cb, a, b);
-  return {decoder_edge_thresholds(p->qp, q->qp, a, b), cb,
-          same_chroma ? cb : decoder_edge_thresholds(p->qp_cr, q->qp_cr, a, b), same_chroma};
+  const EdgeThresholds* t = c->thresholds;
+  return {t + ((p->qp + q->qp + 1) >> 1), t + ((p->qp_cb + q->qp_cb + 1) >> 1),
+          t + ((p->qp_cr + q->qp_cr + 1) >> 1)};
 }
 
 // Filters one luma edge (16 lines from luma) and, with kChroma, the chroma edge with the same
@@ -39,16 +36,17 @@ template <bool kVertical, bool kChroma>
   const ReconKernels* k = c->kernels;
   const int ls = c->luma_stride, cs = c->chroma_stride;
   if (bs[0] == 4) {
-    (kVertical ? k->luma_strong_v : k->luma_strong_h)(luma, ls, t.luma.alpha, t.luma.beta);
+    (kVertical ? k->luma_strong_v : k->luma_strong_h)(luma, ls, t.luma->alpha, t.luma->beta);
   } else {
-    const EdgeFilterParams e = decoder_edge_filter_params(t.luma, bs);
+    const EdgeFilterParams e = decoder_edge_filter_params(*t.luma, bs);
     (kVertical ? k->luma_normal_v : k->luma_normal_h)(luma, ls, e.alpha, e.beta, e.tc0);
   }
   if constexpr (kChroma) {
-    const EdgeFilterParams ecb = decoder_edge_filter_params(t.cb, bs);
+    const bool same_chroma = t.cb == t.cr;
+    const EdgeFilterParams ecb = decoder_edge_filter_params(*t.cb, bs);
     EdgeFilterParams ecr;
-    if (!t.same_chroma) ecr = decoder_edge_filter_params(t.cr, bs);
-    const EdgeFilterParams* pcr = t.same_chroma ? &ecb : &ecr;
+    if (!same_chroma) ecr = decoder_edge_filter_params(*t.cr, bs);
+    const EdgeFilterParams* pcr = same_chroma ? &ecb : &ecr;
     if (bs[0] == 4) {
       (kVertical ? k->chroma_strong_v : k->chroma_strong_h)(cb, cr, cs, &ecb, pcr);
     } else {
@@ -105,11 +103,11 @@ void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
 void decoder_deblock_mb(const MbFinishContext* c, const uint8_t* bs) {
   uint64_t words[kBsSize / 8];
   std::memcpy(words, bs, sizeof words);
-  const uint64_t internal_any = words[1] | words[2] | words[3];
-  if ((words[0] | internal_any) == 0) return;
-  // Internal edges pair the macroblock with itself: their thresholds are made once.
-  PlaneThresholds internal{};
-  if (internal_any != 0) internal = plane_thresholds(c, c->cur);
+  if ((words[0] | words[1] | words[2] | words[3]) == 0) return;
+  // Internal edges pair the macroblock with itself.
+  const MbInfo* q = c->cur;
+  const EdgeThresholds* t = c->thresholds;
+  const PlaneThresholds internal{t + q->qp, t + q->qp_cb, t + q->qp_cr};
   filter_direction<true>(c, bs, c->left, internal);
   filter_direction<false>(c, bs, c->top, internal);
 }

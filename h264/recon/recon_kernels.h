@@ -26,7 +26,8 @@ struct McBlockRequest {
 };
 
 // Filter thresholds of one edge for one colour component. tc0 holds tC0 per 4-sample luma
-// segment (or per 2-sample chroma segment); a negative value leaves the segment unfiltered.
+// segment (or per 2-sample chroma segment), at most 25 as the tables give; a negative value
+// leaves the segment unfiltered.
 struct EdgeFilterParams {
   int32_t alpha;
   int32_t beta;
@@ -51,7 +52,8 @@ using InternalInterStrengthKernel = void (*)(uint8_t* bs, const MbInfo* cur, con
 // Edge filters in the picture. pix points at sample q0 of the first line across the edge; along
 // a vertical edge the lines are rows (p_i = pix[-1 - i], q_i = pix[i], next line at pix + stride),
 // along a horizontal edge columns (p_i = pix[-(i + 1) stride], q_i = pix[i stride], next line at
-// pix + 1). Luma filters cover 16 lines, tc0[k] for lines 4k .. 4k + 3 (negative: unfiltered).
+// pix + 1). Luma filters cover 16 lines, tc0[k] for lines 4k .. 4k + 3 (at most 25; negative:
+// unfiltered).
 using LumaNormalFilter = void (*)(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0);
 using LumaStrongFilter = void (*)(uint8_t* pix, int stride, int alpha, int beta);
 // Chroma filters cover 8 lines of Cb and 8 of Cr, one tc0 per 2-line segment.

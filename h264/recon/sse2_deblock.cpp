@@ -1,5 +1,8 @@
 // Edge filters and macroblock stores on 128-bit vectors. The filters take 16 lines across an edge
-// (transposed in registers for vertical edges) and work on them in two halves of 16-bit lanes.
+// (transposed in registers for vertical edges) in byte lanes, the strong ones in two halves of
+// 16-bit lanes.
+#include <utility>
+
 #include "h264/recon/recon_tables.h"
 #include "h264/recon/sse2_kernels.h"
 
@@ -61,28 +64,23 @@ struct Lines {
 }
 
 // The delta of the normal filters, Clip3(-tc, tc, (((q0 - p0) << 2) + (p1 - q1) + 4) >> 3), of 16
-// byte lanes (tc unsigned), as its positive part and its negated negative part, masked by on.
+// byte lanes (tc unsigned, at most 63, zero where the lane is off), as its positive part and its
+// negated negative part. With A = q0 - p0 and B = p1 - q1 the unclipped delta is
+// (A >> 1) + ((A & 1) + 1 + (B >> 2)) >> 1 (arithmetic shifts): averages against the complement
+// give A >> 1 and B >> 1 offset by 128, and their saturated sum is the delta offset by 192, exact
+// wherever it can pass the clip.
 [[gnu::always_inline]] inline void normal_delta_u8(__m128i p1, __m128i p0, __m128i q0, __m128i q1,
-                                                   __m128i tc, __m128i on, __m128i& plus,
-                                                   __m128i& minus) {
-  const __m128i zero = _mm_setzero_si128();
-  const auto half = [&]<bool kHigh>(__m128i& up, __m128i& down) {
-    const auto part = [](__m128i v, __m128i z) {
-      return kHigh ? _mm_unpackhi_epi8(v, z) : _mm_unpacklo_epi8(v, z);
-    };
-    const __m128i sum = _mm_add_epi16(
-        _mm_slli_epi16(_mm_sub_epi16(part(q0, zero), part(p0, zero)), 2),
-        _mm_add_epi16(_mm_sub_epi16(part(p1, zero), part(q1, zero)), _mm_set1_epi16(4)));
-    const __m128i d = _mm_srai_epi16(sum, 3);
-    const __m128i t = part(tc, zero);
-    up = _mm_max_epi16(_mm_min_epi16(d, t), zero);
-    down = _mm_max_epi16(_mm_min_epi16(_mm_sub_epi16(zero, d), t), zero);
-  };
-  __m128i up_lo, down_lo, up_hi, down_hi;
-  half.template operator()<false>(up_lo, down_lo);
-  half.template operator()<true>(up_hi, down_hi);
-  plus = _mm_and_si128(on, _mm_packus_epi16(up_lo, up_hi));
-  minus = _mm_and_si128(on, _mm_packus_epi16(down_lo, down_hi));
+                                                   __m128i tc, __m128i& plus, __m128i& minus) {
+  const __m128i ones = _mm_set1_epi8(-1);
+  const __m128i half_a = _mm_avg_epu8(q0, _mm_xor_si128(p0, ones));  // (A >> 1) + 128
+  const __m128i half_b = _mm_avg_epu8(p1, _mm_xor_si128(q1, ones));  // (B >> 1) + 128
+  const __m128i quarter_b = _mm_and_si128(_mm_srli_epi16(half_b, 1), _mm_set1_epi8(0x7f));
+  const __m128i odd_a = _mm_and_si128(_mm_xor_si128(p0, q0), _mm_set1_epi8(1));
+  const __m128i rest = _mm_add_epi8(_mm_avg_epu8(quarter_b, odd_a), _mm_set1_epi8(32));
+  const __m128i delta = _mm_adds_epu8(half_a, rest);
+  const __m128i bias = _mm_set1_epi8(static_cast<char>(192));
+  plus = _mm_min_epu8(_mm_subs_epu8(delta, bias), tc);
+  minus = _mm_min_epu8(_mm_subs_epu8(bias, delta), tc);
 }
 
 // p0 + delta and q0 - delta, clipped.
@@ -117,7 +115,7 @@ struct Lines {
   const __m128i tc =
       _mm_add_epi8(_mm_add_epi8(t, _mm_set1_epi8(2)), _mm_add_epi8(steep_p, steep_q));
   __m128i plus, minus;
-  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, tc, on, plus, minus);
+  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_and_si128(tc, on), plus, minus);
   const __m128i h = _mm_avg_epu8(l.p0, l.q0);
   const auto side = [&](__m128i s2, __m128i s1, __m128i steep) {
     const __m128i m = floor_avg_u8(s2, h);
@@ -187,7 +185,8 @@ void luma_strong_lines(Lines& l, int alpha, int beta) {
   const __m128i t = chroma_tc0_bytes(cb, cr);
   const __m128i on = normal_gate(l, split(cb->alpha, cr->alpha), split(cb->beta, cr->beta), t);
   __m128i plus, minus;
-  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_add_epi8(t, _mm_set1_epi8(1)), on, plus, minus);
+  normal_delta_u8(l.p1, l.p0, l.q0, l.q1, _mm_and_si128(_mm_add_epi8(t, _mm_set1_epi8(1)), on),
+                  plus, minus);
   apply_delta(l.p0, l.q0, plus, minus);
 }
 
@@ -262,6 +261,23 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
   }
 }
 
+// Writes p1 .. q1 of load_columns back (the normal filter changes no other sample).
+[[gnu::always_inline]] inline void store_middle_columns(uint8_t* s, int stride, const Lines& l) {
+  const __m128i p_lo = _mm_unpacklo_epi8(l.p1, l.p0), p_hi = _mm_unpackhi_epi8(l.p1, l.p0);
+  const __m128i q_lo = _mm_unpacklo_epi8(l.q0, l.q1), q_hi = _mm_unpackhi_epi8(l.q0, l.q1);
+  // Rows 4g .. 4g + 3, four samples each.
+  const __m128i rows[4] = {_mm_unpacklo_epi16(p_lo, q_lo), _mm_unpackhi_epi16(p_lo, q_lo),
+                           _mm_unpacklo_epi16(p_hi, q_hi), _mm_unpackhi_epi16(p_hi, q_hi)};
+  const std::ptrdiff_t st = stride;
+  for (int g = 0; g < 4; ++g) {
+    uint8_t* r = s - 2 + 4 * g * st;
+    store32(r, rows[g]);
+    store32(r + st, _mm_shuffle_epi32(rows[g], 1));
+    store32(r + 2 * st, _mm_shuffle_epi32(rows[g], 2));
+    store32(r + 3 * st, _mm_shuffle_epi32(rows[g], 3));
+  }
+}
+
 // Rows p3 .. q3 around a horizontal edge (s points at q0).
 [[gnu::always_inline]] inline Lines load_rows(const uint8_t* s, int stride) {
   return {load128(s - 4 * stride),
@@ -277,7 +293,7 @@ void chroma_strong_lines(Lines& l, const EdgeFilterParams* cb, const EdgeFilterP
 void luma_normal_v(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0) {
   Lines l = load_columns(pix, stride);
   luma_normal_lines(l, alpha, beta, tc0);
-  store_columns(pix, stride, l);
+  store_middle_columns(pix, stride, l);
 }
 
 void luma_normal_h(uint8_t* pix, int stride, int alpha, int beta, const int8_t* tc0) {
@@ -334,28 +350,23 @@ void luma_strong_h(uint8_t* pix, int stride, int alpha, int beta) {
   return l;
 }
 
+// Eight rows from s, two samples each, from the 16-bit lanes of v.
+template <int... kRow>
+[[gnu::always_inline]] inline void store_pairs(uint8_t* s, std::ptrdiff_t stride, __m128i v,
+                                               std::integer_sequence<int, kRow...>) {
+  const auto one = [&](std::ptrdiff_t row, int pair) {
+    const auto w = static_cast<uint16_t>(pair);
+    std::memcpy(s + row * stride, &w, 2);
+  };
+  (one(kRow, _mm_extract_epi16(v, kRow)), ...);
+}
+
 // Writes p0 and q0 of load_chroma_columns back.
 [[gnu::always_inline]] inline void store_chroma_columns(uint8_t* cb, uint8_t* cr, int stride,
                                                         const Lines& l) {
-  const __m128i pairs[2] = {_mm_unpacklo_epi8(l.p0, l.q0), _mm_unpackhi_epi8(l.p0, l.q0)};
-  const std::ptrdiff_t st = stride, st3 = 3 * st;
-  // Four rows from s, two samples each, from the low 32 bits of a and of b.
-  const auto four_rows = [st, st3](uint8_t* s, __m128i a, __m128i b) {
-    uint32_t w = static_cast<uint32_t>(_mm_cvtsi128_si32(a));
-    std::memcpy(s, &w, 2);
-    w >>= 16;
-    std::memcpy(s + st, &w, 2);
-    w = static_cast<uint32_t>(_mm_cvtsi128_si32(b));
-    std::memcpy(s + 2 * st, &w, 2);
-    w >>= 16;
-    std::memcpy(s + st3, &w, 2);
-  };
-  for (int plane = 0; plane < 2; ++plane) {
-    const __m128i v = pairs[plane];
-    uint8_t* s = (plane == 0 ? cb : cr) - 1;
-    four_rows(s, v, _mm_srli_si128(v, 4));
-    four_rows(s + 4 * st, _mm_srli_si128(v, 8), _mm_srli_si128(v, 12));
-  }
+  const auto rows = std::make_integer_sequence<int, 8>{};
+  store_pairs(cb - 1, stride, _mm_unpacklo_epi8(l.p0, l.q0), rows);
+  store_pairs(cr - 1, stride, _mm_unpackhi_epi8(l.p0, l.q0), rows);
 }
 
 [[gnu::always_inline]] inline Lines load_chroma_rows(const uint8_t* cb, const uint8_t* cr,

@@ -42,6 +42,7 @@ struct SliceRun {
   const MbMotion* top_motion;
   bool last_qp_delta_nonzero;
   InterSlice inter;
+  EdgeThresholds thresholds[kQpavCount];  // of the slice's filter offsets
 };
 
 const MbMotion& motion_or_none(const MbMotion* m) {
@@ -73,6 +74,7 @@ uint32_t slice_begin(SliceRun& r, DecoderContext* ctx, const SliceDataParams* s)
   for (uint32_t i = 0; i < 2 * ctx->max_width_mbs; ++i) ctx->mb_info_rows[i].available = 0;
   r.inter = {&ctx->kernels,  s->ref_list,      16 * s->pic_width_in_mbs, 16 * s->pic_height_in_mbs,
              s->luma_stride, s->chroma_stride, s->field_pic_flag,        s->bottom_field_flag};
+  decoder_slice_thresholds(r.thresholds, s->filter_offset_a, s->filter_offset_b);
   r.wa->mb_addr = s->first_mb_in_slice;
   r.wa->qp = s->slice_qp;
   set_chroma_qp(r.wa, s);
@@ -195,8 +197,7 @@ bool finish_mb(SliceRun& r) {
                            s->luma_stride,
                            s->chroma_stride,
                            idc,
-                           s->filter_offset_a,
-                           s->filter_offset_b,
+                           r.thresholds,
                            r.cur,
                            r.left,
                            r.top};

@@ -285,11 +285,22 @@ TEST(KernelCheck, EdgeFilters) {
     EdgeFilterParams pcb, pcr;
   };
   const int at = 8 * kStride + 8;
+  // Two levels with a little noise, split at both edges (x = 8 and y = 8): steps of any height,
+  // where the filter's delta reaches its limits.
+  const auto step = [&s](uint8_t* p, size_t n) {
+    const int level[2] = {s.uniform(0, 255), s.uniform(0, 255)};
+    const int spread = s.uniform(0, 8);
+    for (size_t i = 0; i < n; ++i) {
+      const bool side = (i % kStride < 8) == (i / kStride < 8);
+      p[i] = static_cast<uint8_t>(std::clamp(level[side] + s.uniform(-spread, spread), 0, 255));
+    }
+  };
   for (int n = 0; n < 30000; ++n) {
     State st;
-    s.fill(st.luma);
-    s.fill(st.cb);
-    s.fill(st.cr);
+    const auto fill = [&](uint8_t* p, size_t n) { s.chance(30) ? step(p, n) : s.fill(p, n); };
+    fill(st.luma, sizeof st.luma);
+    fill(st.cb, sizeof st.cb);
+    fill(st.cr, sizeof st.cr);
     for (EdgeFilterParams* e : {&st.pcb, &st.pcr}) {
       e->alpha = pick_alpha(s);
       e->beta = pick_beta(s);

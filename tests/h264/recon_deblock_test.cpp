@@ -517,6 +517,8 @@ class ReconDeblockPicture : public ::testing::Test {
         }
       }
       std::memcpy(wa_.bs, bs_[mb], kBsSize);
+      EdgeThresholds thresholds[kQpavCount];
+      decoder_slice_thresholds(thresholds, offset_a, offset_b);
       const MbFinishContext c{&k_,
                               &sample(planes, 0, 16 * mx, 16 * my),
                               &sample(planes, 1, 8 * mx, 8 * my),
@@ -524,8 +526,7 @@ class ReconDeblockPicture : public ::testing::Test {
                               kW,
                               kCw,
                               idc,
-                              offset_a,
-                              offset_b,
+                              thresholds,
                               &info_[mb],
                               mx > 0 ? &info_[mb - 1] : nullptr,
                               my > 0 ? &info_[mb - kMbs] : nullptr};

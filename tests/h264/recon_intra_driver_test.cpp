@@ -180,8 +180,10 @@ TEST_F(ReconIntraDriver, NextMacroblocksSeeUnfilteredSamples) {
   uint8_t planes[3][32 * 32] = {};
   cur_.qp = 36;
   cur_.qp_cb = cur_.qp_cr = 34;
-  const MbFinishContext finish{&k_, planes[0], planes[1], planes[2], 32,      16,
-                               0,   0,         0,         &cur_,     nullptr, nullptr};
+  EdgeThresholds thresholds[kQpavCount];
+  decoder_slice_thresholds(thresholds, 0, 0);
+  const MbFinishContext finish{&k_, planes[0],  planes[1], planes[2], 32,     16,
+                               0,   thresholds, &cur_,     nullptr,   nullptr};
   decoder_finish_mb(&finish, &wa_);
   ASSERT_NE(planes[0][32 * 3 + 15], 118);  // the picture holds filtered samples
   // The macroblock to the right predicts horizontally from the unfiltered column.
