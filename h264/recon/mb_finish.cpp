@@ -81,19 +81,21 @@ void filter_direction(const MbFinishContext* c, const uint8_t* bs, const MbInfo*
 }
 
 // Asks for the picture lines of the macroblocks ahead in this row (64 bytes on, a whole cache
-// line), so that their stores find them in cache instead of waiting on memory row by row. The
-// addresses may pass the plane's end; a prefetch never faults.
-void prefetch_ahead(const uint8_t* pic, int stride, int rows) {
+// line), so that their stores find them in cache instead of waiting on memory row by row. Only
+// the macroblock whose line ahead differs from its left neighbour's asks: the others would
+// request the same lines again. The addresses may pass the plane's end; a prefetch never faults.
+void prefetch_ahead(const uint8_t* pic, int stride, int rows, int width) {
   const uintptr_t at = reinterpret_cast<uintptr_t>(pic) + 64;
+  if ((at >> 6) == ((at - static_cast<uintptr_t>(width)) >> 6)) return;
   for (int y = 0; y < rows; ++y) {
     __builtin_prefetch(reinterpret_cast<const void*>(at + static_cast<uintptr_t>(y * stride)), 1);
   }
 }
 
 void store_mb(const MbFinishContext* c, const MbWorkArea* wa) {
-  prefetch_ahead(c->luma, c->luma_stride, 16);
-  prefetch_ahead(c->cb, c->chroma_stride, 8);
-  prefetch_ahead(c->cr, c->chroma_stride, 8);
+  prefetch_ahead(c->luma, c->luma_stride, 16, 16);
+  prefetch_ahead(c->cb, c->chroma_stride, 8, 8);
+  prefetch_ahead(c->cr, c->chroma_stride, 8, 8);
   c->kernels->store_mb_luma(c->luma, c->luma_stride, wa->luma);
   c->kernels->store_mb_chroma(c->cb, c->cr, c->chroma_stride, wa->cb, wa->cr);
 }
