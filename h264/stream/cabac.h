@@ -79,14 +79,34 @@ inline uint32_t cabac_lookahead_bits(uint32_t range) {
 
 inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   const uint32_t state = context;
-  const uint32_t ahead = cabac_lookahead_bits(r.range);
-  const uint32_t lps = uint32_t{kRangeTabLps[state >> 1][(r.range >> (ahead + 6)) & 3]} << ahead;
-  r.range -= lps;
+  // The range's leading one sits at bit 8 + ahead; it and the two bits below it pick the LPS
+  // range.
+  const uint32_t top = static_cast<uint32_t>(31 ^ __builtin_clz(r.range));
+  const uint32_t lps = uint32_t{kCabacLpsByContext[state][r.range >> (top - 2)]} << (top - 8);
+  const uint32_t mps_range = r.range - lps;
   // Branch-free: the bin is close to random, so a jump would often be mispredicted.
-  const uint32_t is_lps = r.offset >= r.range;
-  r.offset -= r.range & (0u - is_lps);
-  r.range = is_lps ? lps : r.range;
-  context = kCabacNextContext[is_lps][state];
+#if defined(__GNUC__) && defined(__x86_64__)
+  // Two conditional moves on one comparison, which the compiler would spread over a mask.
+  uint32_t is_lps = 0;
+  uint32_t range = lps;
+  uint32_t offset = r.offset;
+  const uint32_t lps_offset = offset - mps_range;
+  asm("cmpl %[mps_range], %[offset]\n\t"
+      "cmovael %[lps_offset], %[offset]\n\t"
+      "cmovbl %[mps_range], %[range]\n\t"
+      "setae %b[is_lps]"
+      : [offset] "+r"(offset), [range] "+r"(range), [is_lps] "+q"(is_lps)
+      : [mps_range] "r"(mps_range), [lps_offset] "r"(lps_offset)
+      : "cc");
+  r.range = range;
+  r.offset = offset;
+#else
+  const uint32_t is_lps = r.offset >= mps_range;
+  const uint32_t lps_mask = 0u - is_lps;
+  r.offset -= mps_range & lps_mask;
+  r.range = mps_range + ((lps - mps_range) & lps_mask);
+#endif
+  context = kCabacNextContext[state][is_lps];
   if (r.range < 256) cabac_refill(r);
   return (state & 1) ^ is_lps;
 }
@@ -200,10 +220,13 @@ template <int kCat>
 int cabac_decode_residual_block_of(CabacDecoder& c, bool field, const CoeffPlacement& p);
 
 // The same after its coded_block_flag (categories 0..4; cbf_inc the flag's ctxIdxInc): 0 when
-// the flag is 0.
+// the flag is 0. The flag is decoded inline: most blocks have none.
 template <int kCat>
-int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
-                                const CoeffPlacement& p);
+inline int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
+                                       const CoeffPlacement& p) {
+  if (!cabac_decode_decision(c, kCabacCodedBlockFlagCtx + 4 * kCat + cbf_inc)) return 0;
+  return cabac_decode_residual_block_of<kCat>(c, field, p);
+}
 
 inline int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field,
                                        const CoeffPlacement& p) {
