@@ -160,6 +160,15 @@ template <int kCat, bool kField>
 
 }  // namespace
 
+uint64_t cabac_tail_bytes(const CabacRegisters& r) {
+  uint64_t bytes = 0;
+  for (uint32_t i = 0; i < 6; ++i) {
+    const uint64_t index = uint64_t{r.next} + i;
+    bytes = bytes << 8 | (index < r.size ? r.data[index] : 0u);
+  }
+  return bytes;
+}
+
 void cabac_init_contexts(CabacDecoder& c, int slice_qp, int init_column) {
   int qp = std::clamp(slice_qp, 0, 51);
   for (int i = 0; i < kCabacContextCount; ++i) {
@@ -179,8 +188,8 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
   r.offset = 0;
   cabac_refill(r);
   cabac_store_registers(c, r);
-  // 16 bits read: the 9 of codIOffset and 7 ahead.
-  c.range = 510u << 7;
+  // 48 bits read: the 9 of codIOffset and 39 ahead.
+  c.range = uint64_t{510} << 39;
   if (c.offset >= c.range) c.error = 1;
 }
 
@@ -189,7 +198,7 @@ uint32_t cabac_bit_position(const CabacDecoder& c) {
 }
 
 uint32_t cabac_decode_terminate(CabacDecoder& c) {
-  uint32_t range = c.range - (2u << cabac_lookahead_bits(c.range));
+  const uint64_t range = c.range - (uint64_t{2} << cabac_lookahead_bits(c.range));
   if (c.offset >= range) return 1;
   CabacRegisters r = cabac_registers(c);
   r.range = range;

@@ -8,7 +8,9 @@
 // macroblock.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "h264/stream/coeff_placement.h"
 #include "h264/stream/entropy_tables.h"
@@ -18,9 +20,9 @@ struct CabacDecoder {
   uint32_t size;        // bytes that may be read; bytes beyond read as zero
   uint32_t next;        // next byte to bring into the offset
   // codIRange and codIOffset of the standard, both shifted left by the bits read ahead
-  // (the bits below the range's leading one minus 8, up to 23); range stays at least 256.
-  uint32_t range;
-  uint32_t offset;
+  // (the bits below the range's leading one minus 8, up to 55); range stays at least 256.
+  uint64_t range;
+  uint64_t offset;
   uint32_t error;                     // non-zero once a code could not be decoded
   uint8_t state[kCabacContextCount];  // pStateIdx << 1 | valMPS
 };
@@ -43,8 +45,8 @@ struct CabacRegisters {
   const uint8_t* data;
   uint32_t size;
   uint32_t next;
-  uint32_t range;
-  uint32_t offset;
+  uint64_t range;
+  uint64_t offset;
 };
 
 inline CabacRegisters cabac_registers(const CabacDecoder& c) {
@@ -57,43 +59,48 @@ inline void cabac_store_registers(CabacDecoder& c, const CabacRegisters& r) {
   c.offset = r.offset;
 }
 
-// Brings the next two bytes into the offset (range below 512 before: both stay below 2^25);
-// bytes beyond `size` read as zero.
+// The six bytes from r.next on, zeros beyond r.size: the end of the data.
+uint64_t cabac_tail_bytes(const CabacRegisters& r);
+
+// Brings the next six bytes into the offset (range below 512 before: both stay below 2^57), so
+// that a refill, whose moment the bins decide, comes once per 48 bits.
 inline void cabac_refill(CabacRegisters& r) {
-  uint32_t bytes;
-  if (r.next + 1 < r.size) [[likely]] {
-    bytes = uint32_t{r.data[r.next]} << 8 | r.data[r.next + 1];
+  uint64_t bytes;
+  if (uint64_t{r.next} + 8 <= r.size) [[likely]] {
+    std::memcpy(&bytes, r.data + r.next, sizeof bytes);
+    if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+    bytes >>= 16;
   } else {
-    bytes = (r.next < r.size ? uint32_t{r.data[r.next]} << 8 : 0u);
+    bytes = cabac_tail_bytes(r);
   }
-  r.next += 2;
-  r.range <<= 16;
-  r.offset = (r.offset << 16) | bytes;
+  r.next += 6;
+  r.range <<= 48;
+  r.offset = (r.offset << 48) | bytes;
 }
 
 // The bits read ahead: the range's leading one sits that far above bit 8. The range is never 0,
-// so the leading-zero count needs no zero test (31 ^ clz is the bit scan's own result).
-inline uint32_t cabac_lookahead_bits(uint32_t range) {
-  return static_cast<uint32_t>(31 ^ __builtin_clz(range)) - 8;
+// so the leading-zero count needs no zero test (63 ^ clz is the bit scan's own result).
+inline uint32_t cabac_lookahead_bits(uint64_t range) {
+  return static_cast<uint32_t>(63 ^ __builtin_clzll(range)) - 8;
 }
 
 inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   const uint32_t state = context;
   // The range's leading one sits at bit 8 + ahead; it and the two bits below it pick the LPS
   // range.
-  const uint32_t top = static_cast<uint32_t>(31 ^ __builtin_clz(r.range));
-  const uint32_t lps = uint32_t{kCabacLpsByContext[state][r.range >> (top - 2)]} << (top - 8);
-  const uint32_t mps_range = r.range - lps;
+  const uint32_t top = static_cast<uint32_t>(63 ^ __builtin_clzll(r.range));
+  const uint64_t lps = uint64_t{kCabacLpsByContext[state][r.range >> (top - 2)]} << (top - 8);
+  const uint64_t mps_range = r.range - lps;
   // Branch-free: the bin is close to random, so a jump would often be mispredicted.
 #if defined(__GNUC__) && defined(__x86_64__)
   // Two conditional moves on one comparison, which the compiler would spread over a mask.
   uint32_t is_lps = 0;
-  uint32_t range = lps;
-  uint32_t offset = r.offset;
-  const uint32_t lps_offset = offset - mps_range;
-  asm("cmpl %[mps_range], %[offset]\n\t"
-      "cmovael %[lps_offset], %[offset]\n\t"
-      "cmovbl %[mps_range], %[range]\n\t"
+  uint64_t range = lps;
+  uint64_t offset = r.offset;
+  const uint64_t lps_offset = offset - mps_range;
+  asm("cmpq %[mps_range], %[offset]\n\t"
+      "cmovaeq %[lps_offset], %[offset]\n\t"
+      "cmovbq %[mps_range], %[range]\n\t"
       "setae %b[is_lps]"
       : [offset] "+r"(offset), [range] "+r"(range), [is_lps] "+q"(is_lps)
       : [mps_range] "r"(mps_range), [lps_offset] "r"(lps_offset)
@@ -102,7 +109,7 @@ inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   r.offset = offset;
 #else
   const uint32_t is_lps = r.offset >= mps_range;
-  const uint32_t lps_mask = 0u - is_lps;
+  const uint64_t lps_mask = 0u - uint64_t{is_lps};
   r.offset -= mps_range & lps_mask;
   r.range = mps_range + ((lps - mps_range) & lps_mask);
 #endif
@@ -116,7 +123,7 @@ inline uint32_t cabac_bypass(CabacRegisters& r) {
   if (r.range < 512) cabac_refill(r);
   r.range >>= 1;
   const uint32_t bin = r.offset >= r.range;
-  r.offset -= r.range & (0u - bin);
+  r.offset -= r.range & (0u - uint64_t{bin});
   return bin;
 }
 
