@@ -142,8 +142,11 @@ template <int kCat, bool kField>
       value = 2;
       while (value < 15 && cabac_decision(r, greater)) ++value;
       if (value == 15) [[unlikely]] {
-        // An Exp-Golomb suffix, and a level that may leave 16 bits.
-        value = decode_level_escape(r);
+        // An Exp-Golomb suffix, and a level that may leave 16 bits. The call takes a copy of
+        // the registers, which keeps r itself out of memory.
+        CabacRegisters escape = r;
+        value = decode_level_escape(escape);
+        r = escape;
         if (value > 0 && cabac_bypass(r)) value = -value;
         if (value == 0 || value > 32767 || value < -32768) {
           error = 1;
@@ -160,11 +163,11 @@ template <int kCat, bool kField>
 
 }  // namespace
 
-uint64_t cabac_tail_bytes(const CabacRegisters& r) {
+uint64_t cabac_tail_bytes(const uint8_t* data, uint32_t size, uint32_t next) {
   uint64_t bytes = 0;
   for (uint32_t i = 0; i < 6; ++i) {
-    const uint64_t index = uint64_t{r.next} + i;
-    bytes = bytes << 8 | (index < r.size ? r.data[index] : 0u);
+    const uint64_t index = uint64_t{next} + i;
+    bytes = bytes << 8 | (index < size ? data[index] : 0u);
   }
   return bytes;
 }
@@ -246,7 +249,7 @@ uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
 
 int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
   uint8_t* ctx = c.state + kMvdL0[comp];
-  const uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
+  const uint32_t inc = (abs_mvd_sum >= 3) + (abs_mvd_sum > 32);
   CabacRegisters r = cabac_registers(c);
   int32_t value = 0;
   if (cabac_decision(r, ctx[inc])) {

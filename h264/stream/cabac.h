@@ -59,8 +59,9 @@ inline void cabac_store_registers(CabacDecoder& c, const CabacRegisters& r) {
   c.offset = r.offset;
 }
 
-// The six bytes from r.next on, zeros beyond r.size: the end of the data.
-uint64_t cabac_tail_bytes(const CabacRegisters& r);
+// The six bytes from data[next] on, zeros from data[size] on: the end of the data. By value, so
+// that the engine's registers stay out of memory.
+uint64_t cabac_tail_bytes(const uint8_t* data, uint32_t size, uint32_t next);
 
 // Brings the next six bytes into the offset (range below 512 before: both stay below 2^57), so
 // that a refill, whose moment the bins decide, comes once per 48 bits.
@@ -71,7 +72,7 @@ inline void cabac_refill(CabacRegisters& r) {
     if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
     bytes >>= 16;
   } else {
-    bytes = cabac_tail_bytes(r);
+    bytes = cabac_tail_bytes(r.data, r.size, r.next);
   }
   r.next += 6;
   r.range <<= 48;
