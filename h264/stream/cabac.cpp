@@ -38,11 +38,21 @@ constexpr uint32_t kMaxQpDeltaCode = 104;
 // Exp-Golomb suffixes stop growing here; longer ones cannot give a value in 16 bits.
 constexpr uint32_t kMaxExpGolombOrder = 17;
 
-// Count of 1 bins before a 0, at most `limit`; bin i uses ctx[min(i, 2)].
-uint32_t decode_unary(CabacDecoder& c, const uint32_t (&ctx)[3], uint32_t limit) {
+// Count of 1 bins before a 0, at most kLimit (3 or more): bin 0 on context `first`, bin 1 on
+// `second`, the rest on `rest`. Inlined into each element: the first bin decides most values.
+template <uint32_t kLimit>
+[[gnu::always_inline]] inline uint32_t decode_unary(CabacDecoder& c, uint32_t first,
+                                                    uint32_t second, uint32_t rest) {
   CabacRegisters r = cabac_registers(c);
   uint32_t value = 0;
-  while (value < limit && cabac_decision(r, c.state[ctx[std::min(value, 2u)]])) ++value;
+  if (cabac_decision(r, c.state[first])) {
+    value = 1;
+    if (cabac_decision(r, c.state[second])) {
+      uint8_t& ctx = c.state[rest];
+      value = 2;
+      while (value < kLimit && cabac_decision(r, ctx)) ++value;
+    }
+  }
   cabac_store_registers(c, r);
   return value;
 }
@@ -132,8 +142,11 @@ template <int kCat, bool kField>
       value = 2;
       while (value < 15 && cabac_decision(r, greater)) ++value;
       if (value == 15) [[unlikely]] {
-        // An Exp-Golomb suffix, and a level that may leave 16 bits.
-        value = decode_level_escape(r);
+        // An Exp-Golomb suffix, and a level that may leave 16 bits. The call takes a copy of
+        // the registers, which keeps r itself out of memory.
+        CabacRegisters escape = r;
+        value = decode_level_escape(escape);
+        r = escape;
         if (value > 0 && cabac_bypass(r)) value = -value;
         if (value == 0 || value > 32767 || value < -32768) {
           error = 1;
@@ -149,6 +162,15 @@ template <int kCat, bool kField>
 }
 
 }  // namespace
+
+uint64_t cabac_tail_bytes(const uint8_t* data, uint32_t size, uint32_t next) {
+  uint64_t bytes = 0;
+  for (uint32_t i = 0; i < 6; ++i) {
+    const uint64_t index = uint64_t{next} + i;
+    bytes = bytes << 8 | (index < size ? data[index] : 0u);
+  }
+  return bytes;
+}
 
 void cabac_init_contexts(CabacDecoder& c, int slice_qp, int init_column) {
   int qp = std::clamp(slice_qp, 0, 51);
@@ -169,8 +191,8 @@ void cabac_start_engine(CabacDecoder& c, const uint8_t* data, uint32_t size, uin
   r.offset = 0;
   cabac_refill(r);
   cabac_store_registers(c, r);
-  // 16 bits read: the 9 of codIOffset and 7 ahead.
-  c.range = 510u << 7;
+  // 48 bits read: the 9 of codIOffset and 39 ahead.
+  c.range = uint64_t{510} << 39;
   if (c.offset >= c.range) c.error = 1;
 }
 
@@ -179,7 +201,7 @@ uint32_t cabac_bit_position(const CabacDecoder& c) {
 }
 
 uint32_t cabac_decode_terminate(CabacDecoder& c) {
-  uint32_t range = c.range - (2u << cabac_lookahead_bits(c.range));
+  const uint64_t range = c.range - (uint64_t{2} << cabac_lookahead_bits(c.range));
   if (c.offset >= range) return 1;
   CabacRegisters r = cabac_registers(c);
   r.range = range;
@@ -218,8 +240,8 @@ uint32_t cabac_decode_sub_mb_type_p(CabacDecoder& c) {
 }
 
 uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
-  uint32_t value =
-      decode_unary(c, {kRefIdxL0 + a + 2 * b, kRefIdxL0 + 4, kRefIdxL0 + 5}, kMaxRefIdx + 1);
+  const uint32_t value =
+      decode_unary<kMaxRefIdx + 1>(c, kRefIdxL0 + a + 2 * b, kRefIdxL0 + 4, kRefIdxL0 + 5);
   if (value <= kMaxRefIdx) return value;
   c.error = 1;
   return 0;
@@ -227,7 +249,7 @@ uint32_t cabac_decode_ref_idx_l0(CabacDecoder& c, bool a, bool b) {
 
 int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
   uint8_t* ctx = c.state + kMvdL0[comp];
-  const uint32_t inc = abs_mvd_sum < 3 ? 0 : (abs_mvd_sum <= 32 ? 1 : 2);
+  const uint32_t inc = (abs_mvd_sum >= 3) + (abs_mvd_sum > 32);
   CabacRegisters r = cabac_registers(c);
   int32_t value = 0;
   if (cabac_decision(r, ctx[inc])) {
@@ -256,8 +278,8 @@ int32_t cabac_decode_mvd_l0(CabacDecoder& c, int comp, uint32_t abs_mvd_sum) {
 }
 
 int32_t cabac_decode_mb_qp_delta(CabacDecoder& c, bool prev_nonzero) {
-  uint32_t k = decode_unary(c, {kMbQpDelta + prev_nonzero, kMbQpDelta + 2, kMbQpDelta + 3},
-                            kMaxQpDeltaCode + 1);
+  const uint32_t k = decode_unary<kMaxQpDeltaCode + 1>(c, kMbQpDelta + prev_nonzero, kMbQpDelta + 2,
+                                                       kMbQpDelta + 3);
   if (k > kMaxQpDeltaCode) {
     c.error = 1;
     return 0;
@@ -267,8 +289,8 @@ int32_t cabac_decode_mb_qp_delta(CabacDecoder& c, bool prev_nonzero) {
 }
 
 uint32_t cabac_decode_intra_chroma_pred_mode(CabacDecoder& c, bool a, bool b) {
-  uint32_t ctx = kIntraChromaPredMode + 3;
-  return decode_unary(c, {kIntraChromaPredMode + a + b, ctx, ctx}, 3);
+  const uint32_t ctx = kIntraChromaPredMode + 3;
+  return decode_unary<3>(c, kIntraChromaPredMode + a + b, ctx, ctx);
 }
 
 uint32_t cabac_decode_prev_intra_pred_mode_flag(CabacDecoder& c) {
@@ -315,18 +337,6 @@ int cabac_decode_residual_block_of(CabacDecoder& c, bool field, const CoeffPlace
   return count;
 }
 
-template <int kCat>
-int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
-                                const CoeffPlacement& p) {
-  CabacRegisters r = cabac_registers(c);
-  int count = 0;
-  if (cabac_decision(r, c.state[kCabacCodedBlockFlagCtx + 4 * kCat + cbf_inc]))
-    count = field ? decode_residual_block<kCat, true>(r, c.state, p, c.error)
-                  : decode_residual_block<kCat, false>(r, c.state, p, c.error);
-  cabac_store_registers(c, r);
-  return count;
-}
-
 template int cabac_decode_residual_block_of<kCatLumaDc>(CabacDecoder&, bool, const CoeffPlacement&);
 template int cabac_decode_residual_block_of<kCatLumaAc>(CabacDecoder&, bool, const CoeffPlacement&);
 template int cabac_decode_residual_block_of<kCatLuma4x4>(CabacDecoder&, bool,
@@ -337,13 +347,3 @@ template int cabac_decode_residual_block_of<kCatChromaAc>(CabacDecoder&, bool,
                                                           const CoeffPlacement&);
 template int cabac_decode_residual_block_of<kCatLuma8x8>(CabacDecoder&, bool,
                                                          const CoeffPlacement&);
-template int cabac_decode_coded_block_of<kCatLumaDc>(CabacDecoder&, uint32_t, bool,
-                                                     const CoeffPlacement&);
-template int cabac_decode_coded_block_of<kCatLumaAc>(CabacDecoder&, uint32_t, bool,
-                                                     const CoeffPlacement&);
-template int cabac_decode_coded_block_of<kCatLuma4x4>(CabacDecoder&, uint32_t, bool,
-                                                      const CoeffPlacement&);
-template int cabac_decode_coded_block_of<kCatChromaDc>(CabacDecoder&, uint32_t, bool,
-                                                       const CoeffPlacement&);
-template int cabac_decode_coded_block_of<kCatChromaAc>(CabacDecoder&, uint32_t, bool,
-                                                       const CoeffPlacement&);

@@ -8,7 +8,9 @@
 // macroblock.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "h264/stream/coeff_placement.h"
 #include "h264/stream/entropy_tables.h"
@@ -18,9 +20,9 @@ struct CabacDecoder {
   uint32_t size;        // bytes that may be read; bytes beyond read as zero
   uint32_t next;        // next byte to bring into the offset
   // codIRange and codIOffset of the standard, both shifted left by the bits read ahead
-  // (the bits below the range's leading one minus 8, up to 23); range stays at least 256.
-  uint32_t range;
-  uint32_t offset;
+  // (the bits below the range's leading one minus 8, up to 55); range stays at least 256.
+  uint64_t range;
+  uint64_t offset;
   uint32_t error;                     // non-zero once a code could not be decoded
   uint8_t state[kCabacContextCount];  // pStateIdx << 1 | valMPS
 };
@@ -43,8 +45,8 @@ struct CabacRegisters {
   const uint8_t* data;
   uint32_t size;
   uint32_t next;
-  uint32_t range;
-  uint32_t offset;
+  uint64_t range;
+  uint64_t offset;
 };
 
 inline CabacRegisters cabac_registers(const CabacDecoder& c) {
@@ -57,36 +59,62 @@ inline void cabac_store_registers(CabacDecoder& c, const CabacRegisters& r) {
   c.offset = r.offset;
 }
 
-// Brings the next two bytes into the offset (range below 512 before: both stay below 2^25);
-// bytes beyond `size` read as zero.
+// The six bytes from data[next] on, zeros from data[size] on: the end of the data. By value, so
+// that the engine's registers stay out of memory.
+uint64_t cabac_tail_bytes(const uint8_t* data, uint32_t size, uint32_t next);
+
+// Brings the next six bytes into the offset (range below 512 before: both stay below 2^57), so
+// that a refill, whose moment the bins decide, comes once per 48 bits.
 inline void cabac_refill(CabacRegisters& r) {
-  uint32_t bytes;
-  if (r.next + 1 < r.size) [[likely]] {
-    bytes = uint32_t{r.data[r.next]} << 8 | r.data[r.next + 1];
+  uint64_t bytes;
+  if (uint64_t{r.next} + 8 <= r.size) [[likely]] {
+    std::memcpy(&bytes, r.data + r.next, sizeof bytes);
+    if constexpr (std::endian::native == std::endian::little) bytes = __builtin_bswap64(bytes);
+    bytes >>= 16;
   } else {
-    bytes = (r.next < r.size ? uint32_t{r.data[r.next]} << 8 : 0u);
+    bytes = cabac_tail_bytes(r.data, r.size, r.next);
   }
-  r.next += 2;
-  r.range <<= 16;
-  r.offset = (r.offset << 16) | bytes;
+  r.next += 6;
+  r.range <<= 48;
+  r.offset = (r.offset << 48) | bytes;
 }
 
 // The bits read ahead: the range's leading one sits that far above bit 8. The range is never 0,
-// so the leading-zero count needs no zero test (31 ^ clz is the bit scan's own result).
-inline uint32_t cabac_lookahead_bits(uint32_t range) {
-  return static_cast<uint32_t>(31 ^ __builtin_clz(range)) - 8;
+// so the leading-zero count needs no zero test (63 ^ clz is the bit scan's own result).
+inline uint32_t cabac_lookahead_bits(uint64_t range) {
+  return static_cast<uint32_t>(63 ^ __builtin_clzll(range)) - 8;
 }
 
 inline uint32_t cabac_decision(CabacRegisters& r, uint8_t& context) {
   const uint32_t state = context;
-  const uint32_t ahead = cabac_lookahead_bits(r.range);
-  const uint32_t lps = uint32_t{kRangeTabLps[state >> 1][(r.range >> (ahead + 6)) & 3]} << ahead;
-  r.range -= lps;
+  // The range's leading one sits at bit 8 + ahead; it and the two bits below it pick the LPS
+  // range.
+  const uint32_t top = static_cast<uint32_t>(63 ^ __builtin_clzll(r.range));
+  const uint64_t lps = uint64_t{kCabacLpsByContext[state][r.range >> (top - 2)]} << (top - 8);
+  const uint64_t mps_range = r.range - lps;
   // Branch-free: the bin is close to random, so a jump would often be mispredicted.
-  const uint32_t is_lps = r.offset >= r.range;
-  r.offset -= r.range & (0u - is_lps);
-  r.range = is_lps ? lps : r.range;
-  context = kCabacNextContext[is_lps][state];
+#if defined(__GNUC__) && defined(__x86_64__)
+  // Two conditional moves on one comparison, which the compiler would spread over a mask.
+  uint32_t is_lps = 0;
+  uint64_t range = lps;
+  uint64_t offset = r.offset;
+  const uint64_t lps_offset = offset - mps_range;
+  asm("cmpq %[mps_range], %[offset]\n\t"
+      "cmovaeq %[lps_offset], %[offset]\n\t"
+      "cmovbq %[mps_range], %[range]\n\t"
+      "setae %b[is_lps]"
+      : [offset] "+r"(offset), [range] "+r"(range), [is_lps] "+q"(is_lps)
+      : [mps_range] "r"(mps_range), [lps_offset] "r"(lps_offset)
+      : "cc");
+  r.range = range;
+  r.offset = offset;
+#else
+  const uint32_t is_lps = r.offset >= mps_range;
+  const uint64_t lps_mask = 0u - uint64_t{is_lps};
+  r.offset -= mps_range & lps_mask;
+  r.range = mps_range + ((lps - mps_range) & lps_mask);
+#endif
+  context = kCabacNextContext[state][is_lps];
   if (r.range < 256) cabac_refill(r);
   return (state & 1) ^ is_lps;
 }
@@ -96,7 +124,7 @@ inline uint32_t cabac_bypass(CabacRegisters& r) {
   if (r.range < 512) cabac_refill(r);
   r.range >>= 1;
   const uint32_t bin = r.offset >= r.range;
-  r.offset -= r.range & (0u - bin);
+  r.offset -= r.range & (0u - uint64_t{bin});
   return bin;
 }
 
@@ -200,10 +228,13 @@ template <int kCat>
 int cabac_decode_residual_block_of(CabacDecoder& c, bool field, const CoeffPlacement& p);
 
 // The same after its coded_block_flag (categories 0..4; cbf_inc the flag's ctxIdxInc): 0 when
-// the flag is 0.
+// the flag is 0. The flag is decoded inline: most blocks have none.
 template <int kCat>
-int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
-                                const CoeffPlacement& p);
+inline int cabac_decode_coded_block_of(CabacDecoder& c, uint32_t cbf_inc, bool field,
+                                       const CoeffPlacement& p) {
+  if (!cabac_decode_decision(c, kCabacCodedBlockFlagCtx + 4 * kCat + cbf_inc)) return 0;
+  return cabac_decode_residual_block_of<kCat>(c, field, p);
+}
 
 inline int cabac_decode_residual_block(CabacDecoder& c, int cat, bool field,
                                        const CoeffPlacement& p) {

@@ -8,9 +8,11 @@
 // coded_block_flags as laid out below.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "h264/recon/mb_work_area.h"
+#include "h264/stream/cabac.h"
 #include "h264/stream/entropy_neighbours.h"
 
 // Bits of MbInfo::coded_block_flags: set for every block whose coded_block_flag is 1, all four
@@ -48,16 +50,29 @@ inline bool cabac_cond_transform_size_8x8(const MbInfo& n) {
 }
 
 // The neighbour value that cabac_decode_coded_block_pattern takes.
-uint32_t cabac_cbp_neighbour(const MbInfo& n);
+inline uint32_t cabac_cbp_neighbour(const MbInfo& n) {
+  if (!n.available) return kCabacCbpUnavailable;
+  if (n.mb_type == kMbPSkip) return kCabacCbpSkip;
+  if (n.mb_type == kMbIPcm) return kCabacCbpPcm;
+  return static_cast<uint32_t>(n.coded_block_pattern);
+}
+
+// An inter partition of a neighbouring macroblock that is not skipped. Bitwise: the outcome
+// follows the picture, and a jump on it would often be mispredicted.
+inline bool cabac_coded_inter(const MbInfo& n) {
+  return (n.available != 0) & (n.mb_type != kMbPSkip) & !mb_is_intra(n.mb_type);
+}
 
 // ref_idx_l0 of the partition whose top-left 4x4 block is blk (luma4x4BlkIdx); cur_ref_idx holds
 // the values already decoded for the current macroblock's 8x8 quadrants.
-CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo& a,
-                               const MbMotion& motion_a, const MbInfo& b, const MbMotion& motion_b);
-
-// An inter partition of a neighbouring macroblock that is not skipped.
-inline bool cabac_coded_inter(const MbInfo& n) {
-  return n.available && n.mb_type != kMbPSkip && !mb_is_intra(n.mb_type);
+inline CabacConds cabac_ref_idx_conds(int blk, const int8_t* cur_ref_idx, const MbInfo& a,
+                                      const MbMotion& motion_a, const MbInfo& b,
+                                      const MbMotion& motion_b) {
+  const auto cond = [&](NeighbourBlock r, const MbInfo& n, const MbMotion& m) -> bool {
+    const int8_t ref_idx = r.inside ? cur_ref_idx[r.blk >> 2] : m.ref_idx[r.blk >> 2];
+    return (ref_idx > 0) & (r.inside | cabac_coded_inter(n));
+  };
+  return {cond(kLuma4x4Left[blk], a, motion_a), cond(kLuma4x4Up[blk], b, motion_b)};
 }
 
 // absMvdCompA + absMvdCompB of component comp for the partition whose top-left 4x4 block is blk;
@@ -66,13 +81,9 @@ inline uint32_t cabac_abs_mvd_sum(int blk, int comp, const int16_t (*cur_mvd)[2]
                                   const MbMotion& motion_a, const MbInfo& b,
                                   const MbMotion& motion_b) {
   const auto abs_mvd = [&](NeighbourBlock r, const MbInfo& n, const MbMotion& m) -> uint32_t {
-    int32_t v = 0;
-    if (r.inside) {
-      v = cur_mvd[r.blk][comp];
-    } else if (cabac_coded_inter(n)) {
-      v = m.mvd[r.blk][comp];
-    }
-    return static_cast<uint32_t>(v < 0 ? -v : v);
+    const int32_t v = (r.inside ? cur_mvd : m.mvd)[r.blk][comp];
+    const uint32_t magnitude = static_cast<uint32_t>(v < 0 ? -v : v);
+    return magnitude & (0u - static_cast<uint32_t>(r.inside | cabac_coded_inter(n)));
   };
   return abs_mvd(kLuma4x4Left[blk], a, motion_a) + abs_mvd(kLuma4x4Up[blk], b, motion_b);
 }
@@ -86,8 +97,57 @@ struct CbfNeighbourBits {
   uint8_t up;
 };
 
+namespace cabac_detail {
+
+inline constexpr int kCbfBitCount = 27;
+
+// Bit of a neighbouring block: inside the current macroblock, or 32 up in the neighbour's.
+constexpr uint8_t neighbour_bit(NeighbourBlock r, int base) {
+  return static_cast<uint8_t>((r.inside ? 0 : 32) + base + r.blk);
+}
+
+// By own bit.
+inline constexpr std::array<CbfNeighbourBits, kCbfBitCount> kCbfNeighbourBits = [] {
+  std::array<CbfNeighbourBits, kCbfBitCount> t{};
+  for (int blk = 0; blk < 16; ++blk) {
+    t[kCbfBitLuma + blk] = {static_cast<uint8_t>(kCbfBitLuma + blk),
+                            neighbour_bit(luma4x4_left(blk), kCbfBitLuma),
+                            neighbour_bit(luma4x4_up(blk), kCbfBitLuma)};
+  }
+  for (int blk = 0; blk < 8; ++blk) {
+    const int base = kCbfBitChromaAc + (blk & 4);
+    t[kCbfBitChromaAc + blk] = {static_cast<uint8_t>(kCbfBitChromaAc + blk),
+                                neighbour_bit(chroma4x4_left(blk & 3), base),
+                                neighbour_bit(chroma4x4_up(blk & 3), base)};
+  }
+  t[kCbfBitLumaDc] = {kCbfBitLumaDc, 32 + kCbfBitLumaDc, 32 + kCbfBitLumaDc};
+  for (int comp = 0; comp < 2; ++comp) {
+    const auto bit = static_cast<uint8_t>(kCbfBitChromaDc + comp);
+    t[bit] = {bit, static_cast<uint8_t>(32 + bit), static_cast<uint8_t>(32 + bit)};
+  }
+  return t;
+}();
+
+// Own bit of a block by category and blk.
+constexpr int cbf_bit(int cat, int blk) {
+  switch (cat) {
+    case kCatLumaDc:
+      return kCbfBitLumaDc;
+    case kCatChromaDc:
+      return kCbfBitChromaDc + (blk & 1);
+    case kCatChromaAc:
+      return kCbfBitChromaAc + (blk & 7);
+    default:
+      return kCbfBitLuma + (blk & 15);
+  }
+}
+
+}  // namespace cabac_detail
+
 // By category 0..4 and blk as for cabac_coded_block_flag_conds.
-const CbfNeighbourBits& cabac_cbf_neighbour_bits(int cat, int blk);
+inline const CbfNeighbourBits& cabac_cbf_neighbour_bits(int cat, int blk) {
+  return cabac_detail::kCbfNeighbourBits[cabac_detail::cbf_bit(cat, blk)];
+}
 
 // A neighbouring macroblock's coded_block_flags as the context selection reads them, shifted
 // to bit 32: an unavailable neighbour counts as coded for intra macroblocks only.
@@ -104,4 +164,17 @@ CabacConds cabac_coded_block_flag_conds(int cat, int blk, uint32_t cur_flags, bo
 
 // The coded_block_flags bits of a block with coefficients (for category 5, blk is the
 // luma8x8BlkIdx and all four of its 4x4 bits are set).
-uint32_t cabac_coded_block_bits(int cat, int blk);
+inline uint32_t cabac_coded_block_bits(int cat, int blk) {
+  switch (cat) {
+    case kCatLumaDc:
+      return 1u << kCbfBitLumaDc;
+    case kCatChromaDc:
+      return 1u << (kCbfBitChromaDc + blk);
+    case kCatChromaAc:
+      return 1u << (kCbfBitChromaAc + blk);
+    case kCatLuma8x8:
+      return 0xFu << (4 * blk);
+    default:
+      return 1u << (kCbfBitLuma + blk);
+  }
+}

@@ -464,7 +464,7 @@ const int8_t kCabacInitMn[kCabacContextCount][4][2] = {
     {{14, 67}, {42, 62}, {47, 57}, {20, 64}},  // 459
 };
 
-const uint8_t kRangeTabLps[64][4] = {
+constexpr uint8_t kRangeTabLps[64][4] = {
     {128, 176, 208, 240}, {128, 167, 197, 227}, {128, 158, 187, 216}, {123, 150, 178, 205},
     {116, 142, 169, 195}, {111, 135, 160, 185}, {105, 128, 152, 175}, {100, 122, 144, 166},
     {95, 116, 137, 158}, {90, 110, 130, 150}, {85, 104, 123, 142}, {81, 99, 117, 135},
@@ -493,18 +493,30 @@ constexpr uint8_t kTransIdxMps[64] = {
 };
 
 namespace {
-constexpr std::array<std::array<uint8_t, 128>, 2> make_next_context() {
-  std::array<std::array<uint8_t, 128>, 2> t{};
+constexpr std::array<std::array<uint8_t, 2>, 128> make_next_context() {
+  std::array<std::array<uint8_t, 2>, 128> t{};
   for (int context = 0; context < 128; ++context) {
     const int p_state = context >> 1, mps = context & 1;
-    t[0][context] = static_cast<uint8_t>(kTransIdxMps[p_state] << 1 | mps);
-    t[1][context] = static_cast<uint8_t>(kTransIdxLps[p_state] << 1 | (p_state ? mps : 1 - mps));
+    t[context][0] = static_cast<uint8_t>(kTransIdxMps[p_state] << 1 | mps);
+    t[context][1] = static_cast<uint8_t>(kTransIdxLps[p_state] << 1 | (p_state ? mps : 1 - mps));
   }
   return t;
 }
 }  // namespace
 
-constexpr std::array<std::array<uint8_t, 128>, 2> kCabacNextContext = make_next_context();
+constexpr std::array<std::array<uint8_t, 2>, 128> kCabacNextContext = make_next_context();
+
+namespace {
+constexpr std::array<std::array<uint8_t, 8>, 128> make_lps_by_context() {
+  std::array<std::array<uint8_t, 8>, 128> t{};
+  for (int context = 0; context < 128; ++context) {
+    for (int q = 0; q < 4; ++q) t[context][4 + q] = kRangeTabLps[context >> 1][q];
+  }
+  return t;
+}
+}  // namespace
+
+constexpr std::array<std::array<uint8_t, 8>, 128> kCabacLpsByContext = make_lps_by_context();
 
 const uint8_t kSignificantCoeffCtxInc8x8[2][63] = {
     {

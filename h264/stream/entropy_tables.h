@@ -269,8 +269,11 @@ extern const int8_t kCabacInitMn[kCabacContextCount][4][2];
 extern const uint8_t kRangeTabLps[64][4];
 extern const uint8_t kTransIdxLps[64];
 extern const uint8_t kTransIdxMps[64];
-// A context byte (pStateIdx << 1 | valMPS) after a decision: [bin was the LPS][context byte].
-extern const std::array<std::array<uint8_t, 128>, 2> kCabacNextContext;
+// A context byte (pStateIdx << 1 | valMPS) after a decision: [context byte][bin was the LPS].
+extern const std::array<std::array<uint8_t, 2>, 128> kCabacNextContext;
+// rangeTabLPS by context byte and the range's leading one with the two bits below it (4..7:
+// qCodIRangeIdx + 4); entries 0..3 are unused.
+extern const std::array<std::array<uint8_t, 8>, 128> kCabacLpsByContext;
 
 // Table 9-43 for 8x8 blocks by levelListIdx: significant_coeff_flag ctxIdxInc [frame, field]
 // and last_significant_coeff_flag ctxIdxInc.
