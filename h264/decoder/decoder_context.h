@@ -57,6 +57,8 @@ struct DecoderContext {
   SliceHeader slice;
   LastSliceValues last_slice;
   LevelScaleTables level_scale;
+  ScalingLists level_scale_lists;  // the lists level_scale was built from
+  uint32_t level_scale_built;
 
   // The picture being decoded.
   int32_t current_store;   // -1: none

@@ -424,6 +424,9 @@ void save_last_slice_values(DecoderContext& ctx) {
 
 void build_level_scale(DecoderContext& ctx) {
   const ScalingLists& raster = ctx.active_pps.scaling;
+  // Slices of a stream nearly always share their lists: the tables are built once for them.
+  if (ctx.level_scale_built && std::memcmp(&ctx.level_scale_lists, &raster, sizeof raster) == 0)
+    return;
   uint8_t lists4x4[6][16];
   uint8_t lists8x8[2][64];
   for (int list = 0; list < 6; ++list) {
@@ -433,6 +436,8 @@ void build_level_scale(DecoderContext& ctx) {
     for (int i = 0; i < 64; ++i) lists8x8[list][i] = raster.list8x8[list][kZigzag8x8[i]];
   }
   decoder_build_level_scale(&ctx.level_scale, lists4x4, lists8x8);
+  ctx.level_scale_lists = raster;
+  ctx.level_scale_built = 1;
 }
 
 }  // namespace
