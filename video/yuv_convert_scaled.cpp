@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if SCOPEMARK_VIDEO_SSSE3
+#include "h264/decoder/cpu_features.h"
+#endif
+
 namespace scopemark {
 
 ScaleTaps scale_taps(int source_size, int size) {
@@ -18,6 +22,19 @@ ScaleTaps scale_taps(int source_size, int size) {
     taps.weight[2 * i] = static_cast<int16_t>(256 - f);
     taps.weight[2 * i + 1] = static_cast<int16_t>(f);
   }
+  taps.shuffle.assign(static_cast<size_t>(size / 8) * 16, 0);
+  for (int block = 0; block < size / 8; ++block) {
+    uint8_t* shuffle = &taps.shuffle[16 * static_cast<size_t>(block)];
+    const int32_t* index = &taps.index[8 * static_cast<size_t>(block)];
+    if (index[7] + 1 - index[0] > 15 || index[0] + 16 > source_size) {
+      shuffle[0] = kBlockApart;
+      continue;
+    }
+    for (int j = 0; j < 8; ++j) {
+      shuffle[2 * j] = static_cast<uint8_t>(index[j] - index[0]);
+      shuffle[2 * j + 1] = static_cast<uint8_t>(index[j] - index[0] + 1);
+    }
+  }
   return taps;
 }
 
@@ -33,6 +50,24 @@ void resample_row_portable(uint8_t* out, const uint8_t* in, const int32_t* index
     out[i] = static_cast<uint8_t>((s[0] * weight[2 * i] + s[1] * weight[2 * i + 1] + 128) >> 8);
   }
 }
+
+void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                        const int32_t* index, const int16_t* weight, int n) {
+  const auto blended = [&](int k) { return (a[k] * (256 - f) + b[k] * f + 128) >> 8; };
+  for (int i = 0; i < n; ++i) {
+    const int k = index[i];
+    const int next = std::min(k + 1, source_width - 1);
+    out[i] = static_cast<uint8_t>(
+        (blended(k) * weight[2 * i] + blended(next) * weight[2 * i + 1] + 128) >> 8);
+  }
+}
+
+#if SCOPEMARK_VIDEO_SSSE3
+bool video_ssse3_supported() {
+  static const bool supported = (decoder_cpu_vector_extensions() & CPU_VEC_SSSE3) != 0;
+  return supported;
+}
+#endif
 
 namespace {
 
@@ -75,11 +110,24 @@ void ScaledConversion::prepare(int source_width, int source_height, int width, i
   source_height_ = source_height;
   width_ = width;
   height_ = height;
+#if SCOPEMARK_VIDEO_SSSE3
+  ssse3_ = video_ssse3_supported();
+#endif
 }
 
 void ScaledConversion::scale_row(uint8_t* out, const PlaneRows& plane, int row) {
   const int first = plane.rows.index[row];
   const int second = std::min(first + 1, plane.height - 1);
+#if SCOPEMARK_VIDEO_SSSE3
+  if (ssse3_) {
+    scale_row_ssse3(out, plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
+                    plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
+                    plane.rows.weight[2 * row + 1], plane.width, plane.columns.index.data(),
+                    plane.columns.weight.data(), plane.columns.shuffle.data(),
+                    static_cast<int>(plane.columns.index.size()));
+    return;
+  }
+#endif
   blend_rows(blended_.data(), plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
              plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
              plane.rows.weight[2 * row + 1], plane.width);
