@@ -2,10 +2,6 @@
 
 #include <algorithm>
 
-#if SCOPEMARK_VIDEO_SSSE3
-#include "h264/decoder/cpu_features.h"
-#endif
-
 namespace scopemark {
 
 ScaleTaps scale_taps(int source_size, int size) {
@@ -62,13 +58,6 @@ void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f,
   }
 }
 
-#if SCOPEMARK_VIDEO_SSSE3
-bool video_ssse3_supported() {
-  static const bool supported = (decoder_cpu_vector_extensions() & CPU_VEC_SSSE3) != 0;
-  return supported;
-}
-#endif
-
 namespace {
 
 void blend_rows(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int n) {
@@ -110,7 +99,7 @@ void ScaledConversion::prepare(int source_width, int source_height, int width, i
   source_height_ = source_height;
   width_ = width;
   height_ = height;
-#if SCOPEMARK_VIDEO_SSSE3
+#if SCOPEMARK_VIDEO_X86_KERNELS
   ssse3_ = video_ssse3_supported();
 #endif
 }
@@ -118,7 +107,7 @@ void ScaledConversion::prepare(int source_width, int source_height, int width, i
 void ScaledConversion::scale_row(uint8_t* out, const PlaneRows& plane, int row) {
   const int first = plane.rows.index[row];
   const int second = std::min(first + 1, plane.height - 1);
-#if SCOPEMARK_VIDEO_SSSE3
+#if SCOPEMARK_VIDEO_X86_KERNELS
   if (ssse3_) {
     scale_row_ssse3(out, plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
                     plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
@@ -148,12 +137,8 @@ void ScaledConversion::convert(uint32_t* destination, const Yuv420Planes& source
     scale_row(cb_.data(), chroma, k);
     chroma.start = source.cr;
     scale_row(cr_.data(), chroma, k);
-    uint32_t* out = destination + static_cast<std::ptrdiff_t>(2 * k) * width_;
-#ifdef __SSE2__
-    yuv420_to_xrgb32_sse2(out, width_, rows, width_, 2);
-#else
-    yuv420_to_xrgb32_portable(out, width_, rows, width_, 2);
-#endif
+    yuv420_to_xrgb32(destination + static_cast<std::ptrdiff_t>(2 * k) * width_, width_, rows,
+                     width_, 2);
   }
 }
 

@@ -35,12 +35,10 @@ void resample_row_portable(uint8_t* out, const uint8_t* in, const int32_t* index
 // followed by resample_row_portable.
 void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
                         const int32_t* index, const int16_t* weight, int n);
-#if SCOPEMARK_VIDEO_SSSE3
+#if SCOPEMARK_VIDEO_X86_KERNELS
 // scale_row_portable in one pass, with the shuffles of scale_taps(source_width, n).
 void scale_row_ssse3(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
                      const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n);
-// True when this processor runs the SSSE3 kernels.
-bool video_ssse3_supported();
 #endif
 #ifdef __SSE2__
 void blend_rows_sse2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int n);

@@ -3,7 +3,7 @@
 // the samples used and no row is buffered. The arithmetic is the portable one, lane by lane.
 #include "video/yuv_convert_scaled.h"
 
-#if SCOPEMARK_VIDEO_SSSE3 && defined(__SSSE3__)
+#if SCOPEMARK_VIDEO_X86_KERNELS && defined(__SSSE3__)
 
 #include <tmmintrin.h>
 

@@ -73,7 +73,7 @@ TEST(ScaledConversion, OnePassResamplingMatchesBlendThenColumns) {
         scale_row_portable(actual.data(), a.data(), b.data(), f, source_width, taps.index.data(),
                            taps.weight.data(), width);
         ASSERT_EQ(actual, expected) << source_width << " to " << width << ", f " << f;
-#if SCOPEMARK_VIDEO_SSSE3
+#if SCOPEMARK_VIDEO_X86_KERNELS
         if (!video_ssse3_supported()) continue;
         std::fill(actual.begin(), actual.end(), 0x5A);
         scale_row_ssse3(actual.data(), a.data(), b.data(), f, source_width, taps.index.data(),
