@@ -1,6 +1,8 @@
 // AVX2 build of the display conversion: the SSE2 build's arithmetic in 256-bit registers, 32
 // pixels of a row pair at a time. Each 128-bit lane works as the SSE2 build does on 16 pixels
 // (lane 0 on pixels 0..15, lane 1 on 16..31); the stores put the lanes' pixels back in order.
+// Rows that start on a 32-byte boundary are written with non-temporal stores: the painting
+// thread reads the frame much later, and the decoder's pictures stay in the cache meanwhile.
 // Everything here but the entry point has internal linkage, so no VEX-encoded copy of a shared
 // helper can reach the rest of the program.
 #include "video/yuv_convert.h"
@@ -51,7 +53,8 @@ inline __m256i colour16(const __m256i (&luma)[2], const __m256i (&term)[2]) {
 }
 
 // 32 pixels of one row: luma bytes y, chroma terms of pixels 0..7 and 16..23 (left), 8..15 and
-// 24..31 (right).
+// 24..31 (right). kStream: d is 32-byte aligned and written past the cache.
+template <bool kStream>
 inline void convert32(const uint8_t* y, uint32_t* d, const ChromaTerms& left,
                       const ChromaTerms& right) {
   const __m256i zero = _mm256_setzero_si256();
@@ -82,10 +85,17 @@ inline void convert32(const uint8_t* y, uint32_t* d, const ChromaTerms& left,
   const __m256i p2 = _mm256_unpacklo_epi16(bg_high, ra_high);
   const __m256i p3 = _mm256_unpackhi_epi16(bg_high, ra_high);
   __m256i* out = reinterpret_cast<__m256i*>(d);
-  _mm256_storeu_si256(out, _mm256_permute2x128_si256(p0, p1, 0x20));
-  _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(p2, p3, 0x20));
-  _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(p0, p1, 0x31));
-  _mm256_storeu_si256(out + 3, _mm256_permute2x128_si256(p2, p3, 0x31));
+  const auto store = [](__m256i* at, __m256i pixels) {
+    if constexpr (kStream) {
+      _mm256_stream_si256(at, pixels);
+    } else {
+      _mm256_storeu_si256(at, pixels);
+    }
+  };
+  store(out, _mm256_permute2x128_si256(p0, p1, 0x20));
+  store(out + 1, _mm256_permute2x128_si256(p2, p3, 0x20));
+  store(out + 2, _mm256_permute2x128_si256(p0, p1, 0x31));
+  store(out + 3, _mm256_permute2x128_si256(p2, p3, 0x31));
 }
 
 // 16 chroma samples minus 128: samples 0..7 in lane 0, 8..15 in lane 1.
@@ -107,16 +117,25 @@ void yuv420_to_xrgb32_avx2(uint32_t* destination, std::ptrdiff_t destination_str
     const uint8_t* cr = source.cr + static_cast<std::ptrdiff_t>(k) * source.chroma_stride;
     uint32_t* d0 = destination + 2 * k * destination_stride;
     uint32_t* d1 = d0 + destination_stride;
+    const bool aligned =
+        ((reinterpret_cast<uintptr_t>(d0) | reinterpret_cast<uintptr_t>(d1)) & 31) == 0;
     for (int x = 0; x < simd_width; x += 32) {
       const __m256i cb16 = chroma16(cb + x / 2);
       const __m256i cr16 = chroma16(cr + x / 2);
       const ChromaTerms left = chroma_terms(cb16, cr16);
       const ChromaTerms right =
           chroma_terms(_mm256_unpackhi_epi64(cb16, cb16), _mm256_unpackhi_epi64(cr16, cr16));
-      convert32(y0 + x, d0 + x, left, right);
-      convert32(y1 + x, d1 + x, left, right);
+      if (aligned) {
+        convert32<true>(y0 + x, d0 + x, left, right);
+        convert32<true>(y1 + x, d1 + x, left, right);
+      } else {
+        convert32<false>(y0 + x, d0 + x, left, right);
+        convert32<false>(y1 + x, d1 + x, left, right);
+      }
     }
   }
+  // Non-temporal stores are ordered before whatever publishes the rows.
+  _mm_sfence();
   if (simd_width < width) {
     const Yuv420Planes rest{source.luma + simd_width, source.cb + simd_width / 2,
                             source.cr + simd_width / 2, source.luma_stride, source.chroma_stride};

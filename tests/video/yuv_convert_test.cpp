@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <new>
 #include <random>
 #include <vector>
 
 namespace scopemark {
 namespace {
+
+struct AlignedDelete {
+  void operator()(uint32_t* words) const { ::operator delete[](words, std::align_val_t{64}); }
+};
 
 struct Bgr {
   int b, g, r;
@@ -71,7 +78,8 @@ TEST(YuvConvert, VectorBuildsMatchPortable) {
   const Shape shapes[] = {{16, 2, 0, 0, 0}, {2, 2, 0, 0, 0},  {18, 6, 3, 1, 1},
                           {34, 3, 1, 5, 0}, {47, 9, 0, 0, 2}, {64, 4, 16, 8, 0},
                           {30, 2, 0, 0, 0}, {17, 1, 0, 0, 0}, {1282, 4, 7, 3, 5},
-                          {32, 2, 0, 0, 0}, {96, 4, 5, 3, 1}, {904, 6, 376, 188, 0}};
+                          {32, 2, 0, 0, 0}, {96, 4, 5, 3, 1}, {904, 6, 376, 188, 0},
+                          {64, 4, 0, 0, 8}};
   std::mt19937 rng(25);
   auto fill = [&](std::vector<uint8_t>& plane, int kind) {
     for (uint8_t& v : plane) {
@@ -100,9 +108,15 @@ TEST(YuvConvert, VectorBuildsMatchPortable) {
       ASSERT_EQ(actual, expected) << s.width << "x" << s.height << " planes of kinds " << kinds;
 #if SCOPEMARK_VIDEO_X86_KERNELS
       if (!video_avx2_supported()) continue;
-      std::fill(actual.begin(), actual.end(), 0x12345678u);
-      yuv420_to_xrgb32_avx2(actual.data(), destination_stride, planes, s.width, s.height);
-      ASSERT_EQ(actual, expected) << "AVX2 " << s.width << "x" << s.height << ", kinds " << kinds;
+      // Once into a 64-byte aligned buffer, where rows of a multiple of 8 words bypass the cache.
+      std::unique_ptr<uint32_t[], AlignedDelete> aligned(
+          static_cast<uint32_t*>(::operator new[](words * sizeof(uint32_t), std::align_val_t{64})));
+      for (uint32_t* destination : {actual.data(), aligned.get()}) {
+        std::fill_n(destination, words, 0x12345678u);
+        yuv420_to_xrgb32_avx2(destination, destination_stride, planes, s.width, s.height);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), destination))
+            << "AVX2 " << s.width << "x" << s.height << ", kinds " << kinds;
+      }
 #endif
     }
   }
