@@ -6,6 +6,7 @@
 // Everything here but the entry point has internal linkage, so no VEX-encoded copy of a shared
 // helper can reach the rest of the program.
 #include "video/yuv_convert.h"
+#include "video/yuv_convert_scaled.h"
 
 #if SCOPEMARK_VIDEO_X86_KERNELS && defined(__AVX2__)
 
@@ -142,6 +143,56 @@ void yuv420_to_xrgb32_avx2(uint32_t* destination, std::ptrdiff_t destination_str
     yuv420_to_xrgb32_portable(destination + simd_width, destination_stride, rest,
                               width - simd_width, height);
   }
+}
+
+// The one-pass resampling of the SSSE3 build on two blocks of 8 outputs at once, one per lane.
+void scale_row_avx2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                    const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i fa = _mm256_set1_epi16(static_cast<int16_t>(256 - f));
+  const __m256i fb = _mm256_set1_epi16(static_cast<int16_t>(f));
+  const __m256i round16 = _mm256_set1_epi16(128);
+  const __m256i round32 = _mm256_set1_epi32(128);
+  // Two 16-byte pieces, the first in lane 0.
+  const auto load2 = [](const void* low, const void* high) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(static_cast<const __m128i*>(low))),
+        _mm_loadu_si128(static_cast<const __m128i*>(high)), 1);
+  };
+  const auto blend = [&](__m256i a16, __m256i b16) {
+    return _mm256_srli_epi16(
+        _mm256_add_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a16, fa), _mm256_mullo_epi16(b16, fb)),
+                         round16),
+        8);
+  };
+  const auto columns = [&](__m256i pairs16, __m256i w) {
+    return _mm256_srli_epi32(_mm256_add_epi32(_mm256_madd_epi16(pairs16, w), round32), 8);
+  };
+  int i = 0;
+  for (; i + 16 <= n; i += 16) {
+    const uint8_t* shuffle_bytes = shuffles + 2 * i;
+    if (shuffle_bytes[0] == kBlockApart || shuffle_bytes[16] == kBlockApart) {
+      scale_row_portable(out + i, a, b, f, source_width, index + i, weight + 2 * i, 16);
+      continue;
+    }
+    const __m256i shuffle = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(shuffle_bytes));
+    const __m256i pa = _mm256_shuffle_epi8(load2(a + index[i], a + index[i + 8]), shuffle);
+    __m256i low = _mm256_unpacklo_epi8(pa, zero);
+    __m256i high = _mm256_unpackhi_epi8(pa, zero);
+    if (f != 0) {
+      const __m256i pb = _mm256_shuffle_epi8(load2(b + index[i], b + index[i + 8]), shuffle);
+      low = blend(low, _mm256_unpacklo_epi8(pb, zero));
+      high = blend(high, _mm256_unpackhi_epi8(pb, zero));
+    }
+    const int16_t* w = weight + 2 * i;
+    const __m256i words =
+        _mm256_packs_epi32(columns(low, load2(w, w + 16)), columns(high, load2(w + 8, w + 24)));
+    // Lane 0 holds outputs 0..7 in its low 8 bytes, lane 1 outputs 8..15.
+    const __m256i bytes = _mm256_packus_epi16(words, words);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i), _mm256_castsi256_si128(bytes));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + i + 8), _mm256_extracti128_si256(bytes, 1));
+  }
+  scale_row_portable(out + i, a, b, f, source_width, index + i, weight + 2 * i, n - i);
 }
 
 }  // namespace scopemark

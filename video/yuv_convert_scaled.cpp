@@ -100,7 +100,9 @@ void ScaledConversion::prepare(int source_width, int source_height, int width, i
   width_ = width;
   height_ = height;
 #if SCOPEMARK_VIDEO_X86_KERNELS
-  ssse3_ = video_ssse3_supported();
+  one_pass_ = video_avx2_supported()    ? scale_row_avx2
+              : video_ssse3_supported() ? scale_row_ssse3
+                                        : nullptr;
 #endif
 }
 
@@ -108,12 +110,12 @@ void ScaledConversion::scale_row(uint8_t* out, const PlaneRows& plane, int row) 
   const int first = plane.rows.index[row];
   const int second = std::min(first + 1, plane.height - 1);
 #if SCOPEMARK_VIDEO_X86_KERNELS
-  if (ssse3_) {
-    scale_row_ssse3(out, plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
-                    plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
-                    plane.rows.weight[2 * row + 1], plane.width, plane.columns.index.data(),
-                    plane.columns.weight.data(), plane.columns.shuffle.data(),
-                    static_cast<int>(plane.columns.index.size()));
+  if (one_pass_ != nullptr) {
+    one_pass_(out, plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
+              plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
+              plane.rows.weight[2 * row + 1], plane.width, plane.columns.index.data(),
+              plane.columns.weight.data(), plane.columns.shuffle.data(),
+              static_cast<int>(plane.columns.index.size()));
     return;
   }
 #endif

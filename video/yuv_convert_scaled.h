@@ -39,6 +39,9 @@ void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f,
 // scale_row_portable in one pass, with the shuffles of scale_taps(source_width, n).
 void scale_row_ssse3(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
                      const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n);
+// The same with AVX2, 16 outputs at a time.
+void scale_row_avx2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                    const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n);
 #endif
 #ifdef __SSE2__
 void blend_rows_sse2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int n);
@@ -68,7 +71,11 @@ class ScaledConversion {
   void scale_row(uint8_t* out, const PlaneRows& plane, int row);
 
   int source_width_ = 0, source_height_ = 0, width_ = 0, height_ = 0;
-  bool ssse3_ = false;
+  // The one-pass resampling of this processor; null: blend, then columns.
+  using ScaleRow = void (*)(uint8_t* out, const uint8_t* a, const uint8_t* b, int f,
+                            int source_width, const int32_t* index, const int16_t* weight,
+                            const uint8_t* shuffles, int n);
+  ScaleRow one_pass_ = nullptr;
   ScaleTaps luma_columns_, luma_rows_, chroma_columns_, chroma_rows_;
   std::vector<uint8_t> blended_;  // one source row and the copy of its last sample
   std::vector<uint8_t> luma_, cb_, cr_;
