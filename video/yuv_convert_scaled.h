@@ -1,6 +1,7 @@
 // Display conversion to another size: each 4:2:0 plane resampled bilinearly (rows blended, then
 // columns), then the table conversion of yuv_convert.h, two rows at a time so that nothing but a
-// few rows is buffered. With SSSE3 both resampling steps run in one pass over the source rows.
+// few rows is buffered. With SSSE3 or AVX2 both resampling steps run in one pass over the source
+// rows.
 #pragma once
 
 #include <cstddef>
