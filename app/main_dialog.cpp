@@ -21,6 +21,7 @@
 
 #include "app/about_box.h"
 #include "controls/dialog_units.h"
+#include "video/paint_cache.h"
 #include "video/video_widget.h"
 
 namespace scopemark {
@@ -217,6 +218,7 @@ void MainDialog::build_controls() {
   state_line_->setStyleSheet(QStringLiteral(
       "QLabel { color: white; background-color: rgba(0, 0, 0, 160); padding: 2px 6px; }"));
   state_line_->hide();
+  PaintCache::install(state_line_);
   qApp->installEventFilter(this);
 }
 

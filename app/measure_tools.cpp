@@ -30,6 +30,7 @@
 #include "i18n/profile_file.h"
 #include "records/picture_store.h"
 #include "records/record_folder.h"
+#include "video/paint_cache.h"
 #include "video/video_widget.h"
 
 namespace scopemark {
@@ -96,6 +97,7 @@ MeasureTools::MeasureTools(MainDialog& window, VideoArea& area, std::string sett
   });
   connect(menu_, &QMenu::aboutToHide, this, [video] { video->feed()->set_full_resolution(false); });
   button_->setMenu(menu_);
+  PaintCache::install(button_);
   button_->show();
   retext();
   area_.views().video->installEventFilter(this);

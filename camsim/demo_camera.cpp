@@ -4,11 +4,16 @@ namespace scopemark::camsim {
 
 namespace {
 
+constexpr size_t kDemoSegment = 64 * 1024;
+
 StreamServerOptions stream_options(std::span<const std::uint8_t> stream, const LogFunction& log) {
   StreamServerOptions options;
   options.address = DemoCamera::kCameraAddress;
   options.stream.assign(stream.begin(), stream.end());
   options.frame_rate = kDemoFrameRate;
+  // Whole pictures per send: the small random pieces that test reassembly only cost both sides
+  // system calls here.
+  options.max_segment = kDemoSegment;
   options.log = log;
   return options;
 }

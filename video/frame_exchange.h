@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -26,6 +27,9 @@ struct DisplayFrame {
 // release, so every pixel and size written into back() before it is visible to the consumer
 // whose acquire() (an acquire exchange) takes that buffer; each side then owns its buffer
 // alone until it hands it back the same way, so no pixel is ever read while being written.
+// A producer that fills the buffer with non-temporal stores fences them (sfence) before it
+// publishes, as the display conversion does.
+// Each buffer starts on a 64-byte boundary.
 class FrameExchange {
  public:
   // Null when the buffers cannot be allocated.
@@ -42,14 +46,20 @@ class FrameExchange {
   // first one. The frame stays untouched by the producer until the next acquire.
   const DisplayFrame* acquire();
 
+  struct AlignedDelete {
+    void operator()(uint32_t* pixels) const;
+  };
+  using Pixels = std::unique_ptr<uint32_t[], AlignedDelete>;
+  static constexpr std::size_t kAlignment = 64;
+
   // Use create; public for make_shared.
-  FrameExchange(int capacity, std::unique_ptr<uint32_t[]> pixels);
+  FrameExchange(int capacity, Pixels pixels);
 
  private:
   static constexpr int kFresh = 4;
 
   int capacity_;
-  std::unique_ptr<uint32_t[]> pixels_;
+  Pixels pixels_;
   DisplayFrame frames_[3];
   int back_ = 0;                // producer only
   int front_ = 1;               // consumer only

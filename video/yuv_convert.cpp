@@ -2,6 +2,10 @@
 
 #include <cstddef>
 
+#if SCOPEMARK_VIDEO_X86_KERNELS
+#include "h264/decoder/cpu_features.h"
+#endif
+
 namespace scopemark {
 namespace {
 
@@ -84,12 +88,35 @@ void yuv420_to_xrgb32_portable(uint32_t* destination, std::ptrdiff_t destination
       });
 }
 
-void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height) {
-#ifdef __SSE2__
-  yuv420_to_xrgb32_sse2(destination, width, source, width, height);
-#else
-  yuv420_to_xrgb32_portable(destination, width, source, width, height);
+#if SCOPEMARK_VIDEO_X86_KERNELS
+bool video_ssse3_supported() {
+  static const bool supported = (decoder_cpu_vector_extensions() & CPU_VEC_SSSE3) != 0;
+  return supported;
+}
+
+bool video_avx2_supported() {
+  static const bool supported = (decoder_cpu_vector_extensions() & CPU_VEC_AVX2) != 0;
+  return supported;
+}
 #endif
+
+void yuv420_to_xrgb32(uint32_t* destination, std::ptrdiff_t destination_stride,
+                      const Yuv420Planes& source, int width, int height) {
+#if SCOPEMARK_VIDEO_X86_KERNELS
+  if (video_avx2_supported()) {
+    yuv420_to_xrgb32_avx2(destination, destination_stride, source, width, height);
+    return;
+  }
+#endif
+#ifdef __SSE2__
+  yuv420_to_xrgb32_sse2(destination, destination_stride, source, width, height);
+#else
+  yuv420_to_xrgb32_portable(destination, destination_stride, source, width, height);
+#endif
+}
+
+void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height) {
+  yuv420_to_xrgb32(destination, width, source, width, height);
 }
 
 }  // namespace scopemark

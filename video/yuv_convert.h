@@ -37,17 +37,28 @@ void yuv420_to_bgr24(uint8_t* destination, const uint8_t* luma, const uint8_t* c
                      const uint8_t* cr, int width, int height);
 void yuv420_to_bgr24(uint8_t* destination, const Yuv420Planes& source, int width, int height);
 
-// The same arithmetic to top-down 0xFFRRGGBB words, rows of width words. Runs the SSE2 build
-// where the compiler targets SSE2 (every x86-64), else the portable one; both give the same
-// words. An odd last row or column is left out.
+// The same arithmetic to top-down 0xFFRRGGBB words, rows of width words (or destination_stride).
+// Runs the AVX2 build where the processor has it, else the SSE2 build where the compiler
+// targets SSE2 (every x86-64), else the portable one; all give the same words. An odd last row
+// or column is left out.
 void yuv420_to_xrgb32(uint32_t* destination, const Yuv420Planes& source, int width, int height);
+void yuv420_to_xrgb32(uint32_t* destination, std::ptrdiff_t destination_stride,
+                      const Yuv420Planes& source, int width, int height);
 
-// The two builds, into rows of destination_stride words.
+// The builds, into rows of destination_stride words.
 void yuv420_to_xrgb32_portable(uint32_t* destination, std::ptrdiff_t destination_stride,
                                const Yuv420Planes& source, int width, int height);
 #ifdef __SSE2__
 void yuv420_to_xrgb32_sse2(uint32_t* destination, std::ptrdiff_t destination_stride,
                            const Yuv420Planes& source, int width, int height);
+#endif
+#if SCOPEMARK_VIDEO_X86_KERNELS
+void yuv420_to_xrgb32_avx2(uint32_t* destination, std::ptrdiff_t destination_stride,
+                           const Yuv420Planes& source, int width, int height);
+// Whether this processor runs the SSSE3 and the AVX2 builds (with the system saving the AVX
+// registers).
+bool video_ssse3_supported();
+bool video_avx2_supported();
 #endif
 
 }  // namespace scopemark

@@ -18,6 +18,19 @@ ScaleTaps scale_taps(int source_size, int size) {
     taps.weight[2 * i] = static_cast<int16_t>(256 - f);
     taps.weight[2 * i + 1] = static_cast<int16_t>(f);
   }
+  taps.shuffle.assign(static_cast<size_t>(size / 8) * 16, 0);
+  for (int block = 0; block < size / 8; ++block) {
+    uint8_t* shuffle = &taps.shuffle[16 * static_cast<size_t>(block)];
+    const int32_t* index = &taps.index[8 * static_cast<size_t>(block)];
+    if (index[7] + 1 - index[0] > 15 || index[0] + 16 > source_size) {
+      shuffle[0] = kBlockApart;
+      continue;
+    }
+    for (int j = 0; j < 8; ++j) {
+      shuffle[2 * j] = static_cast<uint8_t>(index[j] - index[0]);
+      shuffle[2 * j + 1] = static_cast<uint8_t>(index[j] - index[0] + 1);
+    }
+  }
   return taps;
 }
 
@@ -31,6 +44,17 @@ void resample_row_portable(uint8_t* out, const uint8_t* in, const int32_t* index
   for (int i = 0; i < n; ++i) {
     const uint8_t* s = in + index[i];
     out[i] = static_cast<uint8_t>((s[0] * weight[2 * i] + s[1] * weight[2 * i + 1] + 128) >> 8);
+  }
+}
+
+void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                        const int32_t* index, const int16_t* weight, int n) {
+  const auto blended = [&](int k) { return (a[k] * (256 - f) + b[k] * f + 128) >> 8; };
+  for (int i = 0; i < n; ++i) {
+    const int k = index[i];
+    const int next = std::min(k + 1, source_width - 1);
+    out[i] = static_cast<uint8_t>(
+        (blended(k) * weight[2 * i] + blended(next) * weight[2 * i + 1] + 128) >> 8);
   }
 }
 
@@ -75,11 +99,26 @@ void ScaledConversion::prepare(int source_width, int source_height, int width, i
   source_height_ = source_height;
   width_ = width;
   height_ = height;
+#if SCOPEMARK_VIDEO_X86_KERNELS
+  one_pass_ = video_avx2_supported()    ? scale_row_avx2
+              : video_ssse3_supported() ? scale_row_ssse3
+                                        : nullptr;
+#endif
 }
 
 void ScaledConversion::scale_row(uint8_t* out, const PlaneRows& plane, int row) {
   const int first = plane.rows.index[row];
   const int second = std::min(first + 1, plane.height - 1);
+#if SCOPEMARK_VIDEO_X86_KERNELS
+  if (one_pass_ != nullptr) {
+    one_pass_(out, plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
+              plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
+              plane.rows.weight[2 * row + 1], plane.width, plane.columns.index.data(),
+              plane.columns.weight.data(), plane.columns.shuffle.data(),
+              static_cast<int>(plane.columns.index.size()));
+    return;
+  }
+#endif
   blend_rows(blended_.data(), plane.start + static_cast<std::ptrdiff_t>(first) * plane.stride,
              plane.start + static_cast<std::ptrdiff_t>(second) * plane.stride,
              plane.rows.weight[2 * row + 1], plane.width);
@@ -100,12 +139,8 @@ void ScaledConversion::convert(uint32_t* destination, const Yuv420Planes& source
     scale_row(cb_.data(), chroma, k);
     chroma.start = source.cr;
     scale_row(cr_.data(), chroma, k);
-    uint32_t* out = destination + static_cast<std::ptrdiff_t>(2 * k) * width_;
-#ifdef __SSE2__
-    yuv420_to_xrgb32_sse2(out, width_, rows, width_, 2);
-#else
-    yuv420_to_xrgb32_portable(out, width_, rows, width_, 2);
-#endif
+    yuv420_to_xrgb32(destination + static_cast<std::ptrdiff_t>(2 * k) * width_, width_, rows,
+                     width_, 2);
   }
 }
 

@@ -1,5 +1,7 @@
-// Display conversion to another size: each 4:2:0 plane resampled bilinearly, then the table
-// conversion of yuv_convert.h, two rows at a time so that nothing but a few rows is buffered.
+// Display conversion to another size: each 4:2:0 plane resampled bilinearly (rows blended, then
+// columns), then the table conversion of yuv_convert.h, two rows at a time so that nothing but a
+// few rows is buffered. With SSSE3 or AVX2 both resampling steps run in one pass over the source
+// rows.
 #pragma once
 
 #include <cstddef>
@@ -13,10 +15,15 @@ namespace scopemark {
 // Bilinear taps along one axis: output i mixes samples index[i] and index[i] + 1 with the
 // 8-bit weights weight[2i] = 256 - f and weight[2i + 1] = f. Sample centres line up, and
 // positions beyond the first or last sample take that sample alone.
+// shuffle: for each block of 8 outputs (8j..8j + 7), the byte offsets of their sample pairs from
+// index[8j] (pairs in output order), when all of them lie within the 16 bytes from there and
+// inside the source; otherwise the block's first byte is kBlockApart.
 struct ScaleTaps {
   std::vector<int32_t> index;
   std::vector<int16_t> weight;
+  std::vector<uint8_t> shuffle;
 };
+inline constexpr uint8_t kBlockApart = 0x80;
 ScaleTaps scale_taps(int source_size, int size);
 
 // out[i] = (a[i] x (256 - f) + b[i] x f + 128) >> 8 for i < n; f in 0..256.
@@ -24,6 +31,19 @@ void blend_rows_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f
 // out[i] = (in[k] x weight[2i] + in[k + 1] x weight[2i + 1] + 128) >> 8, k = index[i], i < n.
 void resample_row_portable(uint8_t* out, const uint8_t* in, const int32_t* index,
                            const int16_t* weight, int n);
+// The blend of rows a and b (f as above), then the column taps, for outputs i < n; the pair of
+// the last sample repeats it. The same bytes as blend_rows_portable over source_width samples
+// followed by resample_row_portable.
+void scale_row_portable(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                        const int32_t* index, const int16_t* weight, int n);
+#if SCOPEMARK_VIDEO_X86_KERNELS
+// scale_row_portable in one pass, with the shuffles of scale_taps(source_width, n).
+void scale_row_ssse3(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                     const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n);
+// The same with AVX2, 16 outputs at a time.
+void scale_row_avx2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int source_width,
+                    const int32_t* index, const int16_t* weight, const uint8_t* shuffles, int n);
+#endif
 #ifdef __SSE2__
 void blend_rows_sse2(uint8_t* out, const uint8_t* a, const uint8_t* b, int f, int n);
 void resample_row_sse2(uint8_t* out, const uint8_t* in, const int32_t* index, const int16_t* weight,
@@ -52,6 +72,11 @@ class ScaledConversion {
   void scale_row(uint8_t* out, const PlaneRows& plane, int row);
 
   int source_width_ = 0, source_height_ = 0, width_ = 0, height_ = 0;
+  // The one-pass resampling of this processor; null: blend, then columns.
+  using ScaleRow = void (*)(uint8_t* out, const uint8_t* a, const uint8_t* b, int f,
+                            int source_width, const int32_t* index, const int16_t* weight,
+                            const uint8_t* shuffles, int n);
+  ScaleRow one_pass_ = nullptr;
   ScaleTaps luma_columns_, luma_rows_, chroma_columns_, chroma_rows_;
   std::vector<uint8_t> blended_;  // one source row and the copy of its last sample
   std::vector<uint8_t> luma_, cb_, cr_;

@@ -33,6 +33,16 @@ TEST(FrameExchange, ConsumerGetsTheNewestFrameAndKeepsIt) {
   EXPECT_EQ(frames->acquire()->pixels[0], 5u);
 }
 
+// Vector stores that bypass the cache need every buffer aligned, whatever the capacity.
+TEST(FrameExchange, EveryBufferStartsOnACacheLine) {
+  auto frames = FrameExchange::create(13);
+  ASSERT_TRUE(frames);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(frames->back().pixels) % 64, 0u);
+    frames->publish();
+  }
+}
+
 TEST(FrameExchange, ConcurrentFramesArriveWholeAndInOrder) {
   auto frames = FrameExchange::create(16);
   ASSERT_TRUE(frames);

@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
   surface.initialise(widget.feed().get(), w, h);
   report("DisplaySurface::show_frame", [&]() { surface.show_frame(yuv, w, h); });
 
-  for (const QSize size : {QSize(w, h), QSize(1920, 1080), QSize(800, 450)}) {
+  for (const QSize size : {QSize(w, h), QSize(1920, 1080), QSize(904, 574), QSize(800, 450)}) {
     widget.resize(size);
     QImage target(size, QImage::Format_RGB32);
     widget.render(&target);  // tells the display surface the size

@@ -51,6 +51,45 @@ TEST(ScaledConversion, Sse2KernelsMatchPortable) {
 }
 #endif
 
+// The one-pass resampling against the two portable steps it fuses, then its SSSE3 and AVX2
+// builds against it: down- and upscaling (blocks of taps spread wider than a vector too), odd
+// widths, every weight edge; rows exactly source_width long, so a sanitizer build catches a read
+// beyond.
+TEST(ScaledConversion, OnePassResamplingMatchesBlendThenColumns) {
+  std::mt19937 rng(26);
+  const int sizes[][2] = {{1280, 904}, {640, 452}, {1280, 300}, {17, 40}, {31, 9},  {7, 3},
+                          {1, 9},      {33, 33},   {16, 8},     {24, 16}, {40, 23}, {640, 1279}};
+  for (const auto& [source_width, width] : sizes) {
+    const ScaleTaps taps = scale_taps(source_width, width);
+    std::vector<uint8_t> a(source_width), b(source_width), blended(source_width + 1);
+    for (int f : {0, 1, 128, 255, 256, 93}) {
+      for (int kinds = 0; kinds < 16; ++kinds) {
+        fill(a, kinds % 4, rng);
+        fill(b, kinds / 4, rng);
+        std::vector<uint8_t> expected(width + 1, 0x5A), actual(width + 1, 0x5A);
+        blend_rows_portable(blended.data(), a.data(), b.data(), f, source_width);
+        blended[source_width] = blended[source_width - 1];
+        resample_row_portable(expected.data(), blended.data(), taps.index.data(),
+                              taps.weight.data(), width);
+        scale_row_portable(actual.data(), a.data(), b.data(), f, source_width, taps.index.data(),
+                           taps.weight.data(), width);
+        ASSERT_EQ(actual, expected) << source_width << " to " << width << ", f " << f;
+#if SCOPEMARK_VIDEO_X86_KERNELS
+        for (const auto& [name, one_pass] :
+             {std::pair{"SSSE3", video_ssse3_supported() ? scale_row_ssse3 : nullptr},
+              std::pair{"AVX2", video_avx2_supported() ? scale_row_avx2 : nullptr}}) {
+          if (one_pass == nullptr) continue;
+          std::fill(actual.begin(), actual.end(), 0x5A);
+          one_pass(actual.data(), a.data(), b.data(), f, source_width, taps.index.data(),
+                   taps.weight.data(), taps.shuffle.data(), width);
+          ASSERT_EQ(actual, expected) << name << " " << source_width << " to " << width;
+        }
+#endif
+      }
+    }
+  }
+}
+
 TEST(ScaledConversion, SameSizeGivesTheDirectConversion) {
   constexpr int w = 34, h = 10;
   std::mt19937 rng(7);

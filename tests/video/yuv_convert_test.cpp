@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <memory>
+#include <new>
 #include <random>
 #include <vector>
 
 namespace scopemark {
 namespace {
+
+struct AlignedDelete {
+  void operator()(uint32_t* words) const { ::operator delete[](words, std::align_val_t{64}); }
+};
 
 struct Bgr {
   int b, g, r;
@@ -60,17 +67,19 @@ TEST(YuvConvert, BmpRowsAreBottomUpAndBlocksShareChroma) {
 }
 
 #ifdef __SSE2__
-// The SSE2 build against the portable one, word for word, over shapes with and without a
-// remainder of the 16-pixel steps, padded and odd strides, and every mix of random, all-0,
-// all-255 and 0-or-255 planes. Every buffer is exactly as large as the conversion may touch,
-// so a sanitizer build catches a step beyond; pixels left out must stay untouched.
-TEST(YuvConvert, Sse2MatchesPortable) {
+// The SSE2 and AVX2 builds against the portable one, word for word, over shapes with and
+// without a remainder of the 16- and 32-pixel steps, padded and odd strides, and every mix of
+// random, all-0, all-255 and 0-or-255 planes. Every buffer is exactly as large as the conversion
+// may touch, so a sanitizer build catches a step beyond; pixels left out must stay untouched.
+TEST(YuvConvert, VectorBuildsMatchPortable) {
   struct Shape {
     int width, height, luma_pad, chroma_pad, destination_pad;
   };
   const Shape shapes[] = {{16, 2, 0, 0, 0}, {2, 2, 0, 0, 0},  {18, 6, 3, 1, 1},
                           {34, 3, 1, 5, 0}, {47, 9, 0, 0, 2}, {64, 4, 16, 8, 0},
-                          {30, 2, 0, 0, 0}, {17, 1, 0, 0, 0}, {1282, 4, 7, 3, 5}};
+                          {30, 2, 0, 0, 0}, {17, 1, 0, 0, 0}, {1282, 4, 7, 3, 5},
+                          {32, 2, 0, 0, 0}, {96, 4, 5, 3, 1}, {904, 6, 376, 188, 0},
+                          {64, 4, 0, 0, 8}};
   std::mt19937 rng(25);
   auto fill = [&](std::vector<uint8_t>& plane, int kind) {
     for (uint8_t& v : plane) {
@@ -97,6 +106,18 @@ TEST(YuvConvert, Sse2MatchesPortable) {
       yuv420_to_xrgb32_portable(expected.data(), destination_stride, planes, s.width, s.height);
       yuv420_to_xrgb32_sse2(actual.data(), destination_stride, planes, s.width, s.height);
       ASSERT_EQ(actual, expected) << s.width << "x" << s.height << " planes of kinds " << kinds;
+#if SCOPEMARK_VIDEO_X86_KERNELS
+      if (!video_avx2_supported()) continue;
+      // Once into a 64-byte aligned buffer, where rows of a multiple of 8 words bypass the cache.
+      std::unique_ptr<uint32_t[], AlignedDelete> aligned(
+          static_cast<uint32_t*>(::operator new[](words * sizeof(uint32_t), std::align_val_t{64})));
+      for (uint32_t* destination : {actual.data(), aligned.get()}) {
+        std::fill_n(destination, words, 0x12345678u);
+        yuv420_to_xrgb32_avx2(destination, destination_stride, planes, s.width, s.height);
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), destination))
+            << "AVX2 " << s.width << "x" << s.height << ", kinds " << kinds;
+      }
+#endif
     }
   }
 }
