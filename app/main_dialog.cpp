@@ -21,7 +21,7 @@
 
 #include "app/about_box.h"
 #include "controls/dialog_units.h"
-#include "video/paint_cache.h"
+#include "controls/paint_cache.h"
 #include "video/video_widget.h"
 
 namespace scopemark {

@@ -26,11 +26,11 @@
 #include "app/main_dialog.h"
 #include "app/store_messages.h"
 #include "controls/message_box.h"
+#include "controls/paint_cache.h"
 #include "i18n/language.h"
 #include "i18n/profile_file.h"
 #include "records/picture_store.h"
 #include "records/record_folder.h"
-#include "video/paint_cache.h"
 #include "video/video_widget.h"
 
 namespace scopemark {

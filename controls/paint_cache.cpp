@@ -1,4 +1,4 @@
-#include "video/paint_cache.h"
+#include "controls/paint_cache.h"
 
 #include <QAbstractButton>
 #include <QEvent>
